@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Set-up for a fresh Debian 12 / Ubuntu machine.
+#   scripts/vornkip.sh run    install what Vornkip needs, build it (Release) and start it
+#   scripts/vornkip.sh test   install what the tests need, build (warnings are errors) and run every test
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+
+run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
+              fonts-noto-cjk)
+test_packages=(xvfb xauth xclip xdotool imagemagick clang-format)
+
+install() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" --parallel "$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install "${run_packages[@]}"
+    build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set); built in build-release/src/vornkip" >&2
+        exit 1
+    fi
+    exec build-release/src/vornkip "${@:2}"
+    ;;
+test)
+    install "${run_packages[@]}" "${test_packages[@]}"
+    echo "== format check"
+    git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    echo "== build"
+    build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNKIP_WERROR=ON
+    echo "== tests"
+    cd build-test
+    ctest --output-on-failure --timeout 600
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

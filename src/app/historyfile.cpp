@@ -1,0 +1,325 @@
+#include "historyfile.h"
+
+#include "core/commanderror.h"
+#include "core/fileio.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString marker = QStringLiteral("@1@2@3");
+const QString crlf = QStringLiteral("\r\n");
+
+// Bytes enough to hold the first 200 characters of any line: a marker is 6 bytes for 2 characters,
+// a UTF-8 character at most 4 bytes for 2 UTF-16 units, a CP932 character at most 2 bytes.
+constexpr qint64 itemBytes = 6 * HistoryFile::maxEntryLength + 16;
+
+// Calls fn(offset, length) for each line of `data`; lines end at CR LF or a lone CR.
+template <typename Fn>
+void forEachLine(const char *data, qint64 size, Fn fn)
+{
+    qint64 start = 0;
+    while (start < size) {
+        const void *cr = std::memchr(data + start, '\r', static_cast<size_t>(size - start));
+        if (!cr) {
+            fn(start, size - start);
+            return;
+        }
+        const qint64 end = static_cast<const char *>(cr) - data;
+        fn(start, end - start);
+        start = end + 1;
+        if (start < size && data[start] == '\n')
+            ++start;
+    }
+}
+
+HistoryFile::FileStamp stampOf(const struct stat &st)
+{
+    return {st.st_size, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, st.st_ino};
+}
+
+// Whether the bytes end with a line end by the history rule (CR LF or a lone CR).
+bool endsWithLineEnd(const QByteArray &tail)
+{
+    return !tail.isEmpty() && (tail.endsWith('\r') || tail.endsWith("\r\n"));
+}
+} // namespace
+
+HistoryFile::HistoryFile(QString path, CodePage writePage) : m_path(std::move(path)), m_writePage(writePage) {}
+
+void HistoryFile::setPath(const QString &path)
+{
+    m_path = path;
+    m_stamp = {};
+}
+
+void HistoryFile::ensureExists() const
+{
+    fileio::touch(m_path);
+}
+
+QString HistoryFile::numberText(int number)
+{
+    return QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0'));
+}
+
+QString HistoryFile::markersToBreaks(QString text)
+{
+    return text.replace(marker, crlf, Qt::CaseInsensitive);
+}
+
+QByteArray HistoryFile::encodeLine(int number, QStringView text, CodePage page)
+{
+    QString line = numberText(number);
+    line.reserve(6 + text.size() + 2);
+    line += text;
+    line.replace(crlf, marker);
+    line += crlf;
+    return codec::encode(line, page);
+}
+
+int HistoryFile::lineNumber(const char *line, qint64 length)
+{
+    if (length < 6)
+        return -1;
+    int n = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return -1;
+        n = n * 10 + (line[i] - '0');
+    }
+    return n;
+}
+
+HistoryFile::FileStamp HistoryFile::currentStamp() const
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0)
+        return {};
+    return stampOf(st);
+}
+
+void HistoryFile::addLine(qint64 offset, qint64 length, const char *lineData)
+{
+    m_lastLine = {offset, static_cast<qint32>(std::min<qint64>(length, INT32_MAX)), -1};
+    const int number = lineNumber(lineData, length);
+    if (number < 0)
+        return;
+    m_lastLine.number = number;
+    const auto index = static_cast<qint32>(m_lines.size());
+    m_lines.push_back(m_lastLine);
+    if (static_cast<size_t>(number) >= m_firstLineOf.size())
+        m_firstLineOf.resize(static_cast<size_t>(number) + 1, -1);
+    if (m_firstLineOf[static_cast<size_t>(number)] < 0)
+        m_firstLineOf[static_cast<size_t>(number)] = index;
+}
+
+void HistoryFile::indexBytes(const char *data, qint64 size)
+{
+    m_lines.clear();
+    m_firstLineOf.clear();
+    m_lastLine = {0, -1, -1};
+    forEachLine(data, size, [&](qint64 offset, qint64 length) { addLine(offset, length, data + offset); });
+    m_isHistory = !m_lines.empty() && m_lines.front().offset == 0;
+    m_listedFrom = m_isHistory ? 0 : static_cast<qint64>(m_lines.size());
+    m_lastNumber = m_isHistory ? m_lines.back().number : 0;
+}
+
+void HistoryFile::load()
+{
+    m_lines.clear();
+    m_firstLineOf.clear();
+    m_lastLine = {0, -1, -1};
+    m_isHistory = false;
+    m_listedFrom = 0;
+    m_lastNumber = 0;
+    m_stamp = {};
+    fileio::UniqueFd fd;
+    try {
+        fd = fileio::openFile(m_path, O_RDONLY);
+    } catch (const CommandError &e) {
+        if (e.number == ErrorNumber::FileNotFound || e.number == ErrorNumber::PathNotFound)
+            return; // a missing file is an empty history
+        throw;
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fd.get(), &st) != 0)
+        throw fileError(errno, m_path);
+    const qint64 size = st.st_size;
+    if (size > 0) {
+        void *map = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd.get(), 0);
+        if (map != MAP_FAILED) {
+            ::madvise(map, static_cast<size_t>(size), MADV_SEQUENTIAL);
+            indexBytes(static_cast<const char *>(map), size);
+            ::munmap(map, static_cast<size_t>(size));
+        } else {
+            const QByteArray bytes = fileio::readAt(fd.get(), 0, size, m_path);
+            indexBytes(bytes.constData(), bytes.size());
+        }
+    }
+    m_stamp = stampOf(st);
+}
+
+QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
+{
+    if (l.length <= 6 && l.number >= 0)
+        return {};
+    fileio::UniqueFd fd = fileio::openFile(m_path, O_RDONLY);
+    const qint64 skip = l.number >= 0 ? 6 : 0;
+    return fileio::readAt(fd.get(), l.offset + skip, std::min<qint64>(l.length - skip, maxBytes), m_path);
+}
+
+QString HistoryFile::decodeText(const QByteArray &bytes, bool cut) const
+{
+    return markersToBreaks(codec::decode(bytes, cut));
+}
+
+QString HistoryFile::itemText(qsizetype entry) const
+{
+    const Line &l = line(entry);
+    const QByteArray bytes = readLineText(l, itemBytes);
+    return decodeText(bytes, l.length - 6 > bytes.size()).left(maxEntryLength);
+}
+
+QString HistoryFile::entryText(qsizetype entry) const
+{
+    const Line &l = line(entry);
+    return decodeText(readLineText(l, l.length), false);
+}
+
+QString HistoryFile::textForNumber(int number) const
+{
+    if (currentStamp() == m_stamp && m_stamp.size >= 0) {
+        if (number >= 0 && static_cast<size_t>(number) < m_firstLineOf.size() &&
+            m_firstLineOf[static_cast<size_t>(number)] >= 0)
+            return decodeText(
+                readLineText(m_lines[static_cast<size_t>(m_firstLineOf[static_cast<size_t>(number)])], INT32_MAX),
+                false);
+        if (m_lastLine.length < 0)
+            return {};
+        if (m_lastLine.number >= 0)
+            return decodeText(readLineText(m_lastLine, INT32_MAX), false);
+        // The last line carries no number: its text from the seventh character on.
+        return decodeText(readLineText(m_lastLine, INT32_MAX), false).mid(6);
+    }
+    // The file changed since it was indexed: read it through as it is now.
+    HistoryFile now(m_path, m_writePage);
+    now.load();
+    return now.textForNumber(number);
+}
+
+QString HistoryFile::restoreText(qsizetype entry, bool *reindexed)
+{
+    if (reindexed)
+        *reindexed = false;
+    if (currentStamp() == m_stamp && m_stamp.size >= 0)
+        return entryText(entry);
+    const int number = entryNumber(entry);
+    load();
+    if (reindexed)
+        *reindexed = true;
+    return textForNumber(number);
+}
+
+HistoryFile::Written HistoryFile::write(int number, QStringView text) const
+{
+    Written w;
+    w.number = number;
+    w.line = encodeLine(number, text, m_writePage);
+    QByteArray bytes = w.line;
+    fileio::UniqueFd fd = fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND);
+    struct stat st
+    {
+    };
+    if (::fstat(fd.get(), &st) != 0)
+        throw fileError(errno, m_path);
+    // Changed behind the index: the file is not as it was when indexed (an empty file where the index
+    // holds nothing counts as unchanged, so the first entry of a new file is a plain append).
+    w.changedBehind = !(stampOf(st) == m_stamp) && !(st.st_size == 0 && m_lastLine.length < 0);
+    if (st.st_size > 0) {
+        fileio::UniqueFd rd = fileio::openFile(m_path, O_RDONLY);
+        if (!endsWithLineEnd(fileio::readAt(rd.get(), st.st_size - std::min<qint64>(st.st_size, 2), 2, m_path)))
+            bytes.prepend("\r\n");
+    }
+    fileio::writeAll(fd.get(), bytes, m_path);
+    if (::fstat(fd.get(), &st) != 0)
+        throw fileError(errno, m_path);
+    w.lineStart = st.st_size - w.line.size();
+    w.stamp = stampOf(st);
+    forEachLine(w.line.constData(), w.line.size(), [&](qint64 offset, qint64 length) {
+        if (lineNumber(w.line.constData() + offset, length) >= 0)
+            ++w.newEntries;
+    });
+    return w;
+}
+
+void HistoryFile::commit(const Written &w)
+{
+    if (w.changedBehind) {
+        // Someone else wrote the file: read it again rather than trust the index; what this run
+        // appends stays listed.
+        load();
+        m_lastNumber = w.number;
+        if (!m_isHistory)
+            m_listedFrom = std::max<qint64>(0, static_cast<qint64>(m_lines.size()) - w.newEntries);
+        return;
+    }
+    // Index what was written by the same rule as a load (a lone CR in the text ends a line there too).
+    forEachLine(w.line.constData(), w.line.size(), [&](qint64 offset, qint64 length) {
+        addLine(w.lineStart + offset, length, w.line.constData() + offset);
+    });
+    if (w.lineStart == 0) {
+        m_isHistory = true;
+        m_listedFrom = 0;
+    }
+    m_lastNumber = w.number;
+    m_stamp = w.stamp;
+}
+
+bool HistoryFile::append(int number, QStringView text)
+{
+    const Written w = write(number, text);
+    commit(w);
+    return w.changedBehind;
+}
+
+void HistoryFile::saveCopy(const QString &to) const
+{
+    fileio::copyFile(m_path, to);
+}
+
+void HistoryFile::exportText(const QString &to) const
+{
+    const QByteArray bytes = fileio::readWholeFile(m_path);
+    QString out;
+    forEachLine(bytes.constData(), bytes.size(), [&](qint64 offset, qint64 length) {
+        out += markersToBreaks(codec::decode(QByteArrayView(bytes.constData() + offset, length)));
+        out += crlf;
+    });
+    out += crlf;
+    fileio::writeFileAtomic(to, codec::encode(out, m_writePage));
+}
+
+void HistoryFile::replaceWith(const QString &from)
+{
+    fileio::copyFile(from, m_path);
+    load();
+}
+
+void HistoryFile::clear()
+{
+    fileio::removeFile(m_path);
+    ensureExists();
+    load();
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "core/codec.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The history file (temp.ifo and saved *.ifo files): one line per entry, oldest first, each line the
+// six-digit entry number followed by the entry's whole text with every CR LF written as "@1@2@3",
+// ended by CR LF. Reading ends a line at CR LF or at a lone CR (a lone LF stays in the text).
+//
+// The file is read once into an index of the lines that carry an entry number (byte offset, length,
+// number); texts are decoded only when asked for. A file is a history file only when its first line
+// begins with six digits; otherwise nothing it holds is listed, but entries appended to it during
+// this run are. Lines that do not begin with six digits are never listed and never matched.
+class HistoryFile final
+{
+public:
+    static constexpr int maxEntryLength = 200;
+    static constexpr int largestNumber = 999999;
+
+    explicit HistoryFile(QString path = {}, CodePage writePage = codec::systemCodePage());
+
+    const QString &path() const { return m_path; }
+    void setPath(const QString &path);
+    void setWritePage(CodePage page) { m_writePage = page; }
+
+    // Creates the file empty when it is missing.
+    void ensureExists() const;
+
+    // Reads and indexes the file; a missing file reads as empty. Throws CommandError.
+    void load();
+
+    // Whether the file's first line began with six digits when it was loaded.
+    bool isHistory() const { return m_isHistory; }
+
+    // Entries shown in the list, oldest first (the list shows them newest first).
+    qsizetype entryCount() const { return static_cast<qsizetype>(m_lines.size()) - m_listedFrom; }
+    int entryNumber(qsizetype entry) const { return line(entry).number; }
+
+    // The list item of an entry: its text with markers turned into CR LF, cut to 200 characters.
+    QString itemText(qsizetype entry) const;
+
+    // The whole text of an entry, markers turned into CR LF.
+    QString entryText(qsizetype entry) const;
+
+    // The text of the first line whose number is `number`; when no line has it, the text of the last
+    // line; an empty text for an empty file. Reads the file as it is on disk now.
+    QString textForNumber(int number) const;
+
+    // The text to restore for the chosen entry. When the file was changed behind the index, the index
+    // is rebuilt and the entry is looked up by its number; `reindexed` tells the caller so.
+    QString restoreText(qsizetype entry, bool *reindexed = nullptr);
+
+    // The last listed entry number (0 for none): the number the next entry continues from.
+    int lastNumber() const { return m_lastNumber; }
+
+    // Appends one entry (fileWrite): one line, written with a single write on a file opened for
+    // appending. A last line left without its line end (a torn write) is closed first, so the new
+    // entry never merges into it. Returns true when the file had been changed behind the index and
+    // was read again.
+    bool append(int number, QStringView text);
+
+    // What identifies the file's state on disk, to notice changes made behind the index.
+    struct FileStamp
+    {
+        qint64 size = -1;
+        qint64 mtimeNs = 0;
+        quint64 inode = 0;
+        bool operator==(const FileStamp &) const = default;
+    };
+
+    // append() in two steps, for a list model that must announce its new rows before the index
+    // changes: write() puts the line in the file and changes nothing in memory; commit() updates
+    // the index. Between them, `newEntries` tells how many entries commit() adds to the list.
+    struct Written
+    {
+        qint64 lineStart = 0;
+        QByteArray line; // as written, without a closing line end put before it
+        int number = 0;
+        qsizetype newEntries = 0;
+        bool changedBehind = false;
+        FileStamp stamp; // the file after the write
+    };
+    Written write(int number, QStringView text) const;
+    void commit(const Written &written);
+
+    // Saving: a byte copy of the file, or a text export (each line followed by CR LF, markers
+    // turned into CR LF, one more CR LF at the end).
+    void saveCopy(const QString &to) const;
+    void exportText(const QString &to) const;
+
+    // Replaces the file by a copy of `from` and reads it again.
+    void replaceWith(const QString &from);
+
+    // Deletes the file, creates it again empty and reads it (an empty history).
+    void clear();
+
+    static QString numberText(int number);
+    static int nextNumber(int last) { return last >= largestNumber || last < 0 ? 1 : last + 1; }
+    static QByteArray encodeLine(int number, QStringView text, CodePage page);
+    static QString markersToBreaks(QString text);
+    // The six-digit number a line begins with, or -1.
+    static int lineNumber(const char *line, qint64 length);
+
+private:
+    struct Line
+    {
+        qint64 offset;
+        qint32 length; // bytes, without the line end; lines longer than 2 GiB are cut in the index
+        qint32 number;
+    };
+
+    const Line &line(qsizetype entry) const { return m_lines[static_cast<size_t>(m_listedFrom + entry)]; }
+    QString decodeText(const QByteArray &bytes, bool cut) const;
+    QByteArray readLineText(const Line &l, qint64 maxBytes) const;
+    void indexBytes(const char *data, qint64 size);
+    void addLine(qint64 offset, qint64 length, const char *lineData);
+    FileStamp currentStamp() const;
+
+    QString m_path;
+    CodePage m_writePage;
+    std::vector<Line> m_lines;         // lines that begin with six digits, in file order
+    std::vector<qint32> m_firstLineOf; // entry number -> index into m_lines, -1 when none
+    Line m_lastLine{0, -1, -1};        // the file's last line, numbered or not; length -1 for an empty file
+    qint64 m_listedFrom = 0;
+    int m_lastNumber = 0;
+    bool m_isHistory = false;
+    FileStamp m_stamp;
+};

@@ -1,0 +1,90 @@
+#include "historymodel.h"
+
+HistoryModel::HistoryModel(HistoryFile &file, QObject *parent) : QAbstractListModel(parent), m_file(file) {}
+
+int HistoryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_file.entryCount());
+}
+
+QVariant HistoryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
+        return {};
+    const qsizetype entry = entryOf(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case Qt::ToolTipRole: {
+        if (const auto it = m_added.constFind(entry); it != m_added.constEnd())
+            return *it;
+        if (const QString *cached = m_cache.object(entry))
+            return *cached;
+        QString text;
+        try {
+            text = m_file.itemText(entry);
+        } catch (...) {
+            // The file became unreadable: show nothing rather than fail the view.
+        }
+        m_cache.insert(entry, new QString(text));
+        return text;
+    }
+    case NumberRole:
+        return m_file.entryNumber(entry);
+    default:
+        return {};
+    }
+}
+
+void HistoryModel::reload()
+{
+    beginResetModel();
+    m_added.clear();
+    m_cache.clear();
+    try {
+        m_file.load();
+    } catch (...) {
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+}
+
+void HistoryModel::addEntry(int number, QStringView wholeText, const QString &itemText)
+{
+    const HistoryFile::Written written = m_file.write(number, wholeText);
+    if (written.changedBehind) {
+        beginResetModel();
+        m_added.clear();
+        m_cache.clear();
+        m_file.commit(written);
+        m_added.insert(m_file.entryCount() - written.newEntries, itemText);
+        endResetModel();
+        return;
+    }
+    const qsizetype entry = m_file.entryCount();
+    beginInsertRows({}, 0, static_cast<int>(written.newEntries) - 1);
+    m_file.commit(written);
+    m_added.insert(entry, itemText);
+    endInsertRows();
+}
+
+QString HistoryModel::wholeText(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    bool reindexed = false;
+    const QString text = m_file.restoreText(entryOf(row), &reindexed);
+    if (reindexed) {
+        beginResetModel();
+        m_added.clear();
+        m_cache.clear();
+        endResetModel();
+    }
+    return text;
+}
+
+int HistoryModel::entryNumber(int row) const
+{
+    return row < 0 || row >= rowCount() ? -1 : m_file.entryNumber(entryOf(row));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// File operations on the program's files. Every failure is a CommandError with the runtime number
+// for its errno (53, 76, 70, 75, 61). Files the program creates are private to the user (0600),
+// whatever the umask; each file is opened only for the duration of one operation.
+namespace fileio {
+inline constexpr unsigned privateFileMode = 0600;
+inline constexpr unsigned privateDirMode = 0700;
+
+// An open file descriptor, closed when it goes out of scope.
+class UniqueFd final
+{
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(UniqueFd &&other) noexcept : m_fd(other.release()) {}
+    UniqueFd &operator=(UniqueFd &&other) noexcept;
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+    ~UniqueFd();
+    int get() const { return m_fd; }
+    int release();
+
+private:
+    int m_fd = -1;
+};
+
+// open(2) that throws; `mode` applies when the file is created.
+UniqueFd openFile(const QString &path, int flags, unsigned mode = privateFileMode);
+
+// Writes all of `data` at the descriptor's position, retrying short writes and EINTR.
+void writeAll(int fd, QByteArrayView data, const QString &path);
+
+// pread(2) of up to `length` bytes from `offset`; fewer at the end of the file.
+QByteArray readAt(int fd, qint64 offset, qint64 length, const QString &path);
+
+qint64 fileSize(int fd, const QString &path);
+
+bool exists(const QString &path);
+
+// The whole content of a file.
+QByteArray readWholeFile(const QString &path);
+
+// Creates the file empty when it is missing (opened for appending and closed again).
+void touch(const QString &path);
+
+// Replaces `path` atomically: the data goes to a new file in the same folder, which is flushed to
+// disk and renamed over `path`. A crash or a full disk leaves either the old or the new file whole.
+void writeFileAtomic(const QString &path, QByteArrayView data, unsigned mode = privateFileMode);
+
+// Byte copy of `from` over `to`, atomically; `from` is not changed.
+void copyFile(const QString &from, const QString &to);
+
+// Deletes the file; a missing file is not an error.
+void removeFile(const QString &path);
+
+// Creates the folder (and its parents) when missing; a folder created here is 0700.
+void makeDir(const QString &path);
+} // namespace fileio

@@ -1,0 +1,150 @@
+#include "modini.h"
+
+#include "core/datafolder.h"
+#include "core/fileio.h"
+#include "settings/profile.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+const QString sMain = QStringLiteral("Main");
+const QString sPicture = QStringLiteral("Picture");
+const QString sText = QStringLiteral("Text");
+const QString sPro = QStringLiteral("Pro");
+const QString sData = QStringLiteral("Data");
+const QString kPosX = QStringLiteral("PosX");
+const QString kPosY = QStringLiteral("PosY");
+const QString kWidth = QStringLiteral("Width");
+const QString kHeight = QStringLiteral("Height");
+const QString kFilePath0 = QStringLiteral("FilePath0");
+const QString kFilePath1 = QStringLiteral("FilePath1");
+const QString kTitle = QStringLiteral("Title");
+const QString kCodePage = QStringLiteral("CodePage");
+
+QString quoted(const QString &path)
+{
+    return QLatin1Char('"') + path + QLatin1Char('"');
+}
+
+// A whole number of twips; anything else (missing, empty, not a number, out of range) gives `fallback`.
+int readNumber(const Profile &p, const QString &section, const QString &key, int fallback)
+{
+    const auto text = p.value(section, key);
+    if (!text)
+        return fallback;
+    bool ok = false;
+    const double v = text->toDouble(&ok);
+    if (!ok || !std::isfinite(v) || std::fabs(v) > 1e9)
+        return fallback;
+    return static_cast<int>(std::lround(v));
+}
+
+QString readText(const Profile &p, const QString &section, const QString &key, const QString &fallback)
+{
+    const auto text = p.value(section, key);
+    return text && !text->isEmpty() ? *text : fallback;
+}
+
+void readPlace(const Profile &p, const QString &section, WindowPlace &place, bool withSize)
+{
+    place.left = readNumber(p, section, kPosX, place.left);
+    place.top = readNumber(p, section, kPosY, place.top);
+    if (withSize) {
+        place.width = readNumber(p, section, kWidth, place.width);
+        place.height = readNumber(p, section, kHeight, place.height);
+    }
+}
+
+void writePlace(Profile &p, const QString &section, const WindowPlace &place, bool withSize)
+{
+    p.setValue(section, kPosX, QString::number(place.left));
+    p.setValue(section, kPosY, QString::number(place.top));
+    if (withSize) {
+        p.setValue(section, kWidth, QString::number(place.width));
+        p.setValue(section, kHeight, QString::number(place.height));
+    }
+}
+
+Profile readProfile(const QString &folder)
+{
+    return Profile(codec::decode(fileio::readWholeFile(datafolder::settingsFile(folder))));
+}
+} // namespace
+
+Settings Settings::defaults(const QString &folder)
+{
+    Settings s;
+    s.historyPath = datafolder::historyFile(folder);
+    s.templatePath = datafolder::templateFile(folder);
+    return s;
+}
+
+QString defaultIniText(const QString &folder)
+{
+    const QStringList lines = {
+        QStringLiteral("[Main]"),
+        QStringLiteral("PosX=0"),
+        QStringLiteral("PosY=0"),
+        QStringLiteral("[Picture]"),
+        QStringLiteral("PosX=0"),
+        QStringLiteral("PosY=0"),
+        QStringLiteral("Width=3000"),
+        QStringLiteral("Height=2000"),
+        QStringLiteral("[Text]"),
+        QStringLiteral("PosX=0"),
+        QStringLiteral("PosY=0"),
+        QStringLiteral("Width=3000"),
+        QStringLiteral("Height=2000"),
+        QStringLiteral("[Pro]"),
+        QStringLiteral("PosX=0"),
+        QStringLiteral("PosY=0"),
+        QStringLiteral("[Data]"),
+        kFilePath0 + QLatin1Char('=') + quoted(datafolder::historyFile(folder)),
+        kFilePath1 + QLatin1Char('=') + quoted(datafolder::templateFile(folder)),
+        QStringLiteral("Title=1"),
+    };
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n");
+}
+
+void iniDefault(const QString &folder)
+{
+    const QString path = datafolder::settingsFile(folder);
+    if (fileio::exists(path))
+        return;
+    fileio::writeFileAtomic(path, codec::encode(defaultIniText(folder), codec::systemCodePage()));
+}
+
+Settings iniRead(const QString &folder)
+{
+    iniDefault(folder);
+    const Profile p = readProfile(folder);
+    Settings s = Settings::defaults(folder);
+    readPlace(p, sMain, s.main, false);
+    readPlace(p, sPicture, s.picture, true);
+    readPlace(p, sText, s.text, true);
+    readPlace(p, sPro, s.pro, false);
+    s.historyPath = readText(p, sData, kFilePath0, s.historyPath);
+    s.templatePath = readText(p, sData, kFilePath1, s.templatePath);
+    const QString title = readText(p, sData, kTitle, s.title);
+    bool numeric = false;
+    title.toInt(&numeric);
+    s.title = numeric ? title : QStringLiteral("1");
+    if (readNumber(p, sData, kCodePage, 0) == 932)
+        s.writePage = CodePage::Cp932;
+    return s;
+}
+
+void iniWrite(const QString &folder, const Settings &settings)
+{
+    const QString path = datafolder::settingsFile(folder);
+    Profile p = fileio::exists(path) ? readProfile(folder) : Profile();
+    writePlace(p, sMain, settings.main, false);
+    writePlace(p, sPicture, settings.picture, true);
+    writePlace(p, sText, settings.text, true);
+    writePlace(p, sPro, settings.pro, false);
+    p.setValue(sData, kFilePath0, quoted(settings.historyPath));
+    p.setValue(sData, kFilePath1, quoted(settings.templatePath));
+    p.setValue(sData, kTitle, settings.title);
+    fileio::writeFileAtomic(path, codec::encode(p.text(), settings.writePage));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "core/codec.h"
+
+#include <QString>
+
+// A window's place and size in twips.
+struct WindowPlace
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const WindowPlace &) const = default;
+};
+
+// What form.ini keeps between runs. The windows apply it at start and hand it back at exit.
+struct Settings
+{
+    WindowPlace main{0, 0, 0, 0}; // left and top only
+    WindowPlace picture{0, 0, 3000, 2000};
+    WindowPlace text{0, 0, 3000, 2000};
+    WindowPlace pro{0, 0, 0, 0};                  // left and top only
+    QString historyPath;                          // FilePath0
+    QString templatePath;                         // FilePath1
+    QString title = QStringLiteral("1");          // title mode 1..7, as text
+    CodePage writePage = codec::systemCodePage(); // [Data] CodePage=932 selects CP932
+
+    bool operator==(const Settings &) const = default;
+
+    // The defaults for a data folder.
+    static Settings defaults(const QString &folder);
+};
+
+// The default settings file of a data folder, each line ended by CR LF, one more empty line at the end.
+QString defaultIniText(const QString &folder);
+
+// Writes the default settings file when none exists (an existing file is never rewritten).
+// Throws CommandError.
+void iniDefault(const QString &folder);
+
+// Creates the file when missing, then reads every key. A key that is missing or does not hold a
+// number gives that key's default; values are read whole. Throws CommandError when the file cannot
+// be created or read.
+Settings iniRead(const QString &folder);
+
+// Writes every key into the existing file (keeping everything else in it) and replaces the file
+// atomically. Throws CommandError.
+void iniWrite(const QString &folder, const Settings &settings);

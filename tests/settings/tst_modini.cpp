@@ -1,0 +1,155 @@
+#include "core/codec.h"
+#include "core/commanderror.h"
+#include "core/datafolder.h"
+#include "core/fileio.h"
+#include "settings/modini.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void writeIni(const QString &folder, const QByteArray &text)
+{
+    fileio::writeFileAtomic(datafolder::settingsFile(folder), text);
+}
+
+QByteArray readIni(const QString &folder)
+{
+    return fileio::readWholeFile(datafolder::settingsFile(folder));
+}
+} // namespace
+
+class TestModIni final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartWritesTheDefaultFile();
+    void existingFileIsNeverRewrittenWithDefaults();
+    void badValuesGiveTheKeysDefault_data();
+    void badValuesGiveTheKeysDefault();
+    void writeKeepsEverythingElse();
+    void roundTrip();
+    void codePage932WritesShiftJis();
+    void cp932FileFromWindowsReads();
+    void unreadableFolderIsACommandError();
+};
+
+void TestModIni::firstStartWritesTheDefaultFile()
+{
+    QTemporaryDir tmp;
+    const QString f = tmp.path();
+    const Settings s = iniRead(f);
+    const QByteArray expected = "[Main]\r\nPosX=0\r\nPosY=0\r\n[Picture]\r\nPosX=0\r\nPosY=0\r\nWidth=3000\r\n"
+                                "Height=2000\r\n[Text]\r\nPosX=0\r\nPosY=0\r\nWidth=3000\r\nHeight=2000\r\n"
+                                "[Pro]\r\nPosX=0\r\nPosY=0\r\n[Data]\r\nFilePath0=\"" +
+                                f.toUtf8() + "/temp.ifo\"\r\nFilePath1=\"" + f.toUtf8() +
+                                "/templ.txt\"\r\nTitle=1\r\n\r\n";
+    QCOMPARE(readIni(f), expected);
+    QCOMPARE(s, Settings::defaults(f));
+    QCOMPARE(s.picture, (WindowPlace{0, 0, 3000, 2000}));
+    QCOMPARE(s.title, QStringLiteral("1"));
+    QCOMPARE(s.templatePath, f + QStringLiteral("/templ.txt"));
+}
+
+void TestModIni::existingFileIsNeverRewrittenWithDefaults()
+{
+    QTemporaryDir tmp;
+    const QByteArray mine = "[Main]\r\nPosX=1500\r\n";
+    writeIni(tmp.path(), mine);
+    const Settings s = iniRead(tmp.path());
+    QCOMPARE(readIni(tmp.path()), mine);
+    QCOMPARE(s.main.left, 1500);
+    QCOMPARE(s.main.top, 0);
+    QCOMPARE(s.text.width, 3000);
+}
+
+void TestModIni::badValuesGiveTheKeysDefault_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("not a number") << QByteArray("Width=abc\r\n[Data]\r\nTitle=x") << 3000 << QStringLiteral("1");
+    QTest::newRow("empty") << QByteArray("Width=\r\n[Data]\r\nTitle=") << 3000 << QStringLiteral("1");
+    QTest::newRow("blanks and a sign") << QByteArray("Width= -45 \r\n[Data]\r\nTitle= 3 ") << -45
+                                       << QStringLiteral("3");
+    QTest::newRow("fraction rounds") << QByteArray("Width=1500.6\r\n") << 1501 << QStringLiteral("1");
+    QTest::newRow("absurdly large") << QByteArray("Width=1e300\r\n") << 3000 << QStringLiteral("1");
+    QTest::newRow("trailing junk") << QByteArray("Width=12px\r\n") << 3000 << QStringLiteral("1");
+    QTest::newRow("title out of range kept as text") << QByteArray("[Data]\r\nTitle=9") << 3000 << QStringLiteral("9");
+}
+
+void TestModIni::badValuesGiveTheKeysDefault()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, width);
+    QFETCH(QString, title);
+    QTemporaryDir tmp;
+    writeIni(tmp.path(), "[Picture]\r\n" + data);
+    const Settings s = iniRead(tmp.path());
+    QCOMPARE(s.picture.width, width);
+    QCOMPARE(s.title, title);
+}
+
+void TestModIni::writeKeepsEverythingElse()
+{
+    QTemporaryDir tmp;
+    writeIni(tmp.path(), "; kept\r\n[Main]\r\nPosX=0\r\nMine=1\r\n[Extra]\r\na=b\r\n");
+    Settings s = iniRead(tmp.path());
+    s.main = {1500, 600, 0, 0};
+    iniWrite(tmp.path(), s);
+    const QByteArray after = readIni(tmp.path());
+    QVERIFY(after.startsWith("; kept\r\n[Main]\r\nPosX=1500\r\nMine=1\r\nPosY=600\r\n[Extra]\r\na=b\r\n"));
+    QVERIFY(after.contains("[Data]\r\nFilePath0=\""));
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("form.ini")});
+}
+
+void TestModIni::roundTrip()
+{
+    QTemporaryDir tmp;
+    Settings s = iniRead(tmp.path());
+    s.main = {1500, 600, 0, 0};
+    s.picture = {-200, 90000, 4000, 5000}; // off-screen places are kept as they are
+    s.text = {1, 2, 3, 4};
+    s.pro = {7, 8, 0, 0};
+    s.templatePath = QStringLiteral("/data/") + QString(300, QChar(0x65E5)) + QStringLiteral("/定型文.txt");
+    s.title = QStringLiteral("5");
+    iniWrite(tmp.path(), s);
+    QCOMPARE(iniRead(tmp.path()), s);
+}
+
+void TestModIni::codePage932WritesShiftJis()
+{
+    QTemporaryDir tmp;
+    writeIni(tmp.path(), "[Data]\r\nCodePage=932\r\n");
+    Settings s = iniRead(tmp.path());
+    QCOMPARE(s.writePage, CodePage::Cp932);
+    s.templatePath = QStringLiteral("/t/日本.txt");
+    iniWrite(tmp.path(), s);
+    QVERIFY(readIni(tmp.path()).contains("FilePath1=\"/t/\x93\xFA\x96\x7B.txt\""));
+    QCOMPARE(iniRead(tmp.path()).templatePath, s.templatePath);
+}
+
+void TestModIni::cp932FileFromWindowsReads()
+{
+    QTemporaryDir tmp;
+    writeIni(tmp.path(), "[Data]\r\nFilePath1=\"C:\\\x93\xFA\x96\x7B\\templ.txt\"\r\n");
+    QCOMPARE(iniRead(tmp.path()).templatePath, QStringLiteral("C:\\日本\\templ.txt"));
+}
+
+void TestModIni::unreadableFolderIsACommandError()
+{
+    QTemporaryDir tmp;
+    const QString notAFolder = tmp.path() + QStringLiteral("/file");
+    fileio::touch(notAFolder);
+    try {
+        iniRead(notAFolder);
+        QFAIL("no error");
+    } catch (const CommandError &e) {
+        QCOMPARE(e.number, 76);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestModIni)
+#include "tst_modini.moc"
