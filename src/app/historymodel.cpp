@@ -1,5 +1,7 @@
 #include "historymodel.h"
 
+#include "app/mainrules.h"
+
 HistoryModel::HistoryModel(HistoryFile &file, QObject *parent) : QAbstractListModel(parent), m_file(file) {}
 
 int HistoryModel::rowCount(const QModelIndex &parent) const
@@ -14,21 +16,9 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     const qsizetype entry = entryOf(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        return mainrules::displayText(itemText(entry));
     case Qt::EditRole:
-    case Qt::ToolTipRole: {
-        if (const auto it = m_added.constFind(entry); it != m_added.constEnd())
-            return *it;
-        if (const QString *cached = m_cache.object(entry))
-            return *cached;
-        QString text;
-        try {
-            text = m_file.itemText(entry);
-        } catch (...) {
-            // The file became unreadable: show nothing rather than fail the view.
-        }
-        m_cache.insert(entry, new QString(text));
-        return text;
-    }
+        return itemText(entry);
     case NumberRole:
         return m_file.entryNumber(entry);
     default:
@@ -67,6 +57,22 @@ void HistoryModel::addEntry(int number, QStringView wholeText, const QString &it
     m_file.commit(written);
     m_added.insert(entry, itemText);
     endInsertRows();
+}
+
+QString HistoryModel::itemText(qsizetype entry) const
+{
+    if (const auto it = m_added.constFind(entry); it != m_added.constEnd())
+        return *it;
+    if (const QString *cached = m_cache.object(entry))
+        return *cached;
+    QString text;
+    try {
+        text = m_file.itemText(entry);
+    } catch (...) {
+        // The file became unreadable: show nothing rather than fail the view.
+    }
+    m_cache.insert(entry, new QString(text));
+    return text;
 }
 
 QString HistoryModel::wholeText(int row)

@@ -7,7 +7,8 @@
 #include <QHash>
 
 // The history list's items, newest first, over the index of a HistoryFile. Item texts are decoded
-// when a view asks for them; each item's data (Qt::UserRole) is its entry number.
+// when a view asks for them: the edit role is the item's text, the display role the same on one line;
+// each item's data (NumberRole) is its entry number.
 class HistoryModel final : public QAbstractListModel
 {
     Q_OBJECT
@@ -35,6 +36,7 @@ public:
 
 private:
     qsizetype entryOf(int row) const { return m_file.entryCount() - 1 - row; }
+    QString itemText(qsizetype entry) const;
 
     HistoryFile &m_file;
     // Texts of entries added during this run, as they were shown when added.

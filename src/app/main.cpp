@@ -1,9 +1,14 @@
-#include "app/mainwindow.h"
+#include "app/frmmain.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
-#include "settings/modini.h"
+#include "platform/clipboard.h"
+#include "platform/messages.h"
+#include "platform/singleinstance.h"
+#include "platform/tray.h"
+#include "platform/unixsignals.h"
 
 #include <QApplication>
+#include <QComboBox>
 
 #include <cstdio>
 
@@ -22,15 +27,37 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vornkip"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
     QString folder;
     try {
         folder = datafolder::prepare(QCoreApplication::applicationDirPath());
-        iniRead(folder);
     } catch (const CommandError &e) {
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(e.description));
         return 1;
     }
-    MainWindow window;
+
+    UnixSignals unixSignals;
+    QtMessageService messages;
+    QtClipboard clipboard;
+    QtTrayIcon tray;
+    LockFileInstance instance(folder);
+    const Platform platform{&messages, &clipboard, &tray, &instance};
+
+    frmMain window(platform, folder, QCoreApplication::arguments().mid(1));
+    if (!window.Form_Load())
+        return 0;
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &window, [&window] { window.Form_Unload(false); });
+    QObject::connect(&unixSignals, &UnixSignals::activateRequested, &window, [&window] {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
+    // The end of the desktop session quits the application: keep the history, ask nothing.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.Form_Unload(false); });
     window.show();
+    window.activateWindow();
+    window.combo1()->setFocus();
     return app.exec();
 }

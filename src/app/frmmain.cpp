@@ -1,0 +1,512 @@
+#include "frmmain.h"
+
+#include "app/historymodel.h"
+#include "app/mainlayout.h"
+#include "app/mainrules.h"
+#include "core/commanderror.h"
+#include "core/datafolder.h"
+#include "core/fileio.h"
+#include "core/twips.h"
+#include "display/titles.h"
+#include "launcher/toolbars.h"
+#include "platform/clipboard.h"
+#include "platform/messages.h"
+#include "platform/singleinstance.h"
+#include "platform/tray.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QProxyStyle>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <cstdio>
+
+namespace {
+const QString textRunning = QStringLiteral("アプリケーションは起動中です。");
+const QString titleRunning = QStringLiteral("重複起動");
+const QString textKeepHistory = QStringLiteral("次回に履歴を残しておきますか？");
+const QString titleKeepHistory = QStringLiteral("ID:Q0001");
+const QString textClearClipboard = QStringLiteral("クリップボードの中身をクリアしてよろしいですか？");
+const QString titleClearClipboard = QStringLiteral("削除確認");
+const QString textTemplateMode = QStringLiteral("☆定型文モード");
+
+// The history list's popup is a plain list: the default style would measure every item first.
+class ListPopupStyle final : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStringList localFiles(const QMimeData *mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+QToolBar *makeToolbar(QWidget *parent, const QList<toolbars::Button> &buttons, const QString &name)
+{
+    auto *bar = new QToolBar(parent);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->layout()->setSpacing(0);
+    // Seven buttons share a narrow bar: keep their frames tight.
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"
+                                      "QToolButton { padding: 1px; margin: 0px; }"
+                                      "QToolButton::menu-button { width: 9px; }"));
+    for (const toolbars::Button &b : buttons) {
+        QAction *action = bar->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(b.key)), b.tooltip);
+        action->setObjectName(b.key);
+        action->setToolTip(b.tooltip);
+        action->setCheckable(b.style == toolbars::Style::Check);
+        auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
+        if (b.style == toolbars::Style::DropDown) {
+            action->setMenu(new QMenu(parent));
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+        }
+        button->setFixedSize(b.style == toolbars::Style::DropDown ? 32 : 23, 22);
+    }
+    return bar;
+}
+} // namespace
+
+frmMain::frmMain(const Platform &platform, const QString &folder, const QStringList &arguments, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_platform(platform), m_folder(folder), m_arguments(arguments), m_settings(Settings::defaults(folder)),
+      m_history(datafolder::historyFile(folder))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    // Always on top from the start.
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    m_model = new HistoryModel(m_history, this);
+    buildControls();
+    buildIconMenu();
+    placeControls();
+}
+
+frmMain::~frmMain() = default;
+
+int frmMain::px(double twipsValue) const
+{
+    return twips::toPixels(twipsValue, logicalDpiY());
+}
+
+int frmMain::toTwips(int pixels) const
+{
+    return twips::fromPixels(pixels, logicalDpiX());
+}
+
+void frmMain::buildControls()
+{
+    m_toolbar1 = makeToolbar(this, toolbars::toolbar1(), QStringLiteral("Toolbar1"));
+    m_toolbar2 = makeToolbar(this, toolbars::toolbar2(), QStringLiteral("Toolbar2"));
+    m_toolbar2->setIconSize(QSize(16, 16));
+
+    m_combo1 = new QComboBox(this);
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo1->setEditable(true);
+    m_combo1->setInsertPolicy(QComboBox::NoInsert);
+    m_combo1->setDuplicatesEnabled(true);
+    m_combo1->setCompleter(nullptr);
+    m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_combo1->setMinimumContentsLength(1);
+    m_combo1->setMaxVisibleItems(20);
+    auto *style = new ListPopupStyle;
+    style->setParent(this);
+    m_combo1->setStyle(style);
+    auto *view = new QListView(m_combo1);
+    view->setUniformItemSizes(true);
+    view->setTextElideMode(Qt::ElideRight);
+    m_combo1->setView(view);
+    m_combo1->setModel(m_model);
+    m_combo1->setAcceptDrops(true);
+    m_combo1->lineEdit()->setAcceptDrops(true);
+    m_combo1->installEventFilter(this);
+    m_combo1->lineEdit()->installEventFilter(this);
+    connect(m_combo1, &QComboBox::activated, this, &frmMain::Combo1_Click);
+
+    m_combo2 = new QComboBox(this);
+    m_combo2->setObjectName(QStringLiteral("Combo2"));
+    m_combo2->setEditable(true);
+    m_combo2->setInsertPolicy(QComboBox::NoInsert);
+    m_combo2->setCompleter(nullptr);
+    m_combo2->setEditText(textTemplateMode);
+    m_combo2->hide();
+
+    m_picture1 = new QFrame(this);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setFrameShape(QFrame::Box);
+    m_image1 = new QLabel(m_picture1);
+    m_image1->setObjectName(QStringLiteral("Image1"));
+    m_image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_statusBar1 = new QStatusBar(this);
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar1->setSizeGripEnabled(false);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(m_timer1, &QTimer::timeout, this, &frmMain::titleText);
+}
+
+void frmMain::buildIconMenu()
+{
+    m_iconMenu = new QMenu(this);
+    m_iconMenu->setObjectName(QStringLiteral("iconMenu"));
+    const auto item = [this](const char *name, const QString &caption, const QKeySequence &key,
+                             void (frmMain::*slot)()) {
+        QAction *a = m_iconMenu->addAction(caption);
+        a->setObjectName(QLatin1StringView(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a); // the shortcut also acts while the window has the focus
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    m_clipWatch = item("clipWatch", QStringLiteral("クリップボードの監視"), Qt::Key_F2, &frmMain::clipWatch_Click);
+    m_clipWatch->setCheckable(true);
+    m_clipWatch->setChecked(true);
+    m_clipNoWatch =
+        item("clipNoWatch", QStringLiteral("クリップボードを監視しない"), Qt::Key_F3, &frmMain::clipNoWatch_Click);
+    m_clipNoWatch->setCheckable(true);
+    m_iconMenu->addSeparator()->setObjectName(QStringLiteral("bar1"));
+    m_iconMenu->addSeparator()->setObjectName(QStringLiteral("bar2"));
+    m_clipClear = item("clipClear", QStringLiteral("クリップボードを空にする"), Qt::Key_F6, &frmMain::clipClear_Click);
+    m_quit = item("quit", QStringLiteral("終了"), QKeySequence(Qt::CTRL | Qt::Key_Q), &frmMain::quit_Click);
+}
+
+void frmMain::placeControls()
+{
+    using namespace mainlayout;
+    const auto place = [this](QWidget *w, const Rect &r) {
+        w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    };
+    place(m_toolbar1, toolbar1);
+    place(m_combo1, combo);
+    place(m_combo2, combo);
+    place(m_picture1, picture1);
+    place(m_image1, mainlayout::image1);
+    place(m_toolbar2, toolbar2);
+    const int clientHeight =
+        px((m_extended == QStringLiteral("True") ? extendedHeight : compactHeight) - nonClientHeight);
+    setFixedSize(px(clientWidth), clientHeight);
+    m_statusBar1->setGeometry(0, px(extendedHeight - nonClientHeight - statusBarHeight), px(clientWidth),
+                              px(statusBarHeight));
+}
+
+bool frmMain::Form_Load()
+{
+    // 1. One running copy per data folder.
+    if (m_platform.instance && !m_platform.instance->acquire()) {
+        m_platform.instance->activateRunning();
+        m_platform.messages->show(nullptr, textRunning, titleRunning, MsgIcon::Information, MsgButtons::Ok);
+        return false;
+    }
+    // 2. The reset switch.
+    if (mainrules::isResetSwitch(m_arguments)) {
+        for (const QString &file : {datafolder::settingsFile(m_folder), datafolder::historyFile(m_folder),
+                                    datafolder::templateFile(m_folder)}) {
+            try {
+                fileio::removeFile(file);
+            } catch (const CommandError &e) {
+                showError(e);
+            }
+        }
+    }
+    // 3. The settings.
+    try {
+        m_settings = iniRead(m_folder);
+    } catch (const CommandError &e) {
+        showError(e);
+    }
+    m_history.setWritePage(m_settings.writePage);
+    move(px(m_settings.main.left), px(m_settings.main.top));
+    // 4.-8.
+    m_timer1->start(100);
+    titleText();
+    m_watch = true;
+    m_extended = QStringLiteral("False");
+    placeControls();
+    // 9. The history list.
+    comboInitialize();
+    // 10. The tray icon; without a notification area its menu is the window's context menu.
+    if (m_platform.tray) {
+        m_platform.tray->add(windowIcon(), QStringLiteral("Vornkip"));
+        connect(m_platform.tray, &TrayIcon::rightButtonDown, this, [this] { m_iconMenu->popup(QCursor::pos()); });
+        if (!m_platform.tray->isAvailable()) {
+            setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(this, &QWidget::customContextMenuRequested, this,
+                    [this](const QPoint &at) { m_iconMenu->popup(mapToGlobal(at)); });
+        }
+    }
+    // 11. Watch the clipboard.
+    hookWindow();
+    // 12. Compact mode.
+    m_toolbar2->hide();
+    m_image1->hide();
+    m_picture1->hide();
+    m_statusBar1->hide();
+    // 13. What the clipboard holds now.
+    ChangeClipBoard();
+    m_loaded = true;
+    return true;
+}
+
+void frmMain::Form_Unload(bool ask)
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // 1. The tray icon.
+    if (m_platform.tray)
+        m_platform.tray->remove();
+    // 2. Stop watching.
+    unhookWindow();
+    m_timer1->stop();
+    // 3. Keep the history?
+    if (m_loaded && ask &&
+        m_platform.messages->show(this, textKeepHistory, titleKeepHistory, MsgIcon::Question, MsgButtons::YesNo) ==
+            MsgAnswer::No) {
+        try {
+            fileio::removeFile(m_history.path());
+        } catch (const CommandError &e) {
+            showError(e);
+        }
+    }
+    // 4. The settings.
+    if (m_loaded) {
+        m_settings.main.left = toTwips(x());
+        m_settings.main.top = toTwips(y());
+        m_settings.historyPath = m_history.path();
+        try {
+            iniWrite(m_folder, m_settings);
+        } catch (const CommandError &e) {
+            std::fprintf(stderr, "vornkip: %s\n", qPrintable(e.description));
+        }
+    }
+    // 5. The windows.
+    hide();
+    QCoreApplication::quit();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload(true);
+    event->accept();
+}
+
+void frmMain::quit_Click()
+{
+    close();
+}
+
+void frmMain::hookWindow()
+{
+    if (m_hooked || !m_platform.clipboard)
+        return;
+    m_hooked = true;
+    connect(m_platform.clipboard, &Clipboard::changed, this, [this] {
+        if (m_busy)
+            return;
+        m_busy = true;
+        ChangeClipBoard();
+        m_busy = false;
+    });
+}
+
+void frmMain::unhookWindow()
+{
+    if (!m_hooked)
+        return;
+    m_hooked = false;
+    disconnect(m_platform.clipboard, &Clipboard::changed, this, nullptr);
+}
+
+QString frmMain::comboText() const
+{
+    return m_combo1->currentText();
+}
+
+void frmMain::setComboText(const QString &text)
+{
+    m_combo1->setEditText(text);
+}
+
+void frmMain::ChangeClipBoard()
+{
+    if (!m_watch)
+        return;
+    const ClipboardContent content = m_platform.clipboard->read();
+    if (content.hasText) {
+        if (mainrules::isCurrentEntry(content.text, comboText()))
+            return;
+        const int number = HistoryFile::nextNumber(m_combo1Tag.toInt());
+        const QString item = content.text.left(mainrules::maxEntryLength);
+        try {
+            m_model->addEntry(number, content.text, item);
+        } catch (const CommandError &e) {
+            showError(e);
+            return;
+        }
+        m_combo1Tag = HistoryFile::numberText(number);
+        m_combo1->setCurrentIndex(0);
+        setComboText(item);
+        m_combo1->setToolTip(item);
+    }
+    if (content.hasImage)
+        m_image1->setPixmap(QPixmap::fromImage(content.image));
+}
+
+void frmMain::comboInitialize()
+{
+    const ClipboardContent content = m_platform.clipboard ? m_platform.clipboard->read() : ClipboardContent();
+    m_combo1->setUpdatesEnabled(false);
+    m_image1->setPixmap(content.hasImage ? QPixmap::fromImage(content.image) : QPixmap());
+    m_combo1Tag = QStringLiteral("000000");
+    m_history.setPath(datafolder::historyFile(m_folder));
+    try {
+        m_history.ensureExists();
+        m_model->reload();
+        if (m_history.lastNumber() > 0)
+            m_combo1Tag = HistoryFile::numberText(m_history.lastNumber());
+        if (fileio::exists(m_history.path()) && QFileInfo(m_history.path()).size() > 0)
+            m_timer1->start(100);
+    } catch (const CommandError &e) {
+        showError(e);
+    }
+    m_combo1->setCurrentIndex(-1);
+    setComboText(content.hasText ? content.text.left(mainrules::maxEntryLength) : QString());
+    m_combo1->setUpdatesEnabled(true);
+}
+
+void frmMain::Combo1_Click(int index)
+{
+    if (index < 0)
+        return;
+    QString text;
+    try {
+        text = m_model->wholeText(index);
+    } catch (const CommandError &e) {
+        showError(e);
+        return;
+    }
+    m_platform.clipboard->clear();
+    m_platform.clipboard->setText(text);
+}
+
+void frmMain::Combo1_KeyDown(int key)
+{
+    Q_UNUSED(key);
+}
+
+void frmMain::clipWatch_Click()
+{
+    m_clipWatch->setChecked(true);
+    m_clipNoWatch->setChecked(false);
+    m_watch = true;
+}
+
+void frmMain::clipNoWatch_Click()
+{
+    m_clipNoWatch->setChecked(true);
+    m_clipWatch->setChecked(false);
+    m_watch = false;
+}
+
+void frmMain::clipClear_Click()
+{
+    if (m_platform.messages->show(this, textClearClipboard, titleClearClipboard, MsgIcon::Question,
+                                  MsgButtons::YesNo) == MsgAnswer::Yes)
+        m_platform.clipboard->clear();
+}
+
+void frmMain::titleText()
+{
+    if (m_settings.title == QStringLiteral("1")) {
+        setWindowTitle(titles::versionTitle());
+        m_timer1->stop();
+    }
+}
+
+void frmMain::showError(const CommandError &error)
+{
+    m_platform.messages->showError(isVisible() ? this : nullptr, error);
+}
+
+bool frmMain::combo1Drag(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!localFiles(drag->mimeData()).isEmpty() && (drag->possibleActions() & Qt::CopyAction)) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QStringList paths = localFiles(drop->mimeData());
+        if (paths.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        m_platform.clipboard->setText(mainrules::dropText(paths));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_combo1 || watched == m_combo1->lineEdit()) {
+        if (combo1Drag(event))
+            return true;
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F11) {
+                Combo1_KeyDown(key);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,34 @@
+#include "mainrules.h"
+
+#include "app/historyfile.h"
+
+namespace mainrules {
+bool isCurrentEntry(const QString &clipboardText, const QString &listText)
+{
+    return HistoryFile::markersToBreaks(clipboardText).left(maxEntryLength).compare(listText, Qt::CaseInsensitive) == 0;
+}
+
+QString dropText(const QStringList &paths)
+{
+    if (paths.size() == 1)
+        return paths.front();
+    QString text;
+    for (const QString &p : paths)
+        text += p + QStringLiteral("\r\n");
+    return text;
+}
+
+bool isResetSwitch(const QStringList &arguments)
+{
+    return arguments.join(QLatin1Char(' ')).compare(QStringLiteral("/a"), Qt::CaseInsensitive) == 0;
+}
+
+QString displayText(const QString &itemText)
+{
+    QString shown = itemText;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"));
+    shown.replace(QLatin1Char('\r'), QChar(0x21B5));
+    shown.replace(QLatin1Char('\n'), QChar(0x21B5));
+    return shown;
+}
+} // namespace mainrules

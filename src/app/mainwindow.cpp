@@ -1,6 +1,0 @@
-#include "mainwindow.h"
-
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
-{
-    setWindowTitle(QStringLiteral("Vornkip"));
-}

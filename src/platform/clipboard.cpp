@@ -1,0 +1,63 @@
+#include "clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+QString Clipboard::fromDesktop(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\n') && (i == 0 || text[i - 1] != QLatin1Char('\r')))
+            out += QLatin1Char('\r');
+        out += text[i];
+    }
+    return out;
+}
+
+QString Clipboard::toDesktop(const QString &text)
+{
+    QString out = text;
+    return out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QtClipboard::QtClipboard(QObject *parent) : Clipboard(parent)
+{
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &Clipboard::changed);
+}
+
+ClipboardContent QtClipboard::read() const
+{
+    ClipboardContent c;
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (!mime)
+        return c;
+    const QStringList formats = mime->formats();
+    const auto offers = [&](QLatin1StringView prefix) {
+        return std::any_of(formats.begin(), formats.end(), [&](const QString &f) { return f.startsWith(prefix); });
+    };
+    c.hasText = mime->hasText() || offers(QLatin1StringView("text/html")) || offers(QLatin1StringView("text/rtf")) ||
+                offers(QLatin1StringView("application/rtf"));
+    if (c.hasText)
+        c.text = fromDesktop(mime->text());
+    c.hasImage = mime->hasImage();
+    if (c.hasImage)
+        c.image = qvariant_cast<QImage>(mime->imageData());
+    return c;
+}
+
+void QtClipboard::clear()
+{
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}
+
+void QtClipboard::setText(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(toDesktop(text), QClipboard::Clipboard);
+}
+
+void QtClipboard::setImage(const QImage &image)
+{
+    QGuiApplication::clipboard()->setImage(image, QClipboard::Clipboard);
+}

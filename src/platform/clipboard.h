@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+// What the clipboard holds at one moment, read once per change.
+struct ClipboardContent
+{
+    bool hasText = false; // plain text or rich text (whose plain-text alternative is `text`, maybe empty)
+    QString text;         // line breaks as CR LF
+    bool hasImage = false;
+    QImage image;
+};
+
+// The desktop's clipboard (the CLIPBOARD selection). Text crosses this boundary with CR LF line
+// breaks inside the program and LF outside.
+class Clipboard : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual ClipboardContent read() const = 0;
+    virtual void clear() = 0;
+    virtual void setText(const QString &text) = 0;
+    virtual void setImage(const QImage &image) = 0;
+
+    // Line-break conversion at the boundary.
+    static QString fromDesktop(const QString &text);
+    static QString toDesktop(const QString &text);
+
+signals:
+    // The clipboard's content changed (once per change).
+    void changed();
+};
+
+// The real clipboard, through QClipboard.
+class QtClipboard final : public Clipboard
+{
+    Q_OBJECT
+
+public:
+    explicit QtClipboard(QObject *parent = nullptr);
+
+    ClipboardContent read() const override;
+    void clear() override;
+    void setText(const QString &text) override;
+    void setImage(const QImage &image) override;
+};

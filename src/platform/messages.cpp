@@ -1,0 +1,67 @@
+#include "messages.h"
+
+#include "core/commanderror.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+void MessageService::showError(QWidget *parent, const CommandError &error)
+{
+    show(parent, error.description, QString::number(error.number), MsgIcon::None, MsgButtons::Ok);
+}
+
+MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
+                                 MsgButtons buttons)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    switch (icon) {
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    QPushButton *ok = nullptr;
+    QPushButton *yes = nullptr;
+    QPushButton *no = nullptr;
+    QPushButton *cancel = nullptr;
+    if (buttons == MsgButtons::Ok) {
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(ok);
+    } else {
+        yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        if (buttons == MsgButtons::YesNoCancel) {
+            cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+            box.setEscapeButton(cancel);
+        } else {
+            box.setEscapeButton(no);
+        }
+    }
+    box.exec();
+    const auto *clicked = box.clickedButton();
+    if (clicked == yes && yes)
+        return MsgAnswer::Yes;
+    if (clicked == no && no)
+        return MsgAnswer::No;
+    if (clicked == cancel && cancel)
+        return MsgAnswer::Cancel;
+    if (buttons == MsgButtons::YesNo)
+        return MsgAnswer::No;
+    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+struct CommandError;
+
+enum class MsgIcon
+{
+    None,
+    Information,
+    Question,
+    Exclamation,
+    Critical,
+};
+
+enum class MsgButtons
+{
+    Ok,
+    YesNo,
+    YesNoCancel,
+};
+
+enum class MsgAnswer
+{
+    Ok,
+    Yes,
+    No,
+    Cancel,
+};
+
+// Message boxes: a text, a title, an icon and a set of buttons; the answer is the button pressed.
+class MessageService
+{
+public:
+    virtual ~MessageService() = default;
+    virtual MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
+                           MsgButtons buttons) = 0;
+
+    // The error box: the error's description as text, its number as title, an OK button.
+    void showError(QWidget *parent, const CommandError &error);
+};
+
+// Qt message boxes with Japanese button texts.
+class QtMessageService final : public MessageService
+{
+public:
+    MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
+                   MsgButtons buttons) override;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+class Clipboard;
+class MessageService;
+class SingleInstance;
+class TrayIcon;
+
+// The desktop services a window reaches. The composition root hands in the real ones; tests hand
+// in fakes. Nothing here is owned.
+struct Platform
+{
+    MessageService *messages = nullptr;
+    Clipboard *clipboard = nullptr;
+    TrayIcon *tray = nullptr;
+    SingleInstance *instance = nullptr;
+};

@@ -1,0 +1,399 @@
+#include "app/frmmain.h"
+#include "core/datafolder.h"
+#include "core/fileio.h"
+#include "fakes/fakes.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+ClipboardContent text(const QString &t)
+{
+    return {true, t, false, {}};
+}
+} // namespace
+
+class TestFrmMain final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt();
+    void recording_data();
+    void recording();
+    void numberingContinuesFromTheFile();
+    void typedTextMakesTheNewestEntryNewAgain();
+    void watchingOffRecordsNothing();
+    void pictureOnlyChangesThePreview();
+    void choosingAnEntryRestoresItWhole();
+    void choosingANumberNoLineCarries();
+    void enterNeverInsertsAnItem();
+    void droppedFiles_data();
+    void droppedFiles();
+    void clearTheClipboard_data();
+    void clearTheClipboard();
+    void exitQuestion_data();
+    void exitQuestion();
+    void desktopEndKeepsTheHistoryWithoutAsking();
+    void resetSwitch_data();
+    void resetSwitch();
+    void secondStartIsRefused();
+    void historyFileThatCannotBeWritten();
+
+private:
+    frmMain &start(const QStringList &args = {});
+    QByteArray historyBytes() const { return fileio::readWholeFile(datafolder::historyFile(m_dir->path())); }
+    QStringList listTexts() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Fakes> m_fakes;
+    std::unique_ptr<frmMain> m_main;
+};
+
+void TestFrmMain::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_fakes = std::make_unique<Fakes>();
+}
+
+void TestFrmMain::cleanup()
+{
+    m_main.reset();
+    m_fakes.reset();
+    m_dir.reset();
+}
+
+frmMain &TestFrmMain::start(const QStringList &args)
+{
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), args);
+    m_main->Form_Load();
+    return *m_main;
+}
+
+QStringList TestFrmMain::listTexts() const
+{
+    QStringList out;
+    for (int i = 0; i < m_main->combo1()->count(); ++i)
+        out << m_main->combo1()->itemData(i, Qt::EditRole).toString();
+    return out;
+}
+
+void TestFrmMain::startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt()
+{
+    m_fakes->clipboard.content = text(QStringLiteral("already there"));
+    frmMain &w = start();
+    QVERIFY(fileio::exists(datafolder::settingsFile(m_dir->path())));
+    QCOMPARE(historyBytes(), QByteArray());
+    QCOMPARE(w.comboText(), QStringLiteral("already there"));
+    QCOMPARE(w.combo1()->count(), 0);
+    QCOMPARE(w.combo1Tag(), QStringLiteral("000000"));
+    QVERIFY(m_fakes->tray.shown);
+    QCOMPARE(m_fakes->tray.tip, QStringLiteral("Vornkip"));
+    QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(w.windowFlags() & Qt::Tool);
+    QCOMPARE(w.windowTitle(), QStringLiteral("VornkipVer.0.10"));
+}
+
+void TestFrmMain::recording_data()
+{
+    QTest::addColumn<QStringList>("copies");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("list"); // newest first
+    QTest::newRow("two texts") << QStringList{QStringLiteral("abc"), QStringLiteral("x\r\ny")}
+                               << QByteArray("000001abc\r\n000002x@1@2@3y\r\n")
+                               << QStringList{QStringLiteral("x\r\ny"), QStringLiteral("abc")};
+    QTest::newRow("same text twice") << QStringList{QStringLiteral("abc"), QStringLiteral("abc")}
+                                     << QByteArray("000001abc\r\n") << QStringList{QStringLiteral("abc")};
+    QTest::newRow("again after another") << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a")}
+                                         << QByteArray("000001a\r\n000002b\r\n000003a\r\n")
+                                         << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a")};
+    QTest::newRow("case only differs") << QStringList{QStringLiteral("Hello"), QStringLiteral("HELLO")}
+                                       << QByteArray("000001Hello\r\n") << QStringList{QStringLiteral("Hello")};
+    const QString long250 = QString(250, QLatin1Char('L'));
+    QTest::newRow("250 characters, then again")
+        << QStringList{long250, long250} << (QByteArray("000001") + long250.toUtf8() + "\r\n")
+        << QStringList{long250.left(200)};
+    QTest::newRow("literal marker") << QStringList{QStringLiteral("a@1@2@3b")} << QByteArray("000001a@1@2@3b\r\n")
+                                    << QStringList{QStringLiteral("a@1@2@3b")};
+    QTest::newRow("marker then its line-break twin")
+        << QStringList{QStringLiteral("a@1@2@3b"), QStringLiteral("a\r\nb")}
+        << QByteArray("000001a@1@2@3b\r\n000002a@1@2@3b\r\n")
+        << QStringList{QStringLiteral("a\r\nb"), QStringLiteral("a@1@2@3b")};
+    QTest::newRow("empty text is an entry")
+        << QStringList{QStringLiteral("x"), QString()} << QByteArray("000001x\r\n000002\r\n")
+        << QStringList{QString(), QStringLiteral("x")};
+}
+
+void TestFrmMain::recording()
+{
+    QFETCH(QStringList, copies);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, list);
+    frmMain &w = start();
+    for (const QString &c : copies)
+        m_fakes->clipboard.put(text(c));
+    QCOMPARE(historyBytes(), file);
+    QCOMPARE(listTexts(), list);
+    QCOMPARE(w.comboText(), list.front());
+    QCOMPARE(w.combo1()->toolTip(), list.front());
+    QCOMPARE(w.combo1Tag(), HistoryFile::numberText(list.size()));
+}
+
+void TestFrmMain::numberingContinuesFromTheFile()
+{
+    fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000040a\r\n000041b\r\n");
+    frmMain &w = start();
+    QCOMPARE(listTexts(), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+    QCOMPARE(w.combo1Tag(), QStringLiteral("000041"));
+    m_fakes->clipboard.put(text(QStringLiteral("c")));
+    QCOMPARE(historyBytes(), QByteArray("000040a\r\n000041b\r\n000042c\r\n"));
+}
+
+void TestFrmMain::typedTextMakesTheNewestEntryNewAgain()
+{
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("newest")));
+    w.combo1()->lineEdit()->setText(QStringLiteral("typed"));
+    m_fakes->clipboard.put(text(QStringLiteral("newest")));
+    QCOMPARE(historyBytes(), QByteArray("000001newest\r\n000002newest\r\n"));
+}
+
+void TestFrmMain::watchingOffRecordsNothing()
+{
+    frmMain &w = start();
+    w.clipNoWatch_Click();
+    QVERIFY(!w.watching());
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    m_fakes->clipboard.put({true, QStringLiteral("secret while off"), true, picture});
+    QCOMPARE(historyBytes(), QByteArray());
+    QCOMPARE(w.combo1()->count(), 0);
+    QVERIFY(w.image1()->pixmap().isNull());
+    w.clipWatch_Click();
+    QVERIFY(w.watching());
+    QCOMPARE(historyBytes(), QByteArray()); // not picked up until the clipboard changes again
+    m_fakes->clipboard.put(text(QStringLiteral("after")));
+    QCOMPARE(historyBytes(), QByteArray("000001after\r\n"));
+}
+
+void TestFrmMain::pictureOnlyChangesThePreview()
+{
+    frmMain &w = start();
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    m_fakes->clipboard.put({false, {}, true, picture});
+    QCOMPARE(w.image1()->pixmap().size(), QSize(8, 6));
+    QCOMPARE(historyBytes(), QByteArray());
+}
+
+void TestFrmMain::choosingAnEntryRestoresItWhole()
+{
+    frmMain &w = start();
+    QString whole;
+    for (int i = 0; i < 50; ++i)
+        whole += QStringLiteral("line %1 \r\n").arg(i, 2, 10, QLatin1Char('0'));
+    QCOMPARE(whole.size(), 500);
+    m_fakes->clipboard.put(text(whole));
+    m_fakes->clipboard.put(text(QStringLiteral("other")));
+    QCOMPARE(w.combo1()->itemData(1, Qt::EditRole).toString(), whole.left(200));
+    w.combo1()->setCurrentIndex(1);
+    w.Combo1_Click(1);
+    QCOMPARE(m_fakes->clipboard.content.text, whole);
+    // The restored text is the current entry: no new line in the file.
+    QCOMPARE(historyBytes().count('\n'), 2);
+    QCOMPARE(w.combo1()->count(), 2);
+}
+
+void TestFrmMain::choosingANumberNoLineCarries()
+{
+    fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000001one\r\n000002two\r\n");
+    frmMain &w = start();
+    // The file is replaced behind the program's back: number 1 is gone.
+    fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000007seven\r\n000008eight@1@2@3!\r\n");
+    w.Combo1_Click(1);
+    QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("eight\r\n!"));
+}
+
+void TestFrmMain::enterNeverInsertsAnItem()
+{
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("a")));
+    w.combo1()->lineEdit()->setText(QStringLiteral("typed text"));
+    QTest::keyClick(w.combo1()->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(w.combo1()->lineEdit(), Qt::Key_Enter);
+    QCOMPARE(w.combo1()->count(), 1);
+    QCOMPARE(w.comboText(), QStringLiteral("typed text"));
+}
+
+void TestFrmMain::droppedFiles_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("clipboard");
+    QTest::newRow("one file") << QStringList{QStringLiteral("/tmp/a b.txt")} << QStringLiteral("/tmp/a b.txt");
+    QTest::newRow("two files") << QStringList{QStringLiteral("/tmp/a"), QStringLiteral("/tmp/日本")}
+                               << QStringLiteral("/tmp/a\r\n/tmp/日本\r\n");
+}
+
+void TestFrmMain::droppedFiles()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QString, clipboard);
+    frmMain &w = start();
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &p : paths)
+        urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.combo1(), &enter);
+    QVERIFY(enter.isAccepted());
+    QCOMPARE(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.combo1(), &drop);
+    QCOMPARE(m_fakes->clipboard.content.text, clipboard);
+    // The watcher records the paths as a new entry.
+    QCOMPARE(w.combo1()->itemData(0, Qt::EditRole).toString(), clipboard);
+
+    QMimeData plain;
+    plain.setText(QStringLiteral("not files"));
+    QDragEnterEvent other(QPoint(5, 5), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.combo1()->lineEdit(), &other);
+    QVERIFY(!other.isAccepted());
+}
+
+void TestFrmMain::clearTheClipboard_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("yes") << int(MsgAnswer::Yes) << true;
+    QTest::newRow("no") << int(MsgAnswer::No) << false;
+}
+
+void TestFrmMain::clearTheClipboard()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("keep?")));
+    m_fakes->messages.answers.enqueue(static_cast<MsgAnswer>(answer));
+    w.clipClear_Click();
+    QCOMPARE(m_fakes->messages.shown.last().text, QStringLiteral("クリップボードの中身をクリアしてよろしいですか？"));
+    QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("削除確認"));
+    QCOMPARE(m_fakes->messages.shown.last().icon, MsgIcon::Question);
+    QCOMPARE(m_fakes->clipboard.content.hasText, !cleared);
+    QCOMPARE(historyBytes(), QByteArray("000001keep?\r\n"));
+}
+
+void TestFrmMain::exitQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("yes keeps") << int(MsgAnswer::Yes) << true;
+    QTest::newRow("no deletes") << int(MsgAnswer::No) << false;
+}
+
+void TestFrmMain::exitQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, kept);
+    frmMain &w = start();
+    w.move(100, 40);
+    m_fakes->clipboard.put(text(QStringLiteral("one")));
+    m_fakes->clipboard.put(text(QStringLiteral("two")));
+    m_fakes->messages.answers.enqueue(static_cast<MsgAnswer>(answer));
+    w.close();
+    QVERIFY(w.isUnloaded());
+    const auto &q = m_fakes->messages.shown.last();
+    QCOMPARE(q.text, QStringLiteral("次回に履歴を残しておきますか？"));
+    QCOMPARE(q.title, QStringLiteral("ID:Q0001"));
+    QCOMPARE(q.buttons, MsgButtons::YesNo);
+    QVERIFY(!m_fakes->tray.shown);
+    QCOMPARE(fileio::exists(datafolder::historyFile(m_dir->path())), kept);
+    const QByteArray ini = fileio::readWholeFile(datafolder::settingsFile(m_dir->path()));
+    QVERIFY(ini.contains("[Main]\r\nPosX=1500\r\nPosY=600\r\n"));
+    // The next start shows the same entries newest first, or an empty list and an empty file again.
+    m_main.reset();
+    start();
+    QCOMPARE(listTexts(), (kept ? QStringList{QStringLiteral("two"), QStringLiteral("one")} : QStringList{}));
+    QVERIFY(fileio::exists(datafolder::historyFile(m_dir->path())));
+}
+
+void TestFrmMain::desktopEndKeepsTheHistoryWithoutAsking()
+{
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("kept")));
+    const auto asked = m_fakes->messages.shown.size();
+    w.Form_Unload(false);
+    w.Form_Unload(true); // once only
+    QCOMPARE(m_fakes->messages.shown.size(), asked);
+    QCOMPARE(historyBytes(), QByteArray("000001kept\r\n"));
+    QVERIFY(fileio::exists(datafolder::settingsFile(m_dir->path())));
+    // Clipboard changes after the end are not recorded.
+    m_fakes->clipboard.put(text(QStringLiteral("late")));
+    QCOMPARE(historyBytes(), QByteArray("000001kept\r\n"));
+}
+
+void TestFrmMain::resetSwitch_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("/a") << QStringList{QStringLiteral("/a")} << true;
+    QTest::newRow("/A") << QStringList{QStringLiteral("/A")} << true;
+    QTest::newRow("/a with a blank") << QStringList{QStringLiteral("/a ")} << false;
+    QTest::newRow("/a and more") << QStringList{QStringLiteral("/a"), QStringLiteral("x")} << false;
+    QTest::newRow("nothing") << QStringList{} << false;
+}
+
+void TestFrmMain::resetSwitch()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, reset);
+    const QString f = m_dir->path();
+    fileio::writeFileAtomic(datafolder::settingsFile(f), "[Data]\r\nTitle=1\r\n");
+    fileio::writeFileAtomic(datafolder::historyFile(f), "000001old\r\n");
+    fileio::writeFileAtomic(datafolder::templateFile(f), "phrase\r\n");
+    start(args);
+    QCOMPARE(fileio::exists(datafolder::templateFile(f)), !reset);
+    QCOMPARE(m_main->combo1()->count(), reset ? 0 : 1);
+    QCOMPARE(historyBytes(), reset ? QByteArray() : QByteArray("000001old\r\n"));
+    const QByteArray ini = fileio::readWholeFile(datafolder::settingsFile(f));
+    QCOMPARE(ini.startsWith("[Main]\r\nPosX=0\r\n"), reset); // a fresh default file
+}
+
+void TestFrmMain::secondStartIsRefused()
+{
+    m_fakes->instance.otherRunning = true;
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), QStringList{QStringLiteral("/a")});
+    QVERIFY(!m_main->Form_Load());
+    QCOMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].text, QStringLiteral("アプリケーションは起動中です。"));
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("重複起動"));
+    QCOMPARE(m_fakes->messages.shown[0].icon, MsgIcon::Information);
+    QCOMPARE(m_fakes->instance.activations, 1);
+    QVERIFY(QDir(m_dir->path()).isEmpty()); // no file touched, the reset not applied
+    m_main->close();                        // and nothing is written on the way out
+    QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+void TestFrmMain::historyFileThatCannotBeWritten()
+{
+    frmMain &w = start();
+    // The history file turns into a folder: the entry cannot be written.
+    fileio::removeFile(datafolder::historyFile(m_dir->path()));
+    QDir(m_dir->path()).mkdir(QStringLiteral("temp.ifo"));
+    m_fakes->clipboard.put(text(QStringLiteral("lost?")));
+    QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("75"));
+    QCOMPARE(w.combo1()->count(), 0);
+    QCOMPARE(w.combo1Tag(), QStringLiteral("000000"));
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "tst_frmmain.moc"
