@@ -55,7 +55,7 @@ QByteArray generateHistory(int entries, quint32 seed)
         } else {
             text = sentence(rng, 1 + rng.bounded(60));
         }
-        out += HistoryFile::encodeLine(i % (HistoryFile::largestNumber + 1), text, CodePage::Utf8);
+        out += HistoryFile::encodeLine((i - 1) % HistoryFile::largestNumber + 1, text, CodePage::Utf8);
     }
     return out;
 }
