@@ -8,11 +8,16 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "display/titles.h"
+#include "launcher/launchers.h"
 #include "launcher/toolbars.h"
+#include "launcher/websearch.h"
 #include "platform/clipboard.h"
+#include "platform/desktop.h"
+#include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/singleinstance.h"
 #include "platform/tray.h"
+#include "templates/templatefile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,10 +35,12 @@
 #include <QMimeData>
 #include <QProxyStyle>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -58,6 +65,17 @@ public:
     }
 };
 
+// Every row of the history list is one line high, measured with the Japanese text it mostly shows.
+class OneLineDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
+    {
+        return {option.rect.width(), option.fontMetrics.boundingRect(QStringLiteral("あAg|")).height() + 4};
+    }
+};
+
 QStringList localFiles(const QMimeData *mime)
 {
     QStringList paths;
@@ -70,34 +88,6 @@ QStringList localFiles(const QMimeData *mime)
     return paths;
 }
 
-QToolBar *makeToolbar(QWidget *parent, const QList<toolbars::Button> &buttons, const QString &name)
-{
-    auto *bar = new QToolBar(parent);
-    bar->setObjectName(name);
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setIconSize(QSize(16, 16));
-    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    bar->setContentsMargins(0, 0, 0, 0);
-    bar->layout()->setSpacing(0);
-    // Seven buttons share a narrow bar: keep their frames tight.
-    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"
-                                      "QToolButton { padding: 1px; margin: 0px; }"
-                                      "QToolButton::menu-button { width: 9px; }"));
-    for (const toolbars::Button &b : buttons) {
-        QAction *action = bar->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(b.key)), b.tooltip);
-        action->setObjectName(b.key);
-        action->setToolTip(b.tooltip);
-        action->setCheckable(b.style == toolbars::Style::Check);
-        auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
-        if (b.style == toolbars::Style::DropDown) {
-            action->setMenu(new QMenu(parent));
-            button->setPopupMode(QToolButton::MenuButtonPopup);
-        }
-        button->setFixedSize(b.style == toolbars::Style::DropDown ? 32 : 23, 22);
-    }
-    return bar;
-}
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, const QStringList &arguments, QWidget *parent)
@@ -129,9 +119,8 @@ int frmMain::toTwips(int pixels) const
 
 void frmMain::buildControls()
 {
-    m_toolbar1 = makeToolbar(this, toolbars::toolbar1(), QStringLiteral("Toolbar1"));
-    m_toolbar2 = makeToolbar(this, toolbars::toolbar2(), QStringLiteral("Toolbar2"));
-    m_toolbar2->setIconSize(QSize(16, 16));
+    m_toolbar1 = makeToolbar(1);
+    m_toolbar2 = makeToolbar(2);
 
     m_combo1 = new QComboBox(this);
     m_combo1->setObjectName(QStringLiteral("Combo1"));
@@ -147,6 +136,7 @@ void frmMain::buildControls()
     m_combo1->setStyle(style);
     auto *view = new QListView(m_combo1);
     view->setUniformItemSizes(true);
+    view->setItemDelegate(new OneLineDelegate(view));
     view->setTextElideMode(Qt::ElideRight);
     m_combo1->setView(view);
     m_combo1->setModel(m_model);
@@ -161,8 +151,11 @@ void frmMain::buildControls()
     m_combo2->setEditable(true);
     m_combo2->setInsertPolicy(QComboBox::NoInsert);
     m_combo2->setCompleter(nullptr);
+    m_combo2->setDuplicatesEnabled(true);
+    m_combo2->lineEdit()->setReadOnly(true); // typing is discarded
     m_combo2->setEditText(textTemplateMode);
     m_combo2->hide();
+    connect(m_combo2, &QComboBox::activated, this, &frmMain::Combo2_Click);
 
     m_picture1 = new QFrame(this);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
@@ -178,6 +171,62 @@ void frmMain::buildControls()
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &frmMain::titleText);
+}
+
+QToolBar *frmMain::makeToolbar(int which)
+{
+    auto *bar = new QToolBar(this);
+    bar->setObjectName(which == 1 ? QStringLiteral("Toolbar1") : QStringLiteral("Toolbar2"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->layout()->setSpacing(0);
+    // Seven buttons share a narrow bar: keep their frames tight.
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"
+                                      "QToolButton { padding: 1px; margin: 0px; }"
+                                      "QToolButton::menu-button { width: 9px; }"));
+    const QList<toolbars::Button> &buttons = which == 1 ? toolbars::toolbar1() : toolbars::toolbar2();
+    for (const toolbars::Button &b : buttons) {
+        QAction *action = bar->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(b.key)), b.tooltip);
+        action->setObjectName(b.key);
+        action->setToolTip(b.tooltip);
+        action->setCheckable(b.style == toolbars::Style::Check);
+        const QString key = b.key;
+        connect(action, &QAction::triggered, this, [this, which, key](bool checked) {
+            if (which == 1)
+                Toolbar1_ButtonClick(key);
+            else
+                Toolbar2_ButtonClick(key, checked);
+        });
+        auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
+        if (b.style == toolbars::Style::DropDown) {
+            auto *menu = new QMenu(this);
+            menu->setObjectName(b.key + QStringLiteral("Menu"));
+            for (const toolbars::MenuItem &item : toolbars::menu(b.key)) {
+                if (!item.visible)
+                    continue; // hidden items are never shown
+                if (item.caption == QStringLiteral("-")) {
+                    menu->addSeparator()->setObjectName(item.key);
+                    continue;
+                }
+                QAction *entry = menu->addAction(item.caption);
+                entry->setObjectName(item.key);
+                const QString itemKey = item.key;
+                connect(entry, &QAction::triggered, this, [this, which, itemKey] {
+                    if (which == 1)
+                        Toolbar1_ButtonMenuClick(itemKey);
+                    else
+                        Toolbar2_ButtonMenuClick(itemKey);
+                });
+            }
+            action->setMenu(menu);
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+        }
+        button->setFixedSize(b.style == toolbars::Style::DropDown ? 32 : 23, 22);
+    }
+    return bar;
 }
 
 void frmMain::buildIconMenu()
@@ -212,12 +261,12 @@ void frmMain::placeControls()
     const auto place = [this](QWidget *w, const Rect &r) {
         w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
     };
-    place(m_toolbar1, toolbar1);
+    place(m_toolbar1, mainlayout::toolbar1);
     place(m_combo1, combo);
     place(m_combo2, combo);
     place(m_picture1, picture1);
     place(m_image1, mainlayout::image1);
-    place(m_toolbar2, toolbar2);
+    place(m_toolbar2, mainlayout::toolbar2);
     const int clientHeight =
         px((m_extended == QStringLiteral("True") ? extendedHeight : compactHeight) - nonClientHeight);
     setFixedSize(px(clientWidth), clientHeight);
@@ -509,4 +558,250 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+namespace {
+const QString textDeleteClipboard = QStringLiteral("クリップボードの情報を削除してもよろしいですか？");
+const QString titleDeleteClipboard = QStringLiteral("ID:E001");
+const QString textDeleteHistory =
+    QStringLiteral("クリップボードの履歴を削除します。一度削除したものは戻りません。\r\nよろしいですか？");
+const QString titleDeleteHistory = QStringLiteral("履歴の削除");
+const QString textOverwriteHistory = QStringLiteral(
+    "ファイルを開くと、現在までの履歴に上書きされます。開かれたファイルは、変更されません。\r\nよろしいですか？");
+const QString titleOverwriteHistory = QStringLiteral("上書き確認");
+const QString textNoTemplates = QStringLiteral("定型文が指定されていません。");
+const QString titleNoTemplates = QStringLiteral("新規作成");
+const QString textEmptyTemplates = QStringLiteral("このファイルには定型文が含まれていません。");
+const QString titleEmptyTemplates = QStringLiteral("空ファイル");
+const QString textTemplateModeLoaded = QStringLiteral("☆定型文モード☆");
+const QString filterHistorySave = QStringLiteral("履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt");
+const QString filterHistoryOpen = QStringLiteral("VornkipFile(*.ifo)|*.ifo");
+const QString filterTemplates = QStringLiteral("定型文ファイル(*.txt)|*.txt");
+
+bool is(const QString &key, const char *name)
+{
+    return key.compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0;
+}
+
+[[noreturn]] void cancelled()
+{
+    throw commandError(ErrorNumber::Cancel);
+}
+} // namespace
+
+void frmMain::Toolbar1_ButtonClick(const QString &key)
+{
+    // These buttons have no error handling of their own in the classic program; here a failure
+    // shows the error box instead of escaping.
+    guard([&] {
+        if (is(key, "copy")) {
+            const QString text = comboText();
+            if (text.isEmpty())
+                return;
+            m_platform.clipboard->clear();
+            m_platform.clipboard->setText(text);
+        } else if (is(key, "del_clip")) {
+            if (m_platform.messages->show(this, textDeleteClipboard, titleDeleteClipboard, MsgIcon::Exclamation,
+                                          MsgButtons::YesNo) == MsgAnswer::Yes)
+                m_platform.clipboard->clear();
+        } else if (is(key, "text")) {
+            showTextWindow();
+        } else if (is(key, "bmp")) {
+            showPictureWindow();
+        } else if (is(key, "shell")) {
+            const QString text = comboText();
+            if (!text.isEmpty())
+                m_platform.desktop->shellOpen(text);
+        } else if (is(key, "hides")) {
+            hide();
+        } else if (is(key, "menu")) {
+            extendedMode();
+        }
+    });
+}
+
+void frmMain::Toolbar1_ButtonMenuClick(const QString &key)
+{
+    guard(
+        [&] {
+            const QString address = websearch::address(key, comboText());
+            if (!address.isEmpty()) {
+                m_platform.desktop->shellOpen(address);
+            } else if (is(key, "hide")) {
+                winPos();
+            } else if (is(key, "texthide")) {
+                textHide();
+            } else if (is(key, "h8") || is(key, "h10") || is(key, "h16") || is(key, "ucase") || is(key, "lcase")) {
+                convertText(key.toLower());
+            }
+        },
+        {ErrorNumber::TypeMismatch, ErrorNumber::Overflow});
+}
+
+void frmMain::Toolbar2_ButtonClick(const QString &key, bool down)
+{
+    guard(
+        [&] {
+            if (is(key, "con")) {
+                launch(QStringLiteral("con"));
+            } else if (is(key, "disp")) {
+                screenSaverCountdown();
+            } else if (is(key, "cd")) {
+                cdMsg(down);
+            } else if (is(key, "file")) {
+                saveHistory();
+            } else if (is(key, "open")) {
+                rekiFileOpen();
+            } else if (is(key, "pro")) {
+                templateMode(down);
+            } else if (is(key, "del_list")) {
+                deleteHistory();
+            }
+        },
+        {ErrorNumber::Cancel});
+}
+
+void frmMain::Toolbar2_ButtonMenuClick(const QString &key)
+{
+    guard(
+        [&] {
+            if (is(key, "open_reki"))
+                rekiFileOpen();
+            else if (is(key, "open_New"))
+                showTemplateEditor();
+            else if (is(key, "open_pro"))
+                openTemplates();
+            else if (!launchers::candidates(key).isEmpty())
+                launch(key);
+        },
+        {ErrorNumber::Cancel});
+}
+
+void frmMain::launch(const QString &key)
+{
+    const QList<launchers::Command> candidates = launchers::candidates(key);
+    for (const launchers::Command &c : candidates) {
+        if (!m_platform.desktop->findProgram(c.program).isEmpty()) {
+            m_platform.desktop->startProgram(c.program, c.arguments);
+            return;
+        }
+    }
+    throw CommandError{ErrorNumber::FileNotFound, errorDescription(ErrorNumber::FileNotFound) + QLatin1Char('\n') +
+                                                      launchers::lookedFor(candidates)};
+}
+
+void frmMain::screenSaverCountdown()
+{
+    // The window is blocked for three seconds; only the caption is kept current.
+    const bool ticking = m_timer1->isActive();
+    m_timer1->stop();
+    for (const QString &caption :
+         {QStringLiteral("３・・。"), QStringLiteral("・２・。"), QStringLiteral("・・１。")}) {
+        setWindowTitle(caption);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_platform.desktop->sleep(1000);
+    }
+    setWindowTitle(QStringLiteral("Vornkip"));
+    m_platform.desktop->startScreenSaver();
+    if (ticking)
+        m_timer1->start();
+}
+
+void frmMain::cdMsg(bool open)
+{
+    m_platform.desktop->cdDoor(open);
+}
+
+void frmMain::saveHistory()
+{
+    FileDialogSpec spec;
+    spec.filter = filterHistorySave;
+    spec.filterIndex = 1;
+    spec.defaultExtension = QStringLiteral(".ifo");
+    spec.overwritePrompt = true;
+    const auto chosen = m_platform.dialogs->save(this, spec);
+    if (!chosen)
+        cancelled();
+    if (chosen->filterIndex == 2)
+        m_history.exportText(chosen->path);
+    else
+        m_history.saveCopy(chosen->path);
+}
+
+void frmMain::rekiFileOpen()
+{
+    if (m_platform.messages->show(this, textOverwriteHistory, titleOverwriteHistory, MsgIcon::Question,
+                                  MsgButtons::YesNo) == MsgAnswer::No)
+        return;
+    FileDialogSpec spec;
+    spec.filter = filterHistoryOpen;
+    spec.defaultExtension = QStringLiteral(".ifo");
+    const auto chosen = m_platform.dialogs->open(this, spec);
+    if (!chosen)
+        cancelled();
+    fileio::copyFile(chosen->path, m_history.path());
+    comboInitialize();
+}
+
+void frmMain::deleteHistory()
+{
+    if (m_platform.messages->show(this, textDeleteHistory, titleDeleteHistory, MsgIcon::Question, MsgButtons::YesNo) ==
+        MsgAnswer::No)
+        return;
+    fileio::removeFile(m_history.path());
+    comboInitialize();
+}
+
+void frmMain::templateMode(bool down)
+{
+    if (!down) {
+        m_combo2->clear();
+        m_combo2->hide();
+        return;
+    }
+    m_combo2->show();
+    m_combo2->raise();
+    if (fileio::exists(m_settings.templatePath)) {
+        m_combo2->clear();
+        fileOpen();
+    } else {
+        m_platform.messages->show(this, textNoTemplates, titleNoTemplates, MsgIcon::None, MsgButtons::Ok);
+        showTemplateEditor();
+    }
+}
+
+void frmMain::openTemplates()
+{
+    FileDialogSpec spec;
+    spec.filter = filterTemplates;
+    spec.defaultExtension = QStringLiteral(".txt");
+    const auto chosen = m_platform.dialogs->open(this, spec);
+    if (!chosen)
+        cancelled();
+    if (QFileInfo(chosen->path).size() == 0) {
+        if (!QFileInfo::exists(chosen->path))
+            throw fileError(ENOENT, chosen->path);
+        m_platform.messages->show(this, textEmptyTemplates, titleEmptyTemplates, MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    m_combo2->clear();
+    m_settings.templatePath = chosen->path;
+    fileOpen();
+}
+
+void frmMain::fileOpen()
+{
+    const QStringList phrases = templatefile::read(m_settings.templatePath);
+    m_combo2->addItems(phrases);
+    m_combo2->setCurrentIndex(-1);
+    m_combo2->setEditText(textTemplateModeLoaded);
+}
+
+void frmMain::Combo2_Click(int index)
+{
+    if (index < 0)
+        return;
+    const QString phrase = m_combo2->itemText(index);
+    m_platform.clipboard->clear();
+    m_platform.clipboard->setText(phrase);
 }

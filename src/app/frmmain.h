@@ -1,10 +1,14 @@
 #pragma once
 
 #include "app/historyfile.h"
+#include "core/commanderror.h"
 #include "platform/platform.h"
 #include "settings/modini.h"
 
 #include <QWidget>
+
+#include <algorithm>
+#include <initializer_list>
 
 class HistoryModel;
 class QAction;
@@ -51,6 +55,21 @@ public:
     void clipClear_Click();
     void quit_Click();
 
+    // Toolbar commands, dispatched on key strings compared without case.
+    void Toolbar1_ButtonClick(const QString &key);
+    void Toolbar1_ButtonMenuClick(const QString &key);
+    void Toolbar2_ButtonClick(const QString &key, bool down = false);
+    void Toolbar2_ButtonMenuClick(const QString &key);
+
+    // Opens a history file in place of the current history.
+    void rekiFileOpen();
+    // Loads the template file into the template list.
+    void fileOpen();
+    // The user chose a template phrase.
+    void Combo2_Click(int index);
+    // Opens or closes the CD tray door.
+    void cdMsg(bool open);
+
     // Renders the title line for the current title mode.
     void titleText();
 
@@ -60,6 +79,10 @@ public:
 
     // State other parts and tests look at.
     QComboBox *combo1() const { return m_combo1; }
+    QComboBox *combo2() const { return m_combo2; }
+    QToolBar *toolbar1() const { return m_toolbar1; }
+    QToolBar *toolbar2() const { return m_toolbar2; }
+    const Settings &settings() const { return m_settings; }
     QString comboText() const;
     void setComboText(const QString &text);
     QString combo1Tag() const { return m_combo1Tag; }
@@ -77,12 +100,31 @@ protected:
 
 private:
     void buildControls();
+    QToolBar *makeToolbar(int which);
+    // Runs a command; a CommandError it raises is shown in the error box unless its number is one
+    // the command expects. Nothing escapes to the event loop.
+    template <typename Fn>
+    void guard(Fn &&command, std::initializer_list<int> ignored = {});
+    void saveHistory();
+    void deleteHistory();
+    void templateMode(bool down);
+    void openTemplates();
+    void launch(const QString &key);
+    void screenSaverCountdown();
+    // Filled by the windows and display functions that own them.
+    void showTextWindow() {}
+    void showPictureWindow() {}
+    void showTemplateEditor() {}
+    void convertText(const QString &) {}
+    void winPos() {}
+    void textHide() {}
+    void extendedMode() {}
     void buildIconMenu();
     void placeControls();
     int px(double twipsValue) const;
     int toTwips(int pixels) const;
     bool combo1Drag(QEvent *event);
-    void showError(const struct CommandError &error);
+    void showError(const CommandError &error);
 
     Platform m_platform;
     QString m_folder;
@@ -114,3 +156,14 @@ private:
     QAction *m_clipClear = nullptr;
     QAction *m_quit = nullptr;
 };
+
+template <typename Fn>
+void frmMain::guard(Fn &&command, std::initializer_list<int> ignored)
+{
+    try {
+        command();
+    } catch (const CommandError &e) {
+        if (std::find(ignored.begin(), ignored.end(), e.number) == ignored.end())
+            showError(e);
+    }
+}

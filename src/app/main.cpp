@@ -2,6 +2,8 @@
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "platform/clipboard.h"
+#include "platform/desktop.h"
+#include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/singleinstance.h"
 #include "platform/tray.h"
@@ -43,7 +45,9 @@ int main(int argc, char *argv[])
     QtClipboard clipboard;
     QtTrayIcon tray;
     LockFileInstance instance(folder);
-    const Platform platform{&messages, &clipboard, &tray, &instance};
+    QtFileDialogs dialogs;
+    LinuxDesktop desktop;
+    const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop};
 
     frmMain window(platform, folder, QCoreApplication::arguments().mid(1));
     if (!window.Form_Load())

@@ -1,6 +1,8 @@
 #pragma once
 
 class Clipboard;
+class Desktop;
+class FileDialogs;
 class MessageService;
 class SingleInstance;
 class TrayIcon;
@@ -13,4 +15,6 @@ struct Platform
     Clipboard *clipboard = nullptr;
     TrayIcon *tray = nullptr;
     SingleInstance *instance = nullptr;
+    FileDialogs *dialogs = nullptr;
+    Desktop *desktop = nullptr;
 };

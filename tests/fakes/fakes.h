@@ -2,7 +2,10 @@
 
 // Scripted stand-ins for the desktop services, recording what the windows asked of them.
 
+#include "core/commanderror.h"
 #include "platform/clipboard.h"
+#include "platform/desktop.h"
+#include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/singleinstance.h"
@@ -84,12 +87,65 @@ public:
     int activations = 0;
 };
 
+// Answers dialogs from a queue: a path (and filter index), or nothing for a cancel.
+class FakeDialogs final : public FileDialogs
+{
+public:
+    struct Asked
+    {
+        bool save;
+        FileDialogSpec spec;
+    };
+
+    std::optional<FileDialogResult> open(QWidget *, const FileDialogSpec &spec) override { return next(false, spec); }
+    std::optional<FileDialogResult> save(QWidget *, const FileDialogSpec &spec) override { return next(true, spec); }
+
+    QList<Asked> asked;
+    QQueue<std::optional<FileDialogResult>> answers;
+
+private:
+    std::optional<FileDialogResult> next(bool save, const FileDialogSpec &spec)
+    {
+        asked.append({save, spec});
+        return answers.isEmpty() ? std::nullopt : answers.dequeue();
+    }
+};
+
+// Records what would have been launched; programs "exist" when listed in `installed`.
+class FakeDesktop final : public Desktop
+{
+public:
+    void shellOpen(const QString &target) override { opened << target; }
+    QString findProgram(const QString &name) const override
+    {
+        return installed.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+    }
+    void startProgram(const QString &program, const QStringList &arguments) override
+    {
+        if (!installed.contains(program))
+            throw fileError(2, program);
+        started << (QStringList{program} + arguments).join(QLatin1Char(' '));
+    }
+    void startScreenSaver() override { ++screenSavers; }
+    void cdDoor(bool open) override { doors << open; }
+    void sleep(int milliseconds) override { sleeps << milliseconds; }
+
+    QStringList installed;
+    QStringList opened;
+    QStringList started;
+    QList<bool> doors;
+    QList<int> sleeps;
+    int screenSavers = 0;
+};
+
 struct Fakes
 {
     FakeMessages messages;
     FakeClipboard clipboard;
     FakeTray tray;
     FakeInstance instance;
+    FakeDialogs dialogs;
+    FakeDesktop desktop;
 
-    Platform platform() { return {&messages, &clipboard, &tray, &instance}; }
+    Platform platform() { return {&messages, &clipboard, &tray, &instance, &dialogs, &desktop}; }
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// What a file dialog is set up with.
+struct FileDialogSpec
+{
+    QString filter;               // "description|pattern|..."
+    int filterIndex = 1;          // 1-based
+    QString defaultExtension;     // ".ifo"; added to a name typed without extension
+    QString fileName;             // proposed name
+    bool overwritePrompt = false; // save: ask before replacing an existing file
+    bool mustExist = true;        // open: only existing files
+};
+
+struct FileDialogResult
+{
+    QString path;
+    int filterIndex = 1; // the filter selected when the dialog closed, 1-based
+};
+
+// Open and save dialogs. Nothing (std::nullopt) when the user cancels.
+class FileDialogs
+{
+public:
+    virtual ~FileDialogs() = default;
+    virtual std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &spec) = 0;
+    virtual std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &spec) = 0;
+};
+
+class QtFileDialogs final : public FileDialogs
+{
+public:
+    std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &spec) override;
+    std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &spec) override;
+};
