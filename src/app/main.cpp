@@ -11,6 +11,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -31,6 +34,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vornkip"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Every text the user sees is Japanese, the standard dialogs' included.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     QString folder;
     try {
