@@ -1,0 +1,487 @@
+// End to end: the real vornkip binary on a private Xvfb, driven from outside as a user drives it.
+// Another program (xclip) changes the clipboard, xdotool finds windows, clicks and presses keys, and
+// the checks read the clipboard and the files in the instance's data folder ($VORNKIP_HOME).
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRect>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include <signal.h>
+
+namespace {
+// How long the program gets for anything a user waits for: a window to appear, a copy to be recorded.
+constexpr int kWaitMs = 10000;
+constexpr int kStartMs = 20000;
+
+// Every child process runs with this environment: our display, a UTF-8 locale (xdotool matches
+// Japanese window titles through it) and no desktop session, so Qt uses its generic theme.
+QProcessEnvironment g_env;
+
+bool haveTool(const QString &name)
+{
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+struct Result
+{
+    int exitCode = -1; // -1: did not start, timed out or crashed
+    QByteArray out;
+};
+
+// Runs a tool to completion; its stdin and stderr are /dev/null.
+Result run(const QString &program, const QStringList &args, int timeoutMs = kWaitMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(g_env);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput()};
+}
+
+Result xdotool(const QStringList &args)
+{
+    return run(QStringLiteral("xdotool"), args);
+}
+
+// Starts Xvfb on the first free display from :90 to :120 and waits until it takes clients.
+// Returns the display name, or an empty string.
+QString startXvfb(QProcess &server)
+{
+    for (int n = 90; n <= 120; ++n) {
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+            QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            continue;
+        const QString display = QStringLiteral(":%1").arg(n);
+        server.setStandardOutputFile(QProcess::nullDevice());
+        server.setStandardErrorFile(QProcess::nullDevice());
+        server.start(QStringLiteral("Xvfb"),
+                     {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                      QStringLiteral("-nolisten"), QStringLiteral("-noreset"), QStringLiteral("tcp")});
+        if (!server.waitForStarted())
+            return {};
+        g_env.insert(QStringLiteral("DISPLAY"), display);
+        // A server that lost the display number to another one exits at once.
+        for (int i = 0; i < 200 && !server.waitForFinished(50); ++i) {
+            if (xdotool({QStringLiteral("getdisplaygeometry")}).exitCode == 0)
+                return display;
+        }
+        server.kill();
+        server.waitForFinished();
+    }
+    return {};
+}
+
+// Puts text on the clipboard from another program. xclip leaves a child owning the selection; it
+// must not inherit our pipes, so its output goes to /dev/null.
+bool copyText(const QByteArray &text)
+{
+    QProcess p;
+    p.setProcessEnvironment(g_env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    if (!p.waitForStarted())
+        return false;
+    p.write(text);
+    p.closeWriteChannel();
+    return p.waitForFinished(kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QString clipboardText()
+{
+    const Result r =
+        run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+                                      QStringLiteral("-t"), QStringLiteral("UTF8_STRING")});
+    return r.exitCode == 0 ? QString::fromUtf8(r.out) : QStringLiteral("<no text on the clipboard>");
+}
+
+// Visible top-level windows matching all the given xdotool search criteria, bottom of the stack first.
+QList<qulonglong> findWindows(const QStringList &criteria)
+{
+    QList<qulonglong> ids;
+    const Result r =
+        xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                            QStringLiteral("--maxdepth"), QStringLiteral("1")} +
+                criteria);
+    for (const QByteArray &line : r.out.split('\n')) {
+        if (const qulonglong id = line.trimmed().toULongLong())
+            ids << id;
+    }
+    return ids;
+}
+
+qulonglong waitForWindow(const QStringList &criteria, int timeoutMs = kStartMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (const QList<qulonglong> ids = findWindows(criteria); !ids.isEmpty())
+            return ids.first();
+        QTest::qWait(50);
+    }
+    return 0;
+}
+
+QStringList ofProcess(const QProcess &p, const QStringList &more)
+{
+    return QStringList{QStringLiteral("--pid"), QString::number(p.processId())} + more;
+}
+
+QStringList mainWindowOf(const QProcess &p)
+{
+    return ofProcess(p, {QStringLiteral("--class"), QStringLiteral("^vornkip$")});
+}
+
+QRect windowGeometry(qulonglong window)
+{
+    QRect g;
+    const Result r = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    for (const QByteArray &line : r.out.split('\n')) {
+        const QList<QByteArray> kv = line.trimmed().split('=');
+        if (kv.size() != 2)
+            continue;
+        if (kv[0] == "X")
+            g.moveLeft(kv[1].toInt());
+        else if (kv[0] == "Y")
+            g.moveTop(kv[1].toInt());
+        else if (kv[0] == "WIDTH")
+            g.setWidth(kv[1].toInt());
+        else if (kv[0] == "HEIGHT")
+            g.setHeight(kv[1].toInt());
+    }
+    return g;
+}
+
+// Clicks at a point of the window's client area. With no window manager the window is not framed,
+// so window and client coordinates are the same. The click also activates the window.
+void click(qulonglong window, QPoint at)
+{
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window), QString::number(at.x()),
+             QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+// Gives the window the keyboard focus and presses keys (xdotool key names, e.g. "Down", "ctrl+q").
+void key(qulonglong window, const QString &keys)
+{
+    xdotool({QStringLiteral("windowfocus"), QString::number(window)});
+    xdotool({QStringLiteral("key"), keys});
+}
+
+// The history list's edit field, below the toolbar.
+constexpr QPoint kListEdit(60, 38);
+
+// The push buttons of a message box, left to right, found in a screenshot of it: a button's top and
+// bottom edges are the only long horizontal runs of dark pixels in the lower half of the box.
+QList<QRect> messageBoxButtons(qulonglong box)
+{
+    const QRect g = windowGeometry(box);
+    const Result shot =
+        run(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(box), QStringLiteral("-depth"),
+                                       QStringLiteral("8"), QStringLiteral("rgb:-")});
+    const int w = g.width();
+    const int h = g.height();
+    if (w <= 0 || shot.out.size() != qsizetype(w) * h * 3)
+        return {};
+    const auto *px = reinterpret_cast<const uchar *>(shot.out.constData());
+    auto lum = [&](int x, int y) {
+        const uchar *p = px + (qsizetype(y) * w + x) * 3;
+        return (p[0] * 30 + p[1] * 59 + p[2] * 11) / 100;
+    };
+    const int background = lum(0, h - 1);
+    QList<QRect> buttons;
+    for (int y = h / 2; y < h; ++y) {
+        for (int x = 0; x < w;) {
+            int end = x;
+            while (end < w && background - lum(end, y) > 40)
+                ++end;
+            if (end - x >= 30) {
+                const QRect edge(x, y, end - x, 1);
+                auto same = std::find_if(buttons.begin(), buttons.end(),
+                                         [&](const QRect &b) { return qAbs(b.center().x() - edge.center().x()) <= 6; });
+                if (same == buttons.end())
+                    buttons << edge;
+                else
+                    *same = same->united(edge);
+            }
+            x = end + 1;
+        }
+    }
+    buttons.removeIf([](const QRect &b) { return b.height() < 12; });
+    std::sort(buttons.begin(), buttons.end(), [](const QRect &a, const QRect &b) { return a.x() < b.x(); });
+    return buttons;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What a run of the program may change in its data folder: which files are there and, for its own
+// files, their bytes and modification times.
+QStringList folderState(const QString &dir)
+{
+    QStringList state = QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const char *name : {"form.ini", "temp.ifo", "templ.txt"}) {
+        const QFileInfo info(dir + QLatin1Char('/') + QLatin1String(name));
+        if (info.exists())
+            state << QLatin1String(name) + QLatin1Char(' ') +
+                         info.fileTime(QFileDevice::FileModificationTime).toString(Qt::ISODateWithMs) +
+                         QLatin1Char(' ') +
+                         QString::fromLatin1(
+                             QCryptographicHash::hash(fileBytes(info.filePath()), QCryptographicHash::Md5).toHex());
+    }
+    return state;
+}
+} // namespace
+
+class TestEndToEnd final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void recordsCopiesAndKeepsThemAcrossARestart();
+    void secondStartIsRefused();
+    void answeringNoAtExitForgetsTheHistory();
+
+private:
+    // Starts vornkip on the test's data folder (or another one); its output goes to a log file.
+    QProcess *startVornkip(const QStringList &args = {}, const QString &home = {});
+    // Sends a signal and waits for the end; the exit code, or -1 for a crash or no end.
+    int stop(QProcess *p, int signal);
+    QString home() const { return m_home->path(); }
+    QString file(const char *name) const { return home() + QLatin1Char('/') + QLatin1String(name); }
+
+    QProcess m_xvfb;
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_logs;
+    std::vector<std::unique_ptr<QProcess>> m_started;
+};
+
+void TestEndToEnd::initTestCase()
+{
+    QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_BIN)).isExecutable(), VORNKIP_BIN " is not built");
+    for (const char *tool : {"Xvfb", "xclip", "xdotool", "import", "display"}) {
+        if (!haveTool(QLatin1String(tool)))
+            QSKIP(qPrintable(QStringLiteral("%1 is not installed; the end-to-end tests need Xvfb, xclip, xdotool "
+                                            "and ImageMagick")
+                                 .arg(QLatin1String(tool))));
+    }
+    m_runtime = std::make_unique<QTemporaryDir>();
+    g_env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"WAYLAND_DISPLAY", "XAUTHORITY", "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP",
+                             "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "QT_QPA_PLATFORMTHEME",
+                             "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "VORNKIP_HOME"})
+        g_env.remove(QLatin1String(name));
+    g_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    g_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    g_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+    QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
+}
+
+void TestEndToEnd::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    m_logs = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid() && m_logs->isValid());
+}
+
+void TestEndToEnd::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        const QString shot =
+            QDir::tempPath() + QStringLiteral("/vornkip-e2e-%1.png").arg(QLatin1String(QTest::currentTestFunction()));
+        run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot});
+        qInfo("screen at the failure: %s", qPrintable(shot));
+        for (const QString &log : QDir(m_logs->path()).entryList(QDir::Files, QDir::Name)) {
+            const QByteArray text = fileBytes(m_logs->filePath(log));
+            if (!text.isEmpty())
+                qInfo("output of %s:\n%s", qPrintable(log), text.constData());
+        }
+    }
+    for (const auto &p : m_started) {
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+    m_started.clear();
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    if (m_xvfb.state() != QProcess::NotRunning) {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(5000)) {
+            m_xvfb.kill();
+            m_xvfb.waitForFinished();
+        }
+    }
+}
+
+QProcess *TestEndToEnd::startVornkip(const QStringList &args, const QString &folder)
+{
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = g_env;
+    env.insert(QStringLiteral("VORNKIP_HOME"), folder.isEmpty() ? home() : folder);
+    p->setProcessEnvironment(env);
+    p->setStandardInputFile(QProcess::nullDevice());
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(m_started.size() + 1)));
+    p->start(QStringLiteral(VORNKIP_BIN), args);
+    p->waitForStarted();
+    m_started.push_back(std::move(p));
+    return m_started.back().get();
+}
+
+int TestEndToEnd::stop(QProcess *p, int signal)
+{
+    ::kill(pid_t(p->processId()), signal);
+    if (!p->waitForFinished(kWaitMs))
+        return -1;
+    return p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+}
+
+void TestEndToEnd::recordsCopiesAndKeepsThemAcrossARestart()
+{
+    QProcess *first = startVornkip();
+    QVERIFY2(waitForWindow(mainWindowOf(*first)), "no vornkip window appeared");
+
+    QVERIFY(copyText("abc"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), QByteArray("000001abc\r\n"), kWaitMs);
+    // The same text in other case is not a new entry. Give the program time to see it before the
+    // next copy replaces it; if it records it, it becomes entry 2 below.
+    QVERIFY(copyText("ABC"));
+    QTest::qWait(500);
+    QVERIFY(copyText("x\ny"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), QByteArray("000001abc\r\n000002x@1@2@3y\r\n"), kWaitMs);
+
+    QCOMPARE(stop(first, SIGTERM), 0);
+    QVERIFY2(fileBytes(file("form.ini")).contains("[Main]"), fileBytes(file("form.ini")).constData());
+    QCOMPARE(fileBytes(file("temp.ifo")), QByteArray("000001abc\r\n000002x@1@2@3y\r\n"));
+
+    // A text on the clipboard when the program starts is shown, not recorded.
+    QVERIFY(copyText("on the clipboard at start"));
+    QProcess *second = startVornkip();
+    const qulonglong window = waitForWindow(mainWindowOf(*second));
+    QVERIFY2(window, "no vornkip window appeared after the restart");
+    click(window, kListEdit);
+    key(window, QStringLiteral("Down"));
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("x\ny"), kWaitMs);
+    key(window, QStringLiteral("Down"));
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("abc"), kWaitMs);
+
+    // Choosing entries added none: a new copy becomes entry 3, right after the two.
+    QVERIFY(copyText("after choosing"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")),
+                              QByteArray("000001abc\r\n000002x@1@2@3y\r\n000003after choosing\r\n"), kWaitMs);
+
+    QCOMPARE(stop(second, SIGHUP), 0);
+    QCOMPARE(fileBytes(file("temp.ifo")), QByteArray("000001abc\r\n000002x@1@2@3y\r\n000003after choosing\r\n"));
+}
+
+void TestEndToEnd::secondStartIsRefused()
+{
+    QProcess *first = startVornkip();
+    const qulonglong window = waitForWindow(mainWindowOf(*first));
+    QVERIFY2(window, "no vornkip window appeared");
+    QVERIFY(copyText("held by the first"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), QByteArray("000001held by the first\r\n"), kWaitMs);
+
+    // Cover the first window with another program's window, to see it brought to the front.
+    xdotool({QStringLiteral("windowmove"), QString::number(window), QStringLiteral("20"), QStringLiteral("20")});
+    auto cover = std::make_unique<QProcess>();
+    cover->setProcessEnvironment(g_env);
+    cover->setStandardOutputFile(QProcess::nullDevice());
+    cover->setStandardErrorFile(QProcess::nullDevice());
+    cover->start(QStringLiteral("display"),
+                 {QStringLiteral("-geometry"), QStringLiteral("+0+0"), QStringLiteral("-size"),
+                  QStringLiteral("400x300"), QStringLiteral("-title"), QStringLiteral("cover"),
+                  QStringLiteral("xc:gray")});
+    m_started.push_back(std::move(cover));
+    const QStringList coverWindow{QStringLiteral("--name"), QStringLiteral("^cover$")};
+    QVERIFY2(waitForWindow(coverWindow), "the covering window did not appear");
+    const QStringList anyWindow{QStringLiteral("--name"), QString()};
+    auto firstIsAboveCover = [&] {
+        const QList<qulonglong> stack = findWindows(anyWindow);
+        const QList<qulonglong> covers = findWindows(coverWindow);
+        return !covers.isEmpty() && stack.indexOf(window) > stack.indexOf(covers.first());
+    };
+    QVERIFY(!firstIsAboveCover());
+
+    const QStringList before = folderState(home());
+    QProcess *second = startVornkip();
+    const qulonglong box = waitForWindow(ofProcess(*second, {QStringLiteral("--name"), QStringLiteral("^重複起動$")}));
+    QVERIFY2(box, "no box titled 重複起動 appeared");
+    key(box, QStringLiteral("Return"));
+    QVERIFY2(second->waitForFinished(kWaitMs), "the refused start did not end after OK");
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+
+    QCOMPARE(folderState(home()), before);
+    QCOMPARE(first->state(), QProcess::Running);
+    QVERIFY2(firstIsAboveCover(), "the running instance's window was not brought to the front");
+
+    QCOMPARE(stop(first, SIGINT), 0);
+    QCOMPARE(fileBytes(file("temp.ifo")), QByteArray("000001held by the first\r\n"));
+}
+
+void TestEndToEnd::answeringNoAtExitForgetsTheHistory()
+{
+    QProcess *first = startVornkip();
+    const qulonglong window = waitForWindow(mainWindowOf(*first));
+    QVERIFY2(window, "no vornkip window appeared");
+    QVERIFY(copyText("to be forgotten"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), QByteArray("000001to be forgotten\r\n"), kWaitMs);
+
+    click(window, kListEdit);
+    key(window, QStringLiteral("ctrl+q"));
+    const qulonglong box = waitForWindow(ofProcess(*first, {QStringLiteral("--name"), QStringLiteral("^ID:Q0001$")}));
+    QVERIFY2(box, "no box titled ID:Q0001 appeared after Ctrl+Q");
+    // Yes and No; Qt's generic theme puts No on the right.
+    const QList<QRect> buttons = messageBoxButtons(box);
+    QCOMPARE(buttons.size(), 2);
+    click(box, buttons.last().center());
+    QVERIFY2(first->waitForFinished(kWaitMs), "the program did not end after the exit question");
+    QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first->exitCode(), 0);
+    QVERIFY2(!QFile::exists(file("temp.ifo")), "the history file is still there after answering No");
+    QVERIFY(fileBytes(file("form.ini")).contains("[Main]"));
+
+    // The next start lists nothing: Down in the list leaves the clipboard alone, and the next copy
+    // is entry 1.
+    QVERIFY(copyText("on the clipboard at start"));
+    QProcess *second = startVornkip();
+    const qulonglong again = waitForWindow(mainWindowOf(*second));
+    QVERIFY2(again, "no vornkip window appeared after the restart");
+    QCOMPARE(fileBytes(file("temp.ifo")), QByteArray());
+    click(again, kListEdit);
+    key(again, QStringLiteral("Down"));
+    QTest::qWait(500);
+    QCOMPARE(clipboardText(), QStringLiteral("on the clipboard at start"));
+    QVERIFY(copyText("first after the restart"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), QByteArray("000001first after the restart\r\n"), kWaitMs);
+
+    QCOMPARE(stop(second, SIGTERM), 0);
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
