@@ -5,8 +5,7 @@
 #include <QStringView>
 
 // The one-line calculator and the conversions of the list's text.
-namespace calculator
-{
+namespace calculator {
 enum class Action
 {
     Nothing,  // no operator and not launched

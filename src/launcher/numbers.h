@@ -6,8 +6,7 @@
 #include <cstdint>
 
 // The number rules the calculator and the base conversions rest on.
-namespace numbers
-{
+namespace numbers {
 // Reading an operand (the numeric-prefix rule): blanks, tabs and line feeds are skipped anywhere;
 // then an optional sign, digits, one period and an exponent (E or D, optional sign, digits) are
 // taken, or a "&H"/"&O" whole number; reading stops at the first character that does not fit.
