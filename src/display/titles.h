@@ -7,8 +7,7 @@
 #include <optional>
 
 // The title line and the status bar texts.
-namespace titles
-{
+namespace titles {
 // Title mode 1: the program's name and version, "VornkipVer." major "." minor and revision.
 QString versionTitle();
 
