@@ -6,8 +6,7 @@
 #include <optional>
 
 // The text window's conversions and character counts, over the program's text (line breaks CR LF).
-namespace textConv
-{
+namespace textConv {
 QString properCase(QStringView text);
 QString upperCase(QStringView text);
 QString lowerCase(QStringView text);
