@@ -7,8 +7,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 
-run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
-              fonts-noto-cjk)
+run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev libx11-dev
+              qt6-translations-l10n fonts-noto-cjk)
 test_packages=(xvfb xauth xclip xdotool imagemagick clang-format)
 
 install() {

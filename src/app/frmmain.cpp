@@ -7,7 +7,9 @@
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/preview.h"
 #include "display/titles.h"
+#include "launcher/calculator.h"
 #include "launcher/launchers.h"
 #include "launcher/toolbars.h"
 #include "launcher/websearch.h"
@@ -16,8 +18,12 @@
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/singleinstance.h"
+#include "platform/sysinfo.h"
 #include "platform/tray.h"
+#include "templates/frmpro.h"
 #include "templates/templatefile.h"
+#include "textwin/frmtext.h"
+#include "textwin/textlayout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,6 +39,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QProxyStyle>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -167,6 +174,20 @@ void frmMain::buildControls()
     m_statusBar1 = new QStatusBar(this);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(m_statusBar1);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        m_panels[i]->setFrameShape(QFrame::Panel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        m_panels[i]->setAlignment(Qt::AlignCenter);
+        m_panels[i]->installEventFilter(this);
+        m_statusBar1->addWidget(m_panels[i], i == 2 ? 0 : 1);
+    }
+    m_panels[2]->setMinimumWidth(px(540));
+    m_statusTimer = new QTimer(this);
+    connect(m_statusTimer, &QTimer::timeout, this, &frmMain::updateStatusPanels);
+    m_picture1->installEventFilter(this);
+    m_image1->installEventFilter(this);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -233,26 +254,50 @@ void frmMain::buildIconMenu()
 {
     m_iconMenu = new QMenu(this);
     m_iconMenu->setObjectName(QStringLiteral("iconMenu"));
-    const auto item = [this](const char *name, const QString &caption, const QKeySequence &key,
-                             void (frmMain::*slot)()) {
-        QAction *a = m_iconMenu->addAction(caption);
+    const auto item = [this](QMenu *menu, const char *name, const QString &caption, const QKeySequence &key) {
+        QAction *a = menu->addAction(caption);
         a->setObjectName(QLatin1StringView(name));
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a); // the shortcut also acts while the window has the focus
-        connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    m_clipWatch = item("clipWatch", QStringLiteral("クリップボードの監視"), Qt::Key_F2, &frmMain::clipWatch_Click);
+    m_clipWatch = item(m_iconMenu, "clipWatch", QStringLiteral("クリップボードの監視"), Qt::Key_F2);
     m_clipWatch->setCheckable(true);
     m_clipWatch->setChecked(true);
-    m_clipNoWatch =
-        item("clipNoWatch", QStringLiteral("クリップボードを監視しない"), Qt::Key_F3, &frmMain::clipNoWatch_Click);
+    connect(m_clipWatch, &QAction::triggered, this, &frmMain::clipWatch_Click);
+    m_clipNoWatch = item(m_iconMenu, "clipNoWatch", QStringLiteral("クリップボードを監視しない"), Qt::Key_F3);
     m_clipNoWatch->setCheckable(true);
+    connect(m_clipNoWatch, &QAction::triggered, this, &frmMain::clipNoWatch_Click);
     m_iconMenu->addSeparator()->setObjectName(QStringLiteral("bar1"));
+    m_topmost = item(m_iconMenu, "topmost", QStringLiteral("最前面表示"), Qt::Key_F4);
+    m_topmost->setCheckable(true);
+    m_topmost->setChecked(true);
+    connect(m_topmost, &QAction::triggered, this, &frmMain::winPos);
+
+    QMenu *title = m_iconMenu->addMenu(QStringLiteral("タイトル表示"));
+    title->menuAction()->setObjectName(QStringLiteral("title"));
+    const auto mode = [&](QMenu *menu, const char *name, const QString &caption, int number) {
+        QAction *a = item(menu, name, caption, QKeySequence(Qt::CTRL | (Qt::Key_F1 + number - 1)));
+        connect(a, &QAction::triggered, this, [this, number] { titleMode_Click(number); });
+    };
+    mode(title, "title_Title", QStringLiteral("タイトルを表示"), 1);
+    QMenu *date = title->addMenu(QStringLiteral("日付・時間を表示"));
+    date->menuAction()->setObjectName(QStringLiteral("title_Date"));
+    mode(date, "title_Date_now", QStringLiteral("日付と時間"), 2);
+    mode(date, "title_Date_date", QStringLiteral("日付のみ"), 3);
+    mode(date, "title_Date_time", QStringLiteral("時間のみ"), 4);
+    mode(date, "title_Date_sys", QStringLiteral("起動してからの時間"), 5);
+    QMenu *system = title->addMenu(QStringLiteral("メモリ状況を表示"));
+    system->menuAction()->setObjectName(QStringLiteral("title_System"));
+    mode(system, "title_System_kb", QStringLiteral("KByte"), 6);
+    mode(system, "title_System_mb", QStringLiteral("MByte"), 7);
+
     m_iconMenu->addSeparator()->setObjectName(QStringLiteral("bar2"));
-    m_clipClear = item("clipClear", QStringLiteral("クリップボードを空にする"), Qt::Key_F6, &frmMain::clipClear_Click);
-    m_quit = item("quit", QStringLiteral("終了"), QKeySequence(Qt::CTRL | Qt::Key_Q), &frmMain::quit_Click);
+    m_clipClear = item(m_iconMenu, "clipClear", QStringLiteral("クリップボードを空にする"), Qt::Key_F6);
+    connect(m_clipClear, &QAction::triggered, this, &frmMain::clipClear_Click);
+    m_quit = item(m_iconMenu, "quit", QStringLiteral("終了"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(m_quit, &QAction::triggered, this, &frmMain::quit_Click);
 }
 
 void frmMain::placeControls()
@@ -264,7 +309,7 @@ void frmMain::placeControls()
     place(m_toolbar1, mainlayout::toolbar1);
     place(m_combo1, combo);
     place(m_combo2, combo);
-    place(m_picture1, picture1);
+    place(m_picture1, mainlayout::picture1);
     place(m_image1, mainlayout::image1);
     place(m_toolbar2, mainlayout::toolbar2);
     const int clientHeight =
@@ -301,6 +346,12 @@ bool frmMain::Form_Load()
     }
     m_history.setWritePage(m_settings.writePage);
     move(px(m_settings.main.left), px(m_settings.main.top));
+    // The secondary windows exist, hidden, at their saved places.
+    proWindow()->move(px(m_settings.pro.left), px(m_settings.pro.top));
+    // Sizes in the settings are outer sizes, borders and caption included.
+    textWindow()->move(px(m_settings.text.left), px(m_settings.text.top));
+    textWindow()->resize(px(m_settings.text.width - textlayout::frameWidth),
+                         px(m_settings.text.height - textlayout::frameHeight));
     // 4.-8.
     m_timer1->start(100);
     titleText();
@@ -312,7 +363,8 @@ bool frmMain::Form_Load()
     // 10. The tray icon; without a notification area its menu is the window's context menu.
     if (m_platform.tray) {
         m_platform.tray->add(windowIcon(), QStringLiteral("Vornkip"));
-        connect(m_platform.tray, &TrayIcon::rightButtonDown, this, [this] { m_iconMenu->popup(QCursor::pos()); });
+        connect(m_platform.tray, &TrayIcon::leftButtonDown, this, [this] { trayCallback(513); });
+        connect(m_platform.tray, &TrayIcon::rightButtonDown, this, [this] { trayCallback(516); });
         if (!m_platform.tray->isAvailable()) {
             setContextMenuPolicy(Qt::CustomContextMenu);
             connect(this, &QWidget::customContextMenuRequested, this,
@@ -322,10 +374,9 @@ bool frmMain::Form_Load()
     // 11. Watch the clipboard.
     hookWindow();
     // 12. Compact mode.
-    m_toolbar2->hide();
-    m_image1->hide();
-    m_picture1->hide();
-    m_statusBar1->hide();
+    ctlVisible(false);
+    updateStatusPanels();
+    m_statusTimer->start(500);
     // 13. What the clipboard holds now.
     ChangeClipBoard();
     m_loaded = true;
@@ -353,10 +404,15 @@ void frmMain::Form_Unload(bool ask)
             showError(e);
         }
     }
-    // 4. The settings.
+    // 4. The settings. A secondary window closed during the run is created afresh to read its place.
     if (m_loaded) {
         m_settings.main.left = toTwips(x());
         m_settings.main.top = toTwips(y());
+        m_settings.pro.left = toTwips(proWindow()->x());
+        m_settings.pro.top = toTwips(proWindow()->y());
+        frmText *text = textWindow();
+        m_settings.text = {toTwips(text->x()), toTwips(text->y()), toTwips(text->width()) + textlayout::frameWidth,
+                           toTwips(text->height()) + textlayout::frameHeight};
         m_settings.historyPath = m_history.path();
         try {
             iniWrite(m_folder, m_settings);
@@ -365,6 +421,8 @@ void frmMain::Form_Unload(bool ask)
         }
     }
     // 5. The windows.
+    delete m_frmPro;
+    delete m_frmText;
     hide();
     QCoreApplication::quit();
 }
@@ -434,14 +492,14 @@ void frmMain::ChangeClipBoard()
         m_combo1->setToolTip(item);
     }
     if (content.hasImage)
-        m_image1->setPixmap(QPixmap::fromImage(content.image));
+        showPreview(content.image);
 }
 
 void frmMain::comboInitialize()
 {
     const ClipboardContent content = m_platform.clipboard ? m_platform.clipboard->read() : ClipboardContent();
     m_combo1->setUpdatesEnabled(false);
-    m_image1->setPixmap(content.hasImage ? QPixmap::fromImage(content.image) : QPixmap());
+    showPreview(content.hasImage ? content.image : QImage());
     m_combo1Tag = QStringLiteral("000000");
     m_history.setPath(datafolder::historyFile(m_folder));
     try {
@@ -476,7 +534,59 @@ void frmMain::Combo1_Click(int index)
 
 void frmMain::Combo1_KeyDown(int key)
 {
-    Q_UNUSED(key);
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F11)
+        return;
+    const QString text = comboText();
+    const calculator::Decision decision = calculator::decide(text);
+    if (decision.action == calculator::Action::Launch)
+        m_platform.desktop->shellOpen(text);
+    else if (decision.action == calculator::Action::Evaluate)
+        guard([&] { calValue(decision.mark); }); // a division by zero or an overflow keeps the text
+}
+
+void frmMain::calValue(QChar mark)
+{
+    const QString result = calculator::calValue(comboText(), mark);
+    setComboText(result);
+    m_combo1->lineEdit()->setCursorPosition(static_cast<int>(result.size()));
+}
+
+void frmMain::convertText(const QString &key)
+{
+    setComboText(calculator::convert(key, comboText()));
+}
+
+frmPro *frmMain::proWindow()
+{
+    if (!m_frmPro)
+        m_frmPro = new frmPro(m_platform, m_settings.writePage);
+    return m_frmPro;
+}
+
+frmText *frmMain::textWindow()
+{
+    if (!m_frmText)
+        m_frmText = new frmText(m_platform, m_settings.writePage);
+    return m_frmText;
+}
+
+void frmMain::showTextWindow()
+{
+    frmText *window = textWindow();
+    const ClipboardContent content = m_platform.clipboard->read();
+    if (content.hasText)
+        window->setText(content.text);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void frmMain::showTemplateEditor()
+{
+    frmPro *editor = proWindow();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
 }
 
 void frmMain::clipWatch_Click()
@@ -502,10 +612,31 @@ void frmMain::clipClear_Click()
 
 void frmMain::titleText()
 {
-    if (m_settings.title == QStringLiteral("1")) {
-        setWindowTitle(titles::versionTitle());
-        m_timer1->stop();
+    titles::System system;
+    if (m_platform.system) {
+        const QString &mode = m_settings.title;
+        system.now = m_platform.system->now();
+        if (mode == QStringLiteral("5"))
+            system.uptimeMs = m_platform.system->uptimeMs();
+        if (mode == QStringLiteral("6") || mode == QStringLiteral("7")) {
+            const SystemInfo::Memory memory = m_platform.system->memory();
+            system.memTotal = memory.totalBytes;
+            system.memAvailable = memory.availableBytes;
+        }
     }
+    if (const auto title = titles::titleFor(m_settings.title, system))
+        setWindowTitle(*title);
+    if (m_settings.title == QStringLiteral("1"))
+        m_timer1->stop();
+}
+
+void frmMain::titleMode_Click(int mode)
+{
+    const int interval = titles::intervalForMode(mode);
+    if (interval > 0)
+        m_timer1->start(interval);
+    m_settings.title = QString::number(mode);
+    titleText();
 }
 
 void frmMain::showError(const CommandError &error)
@@ -546,6 +677,36 @@ bool frmMain::combo1Drag(QEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    for (int i = 0; i < 3; ++i) {
+        if (watched == m_panels[i] && event->type() == QEvent::MouseButtonPress) {
+            StatusBar1_PanelClick(i + 1);
+            return true;
+        }
+    }
+    if (watched == m_image1 || watched == m_picture1) {
+        const auto twipsAt = [this, watched](QEvent *e) {
+            const QPointF at = static_cast<QMouseEvent *>(e)->position();
+            const QPointF inPreview = watched == m_image1 ? at : at - QPointF(m_image1->pos());
+            return QPointF(toTwips(qRound(inPreview.x())), toTwips(qRound(inPreview.y())));
+        };
+        switch (event->type()) {
+        case QEvent::MouseButtonDblClick:
+            Image1_DblClick();
+            return true;
+        case QEvent::MouseButtonPress: {
+            const QPointF t = twipsAt(event);
+            Image1_MouseDown(float(t.x()), float(t.y()));
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            const QPointF t = twipsAt(event);
+            Image1_MouseUp(float(t.x()), float(t.y()));
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     if (watched == m_combo1 || watched == m_combo1->lineEdit()) {
         if (combo1Drag(event))
             return true;
@@ -613,7 +774,7 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
             if (!text.isEmpty())
                 m_platform.desktop->shellOpen(text);
         } else if (is(key, "hides")) {
-            hide();
+            hide(); // only the tray icon brings it back (or a second start, where no tray exists)
         } else if (is(key, "menu")) {
             extendedMode();
         }
@@ -804,4 +965,178 @@ void frmMain::Combo2_Click(int index)
     const QString phrase = m_combo2->itemText(index);
     m_platform.clipboard->clear();
     m_platform.clipboard->setText(phrase);
+}
+
+QAction *frmMain::menuAction(const QString &name) const
+{
+    return findChild<QAction *>(name);
+}
+
+QWidget *frmMain::statusBar1() const
+{
+    return m_statusBar1;
+}
+
+bool frmMain::topmost() const
+{
+    return windowFlags() & Qt::WindowStaysOnTopHint;
+}
+
+void frmMain::trayCallback(int message)
+{
+    if (message == 513) {
+        setVisible(!isVisible());
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+    } else if (message == 516) {
+        m_iconMenu->popup(QCursor::pos());
+    }
+}
+
+void frmMain::winPos()
+{
+    QAction *hideItem = menuAction(QStringLiteral("hide"));
+    const bool setOnTop = (hideItem && hideItem->text() == toolbars::captionTopmostOff) || !m_topmost->isChecked();
+    if (hideItem)
+        hideItem->setText(setOnTop ? toolbars::captionTopmostOn : toolbars::captionTopmostOff);
+    m_topmost->setChecked(setOnTop);
+    // Changing the flag hides a shown window; keep the place and the visibility.
+    const bool shown = isVisible();
+    const QPoint at = pos();
+    setWindowFlag(Qt::WindowStaysOnTopHint, setOnTop);
+    if (shown) {
+        move(at);
+        show();
+    }
+}
+
+void frmMain::ctlVisible(bool flag)
+{
+    m_toolbar2->setVisible(flag);
+    m_image1->setVisible(flag);
+    m_picture1->setVisible(flag);
+    m_statusBar1->setVisible(flag);
+}
+
+void frmMain::extendedMode()
+{
+    using namespace mainlayout;
+    const int compact = px(compactHeight - nonClientHeight);
+    const int grown = px(extendedHeight - nonClientHeight);
+    if (!extended()) {
+        m_extended = QStringLiteral("True");
+        // The window grows in small steps, seen as a short animation.
+        for (int h = compact + 1; h <= grown; ++h) {
+            setFixedHeight(h);
+            if (isVisible()) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                m_platform.desktop->sleep(2);
+            }
+        }
+        const ClipboardContent content = m_platform.clipboard->read();
+        if (content.hasImage)
+            showPreview(content.image);
+        ctlVisible(true);
+        updateStatusPanels();
+    } else {
+        m_extended = QStringLiteral("False");
+        setFixedHeight(compact);
+        ctlVisible(false);
+        showPreview(QImage());
+    }
+}
+
+void frmMain::showPreview(const QImage &picture)
+{
+    m_previewPicture = picture;
+    m_image1->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+    placePreview();
+}
+
+void frmMain::placePreview()
+{
+    using namespace mainlayout;
+    if (m_fit) {
+        m_image1->setScaledContents(true);
+        m_image1->setGeometry(px(mainlayout::image1.left), px(mainlayout::image1.top), px(mainlayout::image1.width),
+                              px(mainlayout::image1.height));
+    } else {
+        m_image1->setScaledContents(false);
+        const QSize natural = m_previewPicture.isNull() ? QSize(0, 0) : m_previewPicture.size();
+        m_image1->setGeometry(px(m_previewLeft), px(m_previewTop), natural.width(), natural.height());
+    }
+}
+
+void frmMain::Image1_DblClick()
+{
+    if (!m_fit) {
+        m_previewLeft = 0;
+        m_previewTop = 0;
+        m_fit = true;
+    } else {
+        m_fit = false;
+    }
+    placePreview();
+}
+
+void frmMain::Image1_MouseDown(float x, float y)
+{
+    if (m_fit)
+        return;
+    m_image1->setCursor(Qt::SizeAllCursor);
+    m_dragX = x;
+    m_dragY = y;
+}
+
+void frmMain::Image1_MouseUp(float x, float y)
+{
+    if (!m_fit) {
+        const QSize natural = m_previewPicture.isNull() ? QSize(0, 0) : m_previewPicture.size();
+        const preview::Offset moved = preview::pan(
+            {m_previewLeft, m_previewTop}, x - m_dragX, y - m_dragY, float(toTwips(m_picture1->width())),
+            float(toTwips(m_picture1->height())), float(toTwips(natural.width())), float(toTwips(natural.height())));
+        m_previewLeft = moved.left;
+        m_previewTop = moved.top;
+        placePreview();
+    }
+    m_image1->unsetCursor();
+}
+
+void frmMain::textHide()
+{
+    QAction *item = menuAction(QStringLiteral("texthide"));
+    const bool hideNow = item && item->text() == toolbars::captionTextShown;
+    const int left = px(hideNow ? mainlayout::hiddenTextLeft : mainlayout::combo.left);
+    m_combo1->move(left, m_combo1->y());
+    m_combo2->move(left, m_combo2->y());
+    menuAction(QStringLiteral("copy"))->setEnabled(!hideNow);
+    menuAction(QStringLiteral("pro"))->setEnabled(!hideNow);
+    if (item)
+        item->setText(hideNow ? toolbars::captionTextHidden : toolbars::captionTextShown);
+}
+
+void frmMain::updateStatusPanels()
+{
+    if (!m_platform.system)
+        return;
+    const QDateTime now = m_platform.system->now();
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    m_panels[0]->setText(japanese.toString(now.date(), QLocale::ShortFormat));
+    m_panels[1]->setText(japanese.toString(now.time(), QLocale::ShortFormat));
+    m_panels[2]->setText(m_platform.system->capsLock() ? QStringLiteral("CAPS") : QString());
+}
+
+void frmMain::StatusBar1_PanelClick(int panel)
+{
+    if (panel != 1 && panel != 2)
+        return;
+    QLabel *label = m_panels[panel - 1];
+    label->setFrameShadow(QFrame::Sunken);
+    label->repaint();
+    m_platform.desktop->sleep(150);
+    const QDateTime now = m_platform.system->now();
+    setComboText(titles::formatDateTime(now, panel == 1 ? u"ggge年m月d日 aaaa" : u"yyyy/mm/dd hh:mm:ss"));
+    label->setFrameShadow(QFrame::Raised);
 }

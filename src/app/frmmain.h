@@ -2,15 +2,20 @@
 
 #include "app/historyfile.h"
 #include "core/commanderror.h"
+#include "platform/guard.h"
 #include "platform/platform.h"
 #include "settings/modini.h"
 
+#include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
 #include <initializer_list>
 
 class HistoryModel;
+class frmPro;
+class frmText;
 class QAction;
 class QComboBox;
 class QFrame;
@@ -70,6 +75,36 @@ public:
     // Opens or closes the CD tray door.
     void cdMsg(bool open);
 
+    // Computes the list's text with the operator `mark` and writes the result back.
+    void calValue(QChar mark);
+
+    // The secondary windows, created (hidden) when they do not exist.
+    frmPro *proWindow();
+    frmText *textWindow();
+
+    // The tray icon's mouse message: 513 (left button down) toggles the window, 516 (right button
+    // down) opens the tray menu; anything else does nothing.
+    void trayCallback(int message);
+    // Always on top, on or off; the menu check mark and the `hide` caption follow.
+    void winPos();
+    // Extended mode on or off (the `menu` button).
+    void extendedMode();
+    // Shows or hides the extended-mode controls.
+    void ctlVisible(bool flag);
+    // Moves the lists out of sight and back (the `texthide` item).
+    void textHide();
+    // A title-mode menu item: its interval, its mode, the title.
+    void titleMode_Click(int mode);
+    // A click on a status bar panel (1-based).
+    void StatusBar1_PanelClick(int panel);
+    // The preview's mouse events, positions in twips within the preview.
+    void Image1_DblClick();
+    void Image1_MouseDown(float x, float y);
+    void Image1_MouseUp(float x, float y);
+
+    // Shows a picture in the preview (an empty picture clears it).
+    void showPreview(const QImage &picture);
+
     // Renders the title line for the current title mode.
     void titleText();
 
@@ -93,6 +128,12 @@ public:
     QLabel *image1() const { return m_image1; }
     QMenu *iconMenu() const { return m_iconMenu; }
     QTimer *timer1() const { return m_timer1; }
+    bool extended() const { return m_extended == QStringLiteral("True"); }
+    bool topmost() const;
+    bool previewFitted() const { return m_fit; }
+    QWidget *statusBar1() const;
+    QFrame *picture1() const { return m_picture1; }
+    QAction *menuAction(const QString &name) const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,13 +153,12 @@ private:
     void launch(const QString &key);
     void screenSaverCountdown();
     // Filled by the windows and display functions that own them.
-    void showTextWindow() {}
+    void showTextWindow();
     void showPictureWindow() {}
-    void showTemplateEditor() {}
-    void convertText(const QString &) {}
-    void winPos() {}
-    void textHide() {}
-    void extendedMode() {}
+    void showTemplateEditor();
+    void convertText(const QString &key);
+    void placePreview();
+    void updateStatusPanels();
     void buildIconMenu();
     void placeControls();
     int px(double twipsValue) const;
@@ -149,12 +189,22 @@ private:
     QLabel *m_image1 = nullptr;
     QStatusBar *m_statusBar1 = nullptr;
     QTimer *m_timer1 = nullptr;
+    QTimer *m_statusTimer = nullptr;
+    QLabel *m_panels[3] = {};
+    QImage m_previewPicture;
+    bool m_fit = true;
+    float m_dragX = 0, m_dragY = 0;
+    float m_previewLeft = 0, m_previewTop = 0;
 
     QMenu *m_iconMenu = nullptr;
     QAction *m_clipWatch = nullptr;
     QAction *m_clipNoWatch = nullptr;
     QAction *m_clipClear = nullptr;
     QAction *m_quit = nullptr;
+    QAction *m_topmost = nullptr;
+
+    QPointer<frmPro> m_frmPro;
+    QPointer<frmText> m_frmText;
 };
 
 template <typename Fn>

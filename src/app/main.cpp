@@ -6,6 +6,7 @@
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/singleinstance.h"
+#include "platform/sysinfo.h"
 #include "platform/tray.h"
 #include "platform/unixsignals.h"
 
@@ -55,7 +56,8 @@ int main(int argc, char *argv[])
     LockFileInstance instance(folder);
     QtFileDialogs dialogs;
     LinuxDesktop desktop;
-    const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop};
+    LinuxSystemInfo system;
+    const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};
 
     frmMain window(platform, folder, QCoreApplication::arguments().mid(1));
     if (!window.Form_Load())

@@ -3,6 +3,7 @@
 #include "core/dialogfilter.h"
 
 #include <QFileDialog>
+#include <QFontDialog>
 
 namespace {
 std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &spec, bool save)
@@ -38,4 +39,13 @@ std::optional<FileDialogResult> QtFileDialogs::open(QWidget *parent, const FileD
 std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileDialogSpec &spec)
 {
     return run(parent, spec, true);
+}
+
+std::optional<QFont> QtFileDialogs::font(QWidget *parent, const QFont &initial)
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return chosen;
 }

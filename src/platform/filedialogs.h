@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 #include <optional>
@@ -23,13 +24,14 @@ struct FileDialogResult
     int filterIndex = 1; // the filter selected when the dialog closed, 1-based
 };
 
-// Open and save dialogs. Nothing (std::nullopt) when the user cancels.
+// Open, save and font dialogs. Nothing (std::nullopt) when the user cancels.
 class FileDialogs
 {
 public:
     virtual ~FileDialogs() = default;
     virtual std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &spec) = 0;
     virtual std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &spec) = 0;
+    virtual std::optional<QFont> font(QWidget *parent, const QFont &initial) = 0;
 };
 
 class QtFileDialogs final : public FileDialogs
@@ -37,4 +39,5 @@ class QtFileDialogs final : public FileDialogs
 public:
     std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &spec) override;
     std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &spec) override;
+    std::optional<QFont> font(QWidget *parent, const QFont &initial) override;
 };

@@ -2,6 +2,7 @@
 
 #include "core/commanderror.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -64,4 +65,19 @@ MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QSt
     if (buttons == MsgButtons::YesNo)
         return MsgAnswer::No;
     return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+}
+
+std::optional<QString> QtMessageService::input(QWidget *parent, const QString &prompt, const QString &title,
+                                               const QString &defaultAnswer)
+{
+    QInputDialog box(parent);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.setWindowTitle(title);
+    box.setLabelText(prompt);
+    box.setTextValue(defaultAnswer);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.textValue();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 struct CommandError;
 
@@ -37,6 +39,10 @@ public:
     virtual MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
                            MsgButtons buttons) = 0;
 
+    // An input box: the answer, or nothing when it was cancelled.
+    virtual std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
+                                         const QString &defaultAnswer) = 0;
+
     // The error box: the error's description as text, its number as title, an OK button.
     void showError(QWidget *parent, const CommandError &error);
 };
@@ -47,4 +53,6 @@ class QtMessageService final : public MessageService
 public:
     MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override;
+    std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
+                                 const QString &defaultAnswer) override;
 };

@@ -5,6 +5,7 @@ class Desktop;
 class FileDialogs;
 class MessageService;
 class SingleInstance;
+class SystemInfo;
 class TrayIcon;
 
 // The desktop services a window reaches. The composition root hands in the real ones; tests hand
@@ -17,4 +18,5 @@ struct Platform
     SingleInstance *instance = nullptr;
     FileDialogs *dialogs = nullptr;
     Desktop *desktop = nullptr;
+    SystemInfo *system = nullptr;
 };

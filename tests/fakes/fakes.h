@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/singleinstance.h"
+#include "platform/sysinfo.h"
 #include "platform/tray.h"
 
 #include <QList>
@@ -33,8 +34,24 @@ public:
         return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Yes;
     }
 
+    std::optional<QString> input(QWidget *, const QString &prompt, const QString &title,
+                                 const QString &defaultAnswer) override
+    {
+        inputs.append({prompt, title, defaultAnswer});
+        return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
+    }
+
+    struct Asked
+    {
+        QString prompt;
+        QString title;
+        QString defaultAnswer;
+    };
+
     QList<Shown> shown;
     QQueue<MsgAnswer> answers;
+    QList<Asked> inputs;
+    QQueue<std::optional<QString>> inputAnswers;
 };
 
 // An in-memory clipboard; every change is announced like the desktop's.
@@ -99,6 +116,14 @@ public:
 
     std::optional<FileDialogResult> open(QWidget *, const FileDialogSpec &spec) override { return next(false, spec); }
     std::optional<FileDialogResult> save(QWidget *, const FileDialogSpec &spec) override { return next(true, spec); }
+    std::optional<QFont> font(QWidget *, const QFont &initial) override
+    {
+        fontsAsked << initial;
+        return fontAnswers.isEmpty() ? std::nullopt : fontAnswers.dequeue();
+    }
+
+    QList<QFont> fontsAsked;
+    QQueue<std::optional<QFont>> fontAnswers;
 
     QList<Asked> asked;
     QQueue<std::optional<FileDialogResult>> answers;
@@ -138,6 +163,20 @@ public:
     int screenSavers = 0;
 };
 
+class FakeSystem final : public SystemInfo
+{
+public:
+    QDateTime now() const override { return clock; }
+    qint64 uptimeMs() const override { return uptime; }
+    Memory memory() const override { return mem; }
+    bool capsLock() const override { return caps; }
+
+    QDateTime clock{QDate(2001, 5, 27), QTime(18, 16, 7)};
+    qint64 uptime = 3723400;
+    Memory mem{128ull << 20, 32ull << 20};
+    bool caps = false;
+};
+
 struct Fakes
 {
     FakeMessages messages;
@@ -146,6 +185,7 @@ struct Fakes
     FakeInstance instance;
     FakeDialogs dialogs;
     FakeDesktop desktop;
+    FakeSystem system;
 
-    Platform platform() { return {&messages, &clipboard, &tray, &instance, &dialogs, &desktop}; }
+    Platform platform() { return {&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system}; }
 };

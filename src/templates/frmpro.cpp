@@ -1,0 +1,160 @@
+#include "frmpro.h"
+
+#include "core/commanderror.h"
+#include "core/fileio.h"
+#include "core/twips.h"
+#include "platform/filedialogs.h"
+#include "platform/guard.h"
+#include "platform/messages.h"
+#include "templates/templatefile.h"
+
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+
+#include <cerrno>
+
+namespace {
+const QString textNew = QStringLiteral("作成中の文章は失われます。よろしいですか？");
+const QString titleNew = QStringLiteral("新規確認");
+const QString textEmpty = QStringLiteral("定型文がありません。");
+const QString titleEmpty = QStringLiteral("空ファイル");
+
+// Client area and controls, in twips.
+constexpr int clientWidth = 5640;
+constexpr int clientHeight = 3420;
+} // namespace
+
+frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_platform(platform), m_writePage(writePage)
+{
+    setObjectName(QStringLiteral("frmPro"));
+    setWindowTitle(QStringLiteral("定型文作成"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("file"));
+    const auto item = [&](const char *name, const QString &caption, void (frmPro::*slot)()) {
+        QAction *a = file->addAction(caption);
+        a->setObjectName(QLatin1StringView(name));
+        connect(a, &QAction::triggered, this, slot);
+    };
+    item("file_Add", QStringLiteral("新規作成(&A)"), &frmPro::file_Add_Click);
+    item("file_Open", QStringLiteral("ファイルを開く(&O)"), &frmPro::file_Open_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("file_Bar1"));
+    item("file_Save", QStringLiteral("名前を指定して保存(&S)"), &frmPro::file_Save_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("file_Bar2"));
+    item("file_Quit", QStringLiteral("閉じる(&Q)"), &frmPro::file_Quit_Click);
+
+    auto *client = new QWidget(this);
+    client->setFixedSize(px(clientWidth), px(clientHeight));
+    setCentralWidget(client);
+    m_frame1 = new QGroupBox(QStringLiteral("定型文"), client);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setGeometry(0, px(30), px(5655), px(3405));
+    // Tab order: the frame, the slots 1 to 10, then the labels.
+    for (int i = 0; i < slotCount; ++i) {
+        const int k = i + 1;
+        m_text1[i] = new QLineEdit(m_frame1);
+        m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        m_text1[i]->setGeometry(px(300), px(300 * k), px(5235), px(285));
+    }
+    for (int i = 0; i < slotCount; ++i) {
+        const int k = i + 1;
+        m_label1[i] = new QLabel(QStringLiteral("%1.").arg(k), m_frame1);
+        m_label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        m_label1[i]->setGeometry(px(k == 10 ? 60 : 120), px(300 * k + 30), px(k == 10 ? 210 : 120), px(180));
+    }
+    // Fixed size: the menu bar above a client area of the designed size.
+    setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+    textInitialize();
+}
+
+int frmPro::px(int twipsValue) const
+{
+    return twips::toPixels(twipsValue, logicalDpiY());
+}
+
+QStringList frmPro::phrases() const
+{
+    QStringList out;
+    for (const QLineEdit *slot : m_text1)
+        out << slot->text();
+    return out;
+}
+
+void frmPro::textInitialize()
+{
+    for (QLineEdit *slot : m_text1)
+        slot->setText(QString());
+}
+
+void frmPro::saveFile()
+{
+    templatefile::write(m_editorFilePath, phrases(), m_writePage);
+}
+
+void frmPro::file_Add_Click()
+{
+    if (m_platform.messages->show(this, textNew, titleNew, MsgIcon::Exclamation, MsgButtons::YesNo) == MsgAnswer::Yes)
+        textInitialize();
+}
+
+namespace {
+FileDialogSpec templateDialog(const QString &fileName)
+{
+    FileDialogSpec spec;
+    spec.filter = QStringLiteral("定型文ファイル(*.txt)|*.txt");
+    spec.defaultExtension = QStringLiteral(".txt");
+    spec.fileName = fileName;
+    spec.overwritePrompt = true;
+    spec.mustExist = false;
+    return spec;
+}
+} // namespace
+
+void frmPro::file_Open_Click()
+{
+    guarded(*m_platform.messages, this,
+            [&] {
+                const auto chosen = m_platform.dialogs->open(this, templateDialog(m_dialogFileName));
+                if (!chosen)
+                    throw commandError(ErrorNumber::Cancel);
+                m_dialogFileName = chosen->path;
+                const QFileInfo info(chosen->path);
+                if (!info.exists())
+                    throw fileError(ENOENT, chosen->path);
+                if (info.size() < 1) {
+                    m_platform.messages->show(this, textEmpty, titleEmpty, MsgIcon::Information, MsgButtons::Ok);
+                    return;
+                }
+                const QStringList lines = templatefile::read(chosen->path, slotCount);
+                for (qsizetype k = 0; k < lines.size(); ++k)
+                    m_text1[k]->setText(lines[k]);
+            },
+            {ErrorNumber::Cancel});
+}
+
+void frmPro::file_Save_Click()
+{
+    guarded(*m_platform.messages, this,
+            [&] {
+                const auto chosen = m_platform.dialogs->save(this, templateDialog(m_dialogFileName));
+                if (!chosen)
+                    throw commandError(ErrorNumber::Cancel);
+                m_dialogFileName = chosen->path;
+                m_editorFilePath = chosen->path;
+                saveFile();
+            },
+            {ErrorNumber::Cancel});
+}
+
+void frmPro::file_Quit_Click()
+{
+    close();
+}

@@ -1,0 +1,524 @@
+#include "frmtext.h"
+
+#include "core/commanderror.h"
+#include "core/fileio.h"
+#include "core/twips.h"
+#include "platform/clipboard.h"
+#include "platform/guard.h"
+#include "platform/messages.h"
+#include "textwin/filelines.h"
+#include "textwin/textconv.h"
+#include "textwin/textlayout.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QUrl>
+
+#include <cerrno>
+
+namespace {
+const QString textLost = QStringLiteral("作成中の文書は失われます。保存しますか？");
+const QString titleLost = QStringLiteral("ID:Q0001");
+const QString textNoRange = QStringLiteral("範囲が指定されていません。");
+const QString titleNoRange = QStringLiteral("ID:I0002");
+const QString textAdd = QStringLiteral("表示されている文章に追加しますか？");
+const QString titleAdd = QStringLiteral("新規確認");
+const QString filterSaveBeforeOpen = QStringLiteral("テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*");
+const QString filterOpen = QStringLiteral("テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*");
+const QString filterSave = QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*");
+
+// Clipboard formats a drop is asked for.
+constexpr int formatText = 1;
+constexpr int formatRichText = -16639;
+
+bool offersRichText(const QMimeData *data)
+{
+    for (const QString &f : data->formats()) {
+        if (f.startsWith(QStringLiteral("text/rtf")) || f.startsWith(QStringLiteral("application/rtf")) ||
+            f.startsWith(QStringLiteral("text/html")))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
+    : QMainWindow(parent, Qt::Window), m_platform(platform), m_writePage(writePage)
+{
+    // 1. Topmost, caption, inner area, icon, editor, dialog settings.
+    setObjectName(QStringLiteral("frmText"));
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setWindowTitle(QStringLiteral("クリップボードの内容"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    auto *inner = new QWidget(this);
+    setCentralWidget(inner);
+    m_richText = new QPlainTextEdit(inner);
+    m_richText->setObjectName(QStringLiteral("richText"));
+    m_richText->setAcceptDrops(false); // drops are taken by the window's own handler
+    m_richText->viewport()->setAcceptDrops(true);
+    m_richText->installEventFilter(this);
+    m_richText->viewport()->installEventFilter(this);
+    buildMenus();
+    resize(px(textlayout::initialInnerWidth), px(textlayout::initialInnerHeight) + menuBar()->sizeHint().height());
+    m_richText->setGeometry(0, 0, px(4665), px(3195));
+    m_common.overwritePrompt = true;
+    m_common.defaultExtension = QStringLiteral(".txt");
+    m_dialogFont = m_richText->font();
+}
+
+int frmText::px(int twipsValue) const
+{
+    return twips::toPixels(twipsValue, logicalDpiY());
+}
+
+int frmText::toTwips(int pixels) const
+{
+    return twips::fromPixels(pixels, logicalDpiY());
+}
+
+void frmText::buildMenus()
+{
+    const auto add = [this](QMenu *menu, const char *name, const QString &caption, const QKeySequence &key, auto slot) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QLatin1StringView(name));
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    const auto bar = [](QMenu *menu, const char *name) {
+        menu->addSeparator()->setObjectName(QLatin1StringView(name));
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("file"));
+    add(file, "file_Open", QStringLiteral("ファイルを開く(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O),
+        &frmText::file_Open_Click);
+    add(file, "file_Save", QStringLiteral("名前を付けて保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
+        &frmText::file_Save_Click);
+    bar(file, "file_Bar1");
+    add(file, "file_Quit", QStringLiteral("閉じる(&Q)"), {}, &QWidget::close);
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    edit->setObjectName(QStringLiteral("edit"));
+    add(edit, "edit_Copy", QStringLiteral("全文コピー(&C)"), QKeySequence(Qt::CTRL | Qt::Key_Insert),
+        &frmText::edit_Copy_Click);
+    bar(edit, "edit_bar2");
+    add(edit, "edit_All", QStringLiteral("すべて選択(&A)"), {}, &frmText::edit_All_Click);
+    add(edit, "edit_Paste", QStringLiteral("貼り付け(&P)"), {}, &frmText::edit_Paste_Click);
+    add(edit, "eidt_Erea", QStringLiteral("コピー(&H)"), {}, &frmText::eidt_Erea_Click);
+    add(edit, "edit_Cut", QStringLiteral("カット(&U)"), {}, &frmText::edit_Cut_Click);
+    bar(edit, "edit_Bar1");
+    add(edit, "edit_Clear", QStringLiteral("表示テキストをクリア(&D)"), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+        &frmText::edit_Clear_Click);
+
+    QMenu *style = menuBar()->addMenu(QStringLiteral("スタイル(&S)"));
+    style->setObjectName(QStringLiteral("style"));
+    QMenu *sizes = style->addMenu(QStringLiteral("フォントサイズ"));
+    sizes->menuAction()->setObjectName(QStringLiteral("style_Font"));
+    for (const auto &[points, caption] : {std::pair{8, "8pt(&8)"}, std::pair{9, "9pt(&9)"}, std::pair{10, "10pt(&1)"},
+                                          std::pair{12, "12pt(&2)"}, std::pair{14, "14pt(&4)"}}) {
+        QAction *a = sizes->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QStringLiteral("style_Font_%1").arg(points));
+        const int p = points;
+        connect(a, &QAction::triggered, this, [this, p] { styleFont(p); });
+    }
+    add(style, "style_Edit", QStringLiteral("フォントの設定(&F)"), {}, &frmText::style_Edit_Click);
+
+    QMenu *omake = menuBar()->addMenu(QStringLiteral("おまけ(&O)"));
+    omake->setObjectName(QStringLiteral("omake"));
+    const auto whole = [&](const char *name, const QString &caption, QString (*conversion)(QStringView)) {
+        QAction *a = omake->addAction(caption);
+        a->setObjectName(QLatin1StringView(name));
+        connect(a, &QAction::triggered, this, [this, conversion] { convertWhole(conversion); });
+    };
+    const auto selection = [&](const char *name, const QString &caption, QString (*conversion)(QStringView)) {
+        QAction *a = omake->addAction(caption);
+        a->setObjectName(QLatin1StringView(name));
+        connect(a, &QAction::triggered, this, [this, conversion] { convertSelection(conversion); });
+    };
+    static const auto wideKanaView = [](QStringView t) { return textConv::wideKana(t.toString()); };
+    add(omake, "omake_Count_1", QStringLiteral("表示文字数"), {}, &frmText::omake_Count_1_Click);
+    add(omake, "omake_Count_2", QStringLiteral("指定範囲の文字数"), {}, &frmText::omake_Count_2_Click);
+    bar(omake, "omake_bar1");
+    add(omake, "omake_Count_3", QStringLiteral("カーソル～文字数指定"), {}, &frmText::omake_Count_3_Click);
+    bar(omake, "omake_bar2");
+    whole("omake_pro", QStringLiteral("単語の頭文字を大文字"), textConv::properCase);
+    whole("omake_ucase", QStringLiteral("小文字→大文字"), textConv::upperCase);
+    whole("omake_lcase", QStringLiteral("大文字→小文字"), textConv::lowerCase);
+    bar(omake, "omake_bar4");
+    whole("omake_hkzk", QStringLiteral("半角カナ→全角カナ"), wideKanaView);
+    whole("omake_wide", QStringLiteral("半角文字→全角文字"), textConv::widen);
+    whole("omake_narrow", QStringLiteral("全角文字→半角文字"), textConv::narrow);
+    whole("omake_hira", QStringLiteral("カタカナ→ひらがな"), textConv::toHiragana);
+    whole("omake_kana", QStringLiteral("ひらがな→カタカナ"), textConv::toKatakana);
+    bar(omake, "omake_bar3");
+    selection("omake_hpro", QStringLiteral("指定範囲の単語の頭文字を大文字"), textConv::properCase);
+    selection("omake_kucase", QStringLiteral("指定範囲の小文字→大文字"), textConv::upperCase);
+    selection("omake_klcase", QStringLiteral("指定範囲の大文字→小文字"), textConv::lowerCase);
+    bar(omake, "omake_bar5");
+    selection("omake_hhkzk", QStringLiteral("指定範囲の半角カナ→全角カナ"), wideKanaView);
+    selection("omake_hwide", QStringLiteral("指定範囲の半角文字→全角文字"), textConv::widen);
+    selection("omake_hnarrow", QStringLiteral("指定範囲の全角文字→半角文字"), textConv::narrow);
+    selection("omake_hhira", QStringLiteral("指定範囲のカタカナ→ひらがな"), textConv::toHiragana);
+    selection("omake_hkana", QStringLiteral("指定範囲のひらがな→カタカナ"), textConv::toKatakana);
+}
+
+// --- The editor as the program sees it.
+
+QString frmText::text() const
+{
+    return Clipboard::fromDesktop(m_richText->toPlainText());
+}
+
+void frmText::setText(const QString &text)
+{
+    m_richText->setPlainText(Clipboard::toDesktop(text));
+}
+
+int frmText::selStart() const
+{
+    return m_richText->textCursor().selectionStart();
+}
+
+int frmText::selLength() const
+{
+    const QTextCursor c = m_richText->textCursor();
+    return c.selectionEnd() - c.selectionStart();
+}
+
+QString frmText::selText() const
+{
+    QString selected = m_richText->textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return Clipboard::fromDesktop(selected);
+}
+
+void frmText::setSelText(const QString &text)
+{
+    m_richText->textCursor().insertText(Clipboard::toDesktop(text));
+}
+
+void frmText::setSelection(int start, int length)
+{
+    const int end = m_richText->document()->characterCount() - 1;
+    start = std::clamp(start, 0, end);
+    QTextCursor c = m_richText->textCursor();
+    c.setPosition(start);
+    c.setPosition(std::clamp(start + length, start, end), QTextCursor::KeepAnchor);
+    m_richText->setTextCursor(c);
+}
+
+// --- File commands.
+
+QString frmText::showSave()
+{
+    const auto chosen = m_platform.dialogs->save(this, m_common);
+    if (!chosen)
+        throw commandError(ErrorNumber::Cancel);
+    m_common.fileName = chosen->path;
+    m_common.filterIndex = chosen->filterIndex;
+    return chosen->path;
+}
+
+void frmText::saveText(const QString &path) const
+{
+    fileio::writeFileAtomic(path, codec::encode(text(), m_writePage), 0644);
+}
+
+void frmText::fileOpen()
+{
+    m_common.defaultExtension = QStringLiteral(".txt");
+    m_common.filter = filterOpen;
+    m_common.filterIndex = 1;
+    const auto chosen = m_platform.dialogs->open(this, m_common);
+    if (!chosen)
+        throw commandError(ErrorNumber::Cancel);
+    m_common.fileName = chosen->path;
+    setText(codec::decode(fileio::readWholeFile(chosen->path)));
+}
+
+void frmText::file_Open_Click()
+{
+    guarded(*m_platform.messages, this,
+            [&] {
+                if (!text().isEmpty()) {
+                    const MsgAnswer answer = m_platform.messages->show(this, textLost, titleLost, MsgIcon::Question,
+                                                                       MsgButtons::YesNoCancel);
+                    if (answer == MsgAnswer::Cancel)
+                        return;
+                    if (answer == MsgAnswer::Yes) {
+                        m_common.defaultExtension = QStringLiteral(".txt");
+                        m_common.filter = filterSaveBeforeOpen;
+                        m_common.filterIndex = 1;
+                        saveText(showSave());
+                    }
+                }
+                fileOpen();
+            },
+            {ErrorNumber::Cancel});
+}
+
+void frmText::file_Save_Click()
+{
+    guarded(*m_platform.messages, this,
+            [&] {
+                m_common.fileName = QStringLiteral("Clipboard.txt");
+                m_common.defaultExtension = QStringLiteral(".txt");
+                m_common.filter = filterSave;
+                m_common.filterIndex = 1;
+                saveText(showSave());
+            },
+            {ErrorNumber::Cancel});
+}
+
+// --- Edit commands.
+
+void frmText::edit_Copy_Click()
+{
+    m_platform.clipboard->setText(text());
+}
+
+void frmText::edit_All_Click()
+{
+    setSelection(0, m_richText->document()->characterCount() - 1);
+}
+
+void frmText::edit_Paste_Click()
+{
+    const ClipboardContent content = m_platform.clipboard->read();
+    setSelText(content.hasText ? content.text : QString());
+}
+
+void frmText::setCopy()
+{
+    const QString selected = selText();
+    if (selected.isEmpty()) {
+        m_platform.messages->show(this, textNoRange, titleNoRange, MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    m_platform.clipboard->setText(selected);
+}
+
+void frmText::eidt_Erea_Click()
+{
+    setCopy();
+}
+
+void frmText::edit_Cut_Click()
+{
+    setCopy();
+    setSelText(QString());
+}
+
+void frmText::edit_Clear_Click()
+{
+    setText(QString());
+}
+
+// --- Style commands.
+
+void frmText::style_Edit_Click()
+{
+    guarded(*m_platform.messages, this,
+            [&] {
+                const auto chosen = m_platform.dialogs->font(this, m_dialogFont);
+                if (!chosen)
+                    throw commandError(ErrorNumber::Cancel);
+                m_dialogFont = *chosen;
+                QFont f = m_richText->font();
+                f.setFamily(chosen->family());
+                f.setPointSizeF(chosen->pointSizeF());
+                f.setBold(chosen->bold());
+                f.setItalic(chosen->italic());
+                m_richText->setFont(f);
+            },
+            {ErrorNumber::Cancel});
+}
+
+void frmText::styleFont(int points)
+{
+    m_richText->setUpdatesEnabled(false);
+    QFont f = m_richText->font();
+    f.setPointSize(points);
+    m_richText->setFont(f);
+    m_richText->setUpdatesEnabled(true);
+}
+
+// --- Extras.
+
+void frmText::convertWhole(QString (*conversion)(QStringView))
+{
+    setText(conversion(text()));
+}
+
+void frmText::convertSelection(QString (*conversion)(QStringView))
+{
+    const int start = selStart();
+    const int length = selLength();
+    setSelText(conversion(selText()));
+    setSelection(start, length);
+}
+
+void frmText::omake_Count_1_Click()
+{
+    m_platform.messages->show(this, textConv::countMessageWhole(textConv::displayedLength(text())),
+                              QStringLiteral("文字数チェックその１"), MsgIcon::None, MsgButtons::Ok);
+}
+
+void frmText::omake_Count_2_Click()
+{
+    m_platform.messages->show(this, textConv::countMessageSelection(textConv::displayedLength(selText())),
+                              QStringLiteral("文字数チェックその２"), MsgIcon::None, MsgButtons::Ok);
+}
+
+void frmText::omake_Count_3_Click()
+{
+    const int start = selStart();
+    const qint64 after = (m_richText->document()->characterCount() - 1) - start;
+    const auto answer = m_platform.messages->input(this, textConv::countPrompt(after),
+                                                   QStringLiteral("文字数チェックその３"), QString());
+    if (!answer)
+        return;
+    if (const auto length = textConv::selectionLengthFor(*answer, after))
+        setSelection(start, *length);
+}
+
+// --- Drops.
+
+void frmText::nullCheck()
+{
+    if (!text().isEmpty())
+        setText(text() + QStringLiteral("\r\n"));
+}
+
+bool frmText::cfType(const QMimeData *data, int format)
+{
+    const bool offered = format == formatText ? data->hasText() : offersRichText(data);
+    if (!offered)
+        return false;
+    nullCheck();
+    setText(text() + Clipboard::fromDesktop(data->text()));
+    return true;
+}
+
+void frmText::richText_OLEDragDrop(const QMimeData *data)
+{
+    guarded(*m_platform.messages, this,
+            [&] {
+                if (!text().isEmpty() && m_platform.messages->show(this, textAdd, titleAdd, MsgIcon::Information,
+                                                                   MsgButtons::YesNo) == MsgAnswer::No)
+                    setText(QString());
+                if (cfType(data, formatText) || cfType(data, formatRichText))
+                    return;
+                QStringList files;
+                for (const QUrl &url : data->urls()) {
+                    if (url.isLocalFile())
+                        files << url.toLocalFile();
+                }
+                if (files.isEmpty())
+                    throw commandError(ErrorNumber::FormatNotFound);
+                const bool several = files.size() > 1;
+                if (several)
+                    QApplication::setOverrideCursor(Qt::WaitCursor);
+                struct RestoreCursor
+                {
+                    bool active;
+                    ~RestoreCursor()
+                    {
+                        if (active)
+                            QApplication::restoreOverrideCursor();
+                    }
+                } restore{several};
+                nullCheck();
+                QString block;
+                for (const QString &path : files) {
+                    if (!QFileInfo::exists(path))
+                        throw fileError(ENOENT, path);
+                    const QByteArray bytes = fileio::readWholeFile(path);
+                    if (!bytes.isEmpty())
+                        block += textConv::fileLines(codec::decode(bytes));
+                    if (several)
+                        QCoreApplication::processEvents();
+                }
+                if (!block.isEmpty()) {
+                    setText(text() + block);
+                    QTextCursor c = m_richText->textCursor();
+                    c.movePosition(QTextCursor::End);
+                    m_richText->setTextCursor(c);
+                }
+            },
+            {ErrorNumber::FormatNotFound});
+}
+
+// --- Events.
+
+bool frmText::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_richText && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool copyAll = key->key() == Qt::Key_Insert && key->modifiers() == Qt::ControlModifier;
+        const bool clear = key->key() == Qt::Key_Delete && key->modifiers() == Qt::ShiftModifier;
+        if (copyAll || clear) {
+            // The window's menu shortcuts act ahead of the editor's own copy and cut.
+            if (event->type() == QEvent::KeyPress) {
+                if (copyAll)
+                    edit_Copy_Click();
+                else
+                    edit_Clear_Click();
+            }
+            event->accept();
+            return true;
+        }
+    }
+    if (watched == m_richText->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            static_cast<QDropEvent *>(event)->acceptProposedAction();
+            return true;
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            drop->acceptProposedAction();
+            richText_OLEDragDrop(drop->mimeData());
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmText::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    applyLayout();
+}
+
+void frmText::applyLayout()
+{
+    if (m_layingOut || isMinimized() || isMaximized())
+        return; // a minimised or maximised window is not resized
+    m_layingOut = true;
+    QWidget *inner = centralWidget();
+    const textlayout::Layout l = textlayout::onResize(toTwips(inner->width()), toTwips(inner->height()));
+    const int menu = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    int w = width();
+    int h = height();
+    if (l.outerHeight)
+        h = px(*l.outerHeight - textlayout::frameHeight);
+    if (l.outerWidth)
+        w = px(*l.outerWidth - textlayout::frameWidth);
+    if (w != width() || h != height())
+        resize(w, std::max(h, menu + 1));
+    m_richText->setGeometry(0, 0, px(l.editorWidth), px(l.editorHeight));
+    m_layingOut = false;
+}
