@@ -475,6 +475,8 @@ void frmMain::ChangeClipBoard()
     if (!m_watch)
         return;
     const ClipboardContent content = m_platform.clipboard->read();
+    if (content.secret)
+        return; // never recorded, listed or previewed
     if (content.hasText) {
         if (mainrules::isCurrentEntry(content.text, comboText()))
             return;

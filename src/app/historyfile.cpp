@@ -253,6 +253,9 @@ HistoryFile::Written HistoryFile::write(int number, QStringView text) const
             bytes.prepend("\r\n");
     }
     fileio::writeAll(fd.get(), bytes, m_path);
+    // Durable once recorded: a crash or a power cut after this point keeps the entry.
+    if (m_durable && ::fdatasync(fd.get()) != 0)
+        throw fileError(errno, m_path);
     if (::fstat(fd.get(), &st) != 0)
         throw fileError(errno, m_path);
     w.lineStart = st.st_size - w.line.size();

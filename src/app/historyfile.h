@@ -28,6 +28,8 @@ public:
     const QString &path() const { return m_path; }
     void setPath(const QString &path);
     void setWritePage(CodePage page) { m_writePage = page; }
+    // Whether each append is flushed to the disk before it counts as recorded (on by default).
+    void setDurable(bool durable) { m_durable = durable; }
 
     // Creates the file empty when it is missing.
     void ensureExists() const;
@@ -130,5 +132,6 @@ private:
     qint64 m_listedFrom = 0;
     int m_lastNumber = 0;
     bool m_isHistory = false;
+    bool m_durable = true;
     FileStamp m_stamp;
 };

@@ -34,6 +34,12 @@ ClipboardContent QtClipboard::read() const
     if (!mime)
         return c;
     const QStringList formats = mime->formats();
+    // Password managers mark what they copy; such a content is never read further.
+    if (formats.contains(QStringLiteral("x-kde-passwordManagerHint"))
+        && mime->data(QStringLiteral("x-kde-passwordManagerHint")).trimmed() == "secret") {
+        c.secret = true;
+        return c;
+    }
     const auto offers = [&](QLatin1StringView prefix) {
         return std::any_of(formats.begin(), formats.end(), [&](const QString &f) { return f.startsWith(prefix); });
     };

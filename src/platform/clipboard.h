@@ -11,6 +11,7 @@ struct ClipboardContent
     QString text;         // line breaks as CR LF
     bool hasImage = false;
     QImage image;
+    bool secret = false; // the source marked the content as a secret (a password manager's hint)
 };
 
 // The desktop's clipboard (the CLIPBOARD selection). Text crosses this boundary with CR LF line

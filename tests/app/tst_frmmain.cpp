@@ -33,6 +33,7 @@ private slots:
     void typedTextMakesTheNewestEntryNewAgain();
     void watchingOffRecordsNothing();
     void pictureOnlyChangesThePreview();
+    void secretsAreNeverRecorded();
     void choosingAnEntryRestoresItWhole();
     void choosingANumberNoLineCarries();
     void enterNeverInsertsAnItem();
@@ -192,6 +193,20 @@ void TestFrmMain::pictureOnlyChangesThePreview()
     m_fakes->clipboard.put({false, {}, true, picture});
     QCOMPARE(w.image1()->pixmap().size(), QSize(8, 6));
     QCOMPARE(historyBytes(), QByteArray());
+}
+
+void TestFrmMain::secretsAreNeverRecorded()
+{
+    ClipboardContent secret;
+    secret.secret = true;
+    m_fakes->clipboard.content = secret;
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("before")));
+    m_fakes->clipboard.put(secret);
+    QCOMPARE(historyBytes(), QByteArray("000001before\r\n"));
+    QCOMPARE(w.combo1()->count(), 1);
+    QCOMPARE(w.comboText(), QStringLiteral("before"));
+    QVERIFY(w.image1()->pixmap().isNull());
 }
 
 void TestFrmMain::choosingAnEntryRestoresItWhole()
