@@ -13,6 +13,7 @@
 #include "launcher/launchers.h"
 #include "launcher/toolbars.h"
 #include "launcher/websearch.h"
+#include "picwin/frmpicture.h"
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
@@ -349,6 +350,9 @@ bool frmMain::Form_Load()
     // The secondary windows exist, hidden, at their saved places.
     proWindow()->move(px(m_settings.pro.left), px(m_settings.pro.top));
     // Sizes in the settings are outer sizes, borders and caption included.
+    pictureWindow()->move(px(m_settings.picture.left), px(m_settings.picture.top));
+    pictureWindow()->resize(px(m_settings.picture.width - twips::sizableFrameWidth),
+                            px(m_settings.picture.height - twips::sizableFrameHeight));
     textWindow()->move(px(m_settings.text.left), px(m_settings.text.top));
     textWindow()->resize(px(m_settings.text.width - textlayout::frameWidth),
                          px(m_settings.text.height - textlayout::frameHeight));
@@ -410,6 +414,10 @@ void frmMain::Form_Unload(bool ask)
         m_settings.main.top = toTwips(y());
         m_settings.pro.left = toTwips(proWindow()->x());
         m_settings.pro.top = toTwips(proWindow()->y());
+        frmPicture *picture = pictureWindow();
+        m_settings.picture = {toTwips(picture->x()), toTwips(picture->y()),
+                              toTwips(picture->width()) + twips::sizableFrameWidth,
+                              toTwips(picture->height()) + twips::sizableFrameHeight};
         frmText *text = textWindow();
         m_settings.text = {toTwips(text->x()), toTwips(text->y()), toTwips(text->width()) + textlayout::frameWidth,
                            toTwips(text->height()) + textlayout::frameHeight};
@@ -421,6 +429,7 @@ void frmMain::Form_Unload(bool ask)
         }
     }
     // 5. The windows.
+    delete m_frmPicture;
     delete m_frmPro;
     delete m_frmText;
     hide();
@@ -570,6 +579,29 @@ frmText *frmMain::textWindow()
     if (!m_frmText)
         m_frmText = new frmText(m_platform, m_settings.writePage);
     return m_frmText;
+}
+
+frmPicture *frmMain::pictureWindow()
+{
+    if (!m_frmPicture) {
+        PictureHost host;
+        host.previewPicture = [this] { return m_previewPicture; };
+        host.extended = [this] { return extended(); };
+        host.setPreview = [this](const QImage &picture) { showPreview(picture); };
+        m_frmPicture = new frmPicture(m_platform, std::move(host));
+    }
+    return m_frmPicture;
+}
+
+void frmMain::showPictureWindow()
+{
+    frmPicture *window = pictureWindow();
+    // The display and the source both take the preview's picture, so copy and clip act on what is shown.
+    window->setDisplayed(m_previewPicture);
+    window->setSource(m_previewPicture.isNull() ? std::nullopt : std::optional<QImage>(m_previewPicture));
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void frmMain::showTextWindow()

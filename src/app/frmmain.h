@@ -16,6 +16,7 @@
 class HistoryModel;
 class frmPro;
 class frmText;
+class frmPicture;
 class QAction;
 class QComboBox;
 class QFrame;
@@ -81,6 +82,7 @@ public:
     // The secondary windows, created (hidden) when they do not exist.
     frmPro *proWindow();
     frmText *textWindow();
+    frmPicture *pictureWindow();
 
     // The tray icon's mouse message: 513 (left button down) toggles the window, 516 (right button
     // down) opens the tray menu; anything else does nothing.
@@ -154,7 +156,7 @@ private:
     void screenSaverCountdown();
     // Filled by the windows and display functions that own them.
     void showTextWindow();
-    void showPictureWindow() {}
+    void showPictureWindow();
     void showTemplateEditor();
     void convertText(const QString &key);
     void placePreview();
@@ -205,6 +207,7 @@ private:
 
     QPointer<frmPro> m_frmPro;
     QPointer<frmText> m_frmText;
+    QPointer<frmPicture> m_frmPicture;
 };
 
 template <typename Fn>

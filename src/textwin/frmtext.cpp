@@ -37,6 +37,16 @@ const QString filterSave = QStringLiteral("テキストファイル（*.txt)|*.t
 constexpr int formatText = 1;
 constexpr int formatRichText = -16639;
 
+// Not QMimeData::hasText(): that counts a file list as text too, and dropped files are read instead.
+bool offersPlainText(const QMimeData *data)
+{
+    for (const QString &f : data->formats()) {
+        if (f.startsWith(QStringLiteral("text/plain")))
+            return true;
+    }
+    return false;
+}
+
 bool offersRichText(const QMimeData *data)
 {
     for (const QString &f : data->formats()) {
@@ -401,7 +411,7 @@ void frmText::nullCheck()
 
 bool frmText::cfType(const QMimeData *data, int format)
 {
-    const bool offered = format == formatText ? data->hasText() : offersRichText(data);
+    const bool offered = format == formatText ? offersPlainText(data) : offersRichText(data);
     if (!offered)
         return false;
     nullCheck();
@@ -505,11 +515,11 @@ void frmText::resizeEvent(QResizeEvent *event)
 
 void frmText::applyLayout()
 {
-    if (m_layingOut || isMinimized() || isMaximized())
-        return; // a minimised or maximised window is not resized
+    if (m_layingOut || isMinimized())
+        return; // a minimised window is not resized
     m_layingOut = true;
     QWidget *inner = centralWidget();
-    const textlayout::Layout l = textlayout::onResize(toTwips(inner->width()), toTwips(inner->height()));
+    textlayout::Layout l = textlayout::onResize(toTwips(inner->width()), toTwips(inner->height()));
     const int menu = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
     int w = width();
     int h = height();
@@ -517,8 +527,12 @@ void frmText::applyLayout()
         h = px(*l.outerHeight - textlayout::frameHeight);
     if (l.outerWidth)
         w = px(*l.outerWidth - textlayout::frameWidth);
-    if (w != width() || h != height())
+    // A maximised window is not resized either, but its editor still fills it.
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && (w != width() || h != height())) {
         resize(w, std::max(h, menu + 1));
+        // The editor fills the inner area the correction left.
+        l = textlayout::onResize(toTwips(inner->width()), toTwips(inner->height()));
+    }
     m_richText->setGeometry(0, 0, px(l.editorWidth), px(l.editorHeight));
     m_layingOut = false;
 }

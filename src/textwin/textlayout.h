@@ -1,15 +1,15 @@
 #pragma once
 
+#include "core/twips.h"
+
 #include <optional>
 
-// The text window's geometry, in twips. Outer sizes include the caption and the sizable borders,
-// which took 405 twips of height and 120 of width around the window's own area.
-namespace textlayout
-{
+// The text window's geometry, in twips. Outer sizes include the caption and the sizable borders.
+namespace textlayout {
 inline constexpr int initialInnerWidth = 4680;
 inline constexpr int initialInnerHeight = 3195;
-inline constexpr int frameWidth = 120;
-inline constexpr int frameHeight = 405;
+inline constexpr int frameWidth = twips::sizableFrameWidth;
+inline constexpr int frameHeight = twips::sizableFrameHeight;
 
 struct Layout
 {

@@ -71,7 +71,7 @@ QString startXvfb(QProcess &server)
         server.setStandardErrorFile(QProcess::nullDevice());
         server.start(QStringLiteral("Xvfb"),
                      {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("-noreset"), QStringLiteral("tcp")});
+                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
         if (!server.waitForStarted())
             return {};
         g_env.insert(QStringLiteral("DISPLAY"), display);
@@ -193,11 +193,11 @@ QList<QRect> messageBoxButtons(qulonglong box)
                                        QStringLiteral("8"), QStringLiteral("rgb:-")});
     const int w = g.width();
     const int h = g.height();
-    if (w <= 0 || shot.out.size() != qsizetype(w) * h * 3)
+    if (w <= 0 || shot.out.size() != static_cast<qsizetype>(w) * h * 3)
         return {};
     const auto *px = reinterpret_cast<const uchar *>(shot.out.constData());
     auto lum = [&](int x, int y) {
-        const uchar *p = px + (qsizetype(y) * w + x) * 3;
+        const uchar *p = px + (static_cast<qsizetype>(y) * w + x) * 3;
         return (p[0] * 30 + p[1] * 59 + p[2] * 11) / 100;
     };
     const int background = lum(0, h - 1);
@@ -263,8 +263,8 @@ private slots:
     void answeringNoAtExitForgetsTheHistory();
 
 private:
-    // Starts vornkip on the test's data folder (or another one); its output goes to a log file.
-    QProcess *startVornkip(const QStringList &args = {}, const QString &home = {});
+    // Starts vornkip on the test's data folder; its output goes to a log file.
+    QProcess *startVornkip();
     // Sends a signal and waits for the end; the exit code, or -1 for a crash or no end.
     int stop(QProcess *p, int signal);
     QString home() const { return m_home->path(); }
@@ -338,16 +338,16 @@ void TestEndToEnd::cleanupTestCase()
     }
 }
 
-QProcess *TestEndToEnd::startVornkip(const QStringList &args, const QString &folder)
+QProcess *TestEndToEnd::startVornkip()
 {
     auto p = std::make_unique<QProcess>();
     QProcessEnvironment env = g_env;
-    env.insert(QStringLiteral("VORNKIP_HOME"), folder.isEmpty() ? home() : folder);
+    env.insert(QStringLiteral("VORNKIP_HOME"), home());
     p->setProcessEnvironment(env);
     p->setStandardInputFile(QProcess::nullDevice());
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(m_started.size() + 1)));
-    p->start(QStringLiteral(VORNKIP_BIN), args);
+    p->start(QStringLiteral(VORNKIP_BIN), {});
     p->waitForStarted();
     m_started.push_back(std::move(p));
     return m_started.back().get();
@@ -355,7 +355,7 @@ QProcess *TestEndToEnd::startVornkip(const QStringList &args, const QString &fol
 
 int TestEndToEnd::stop(QProcess *p, int signal)
 {
-    ::kill(pid_t(p->processId()), signal);
+    ::kill(static_cast<pid_t>(p->processId()), signal);
     if (!p->waitForFinished(kWaitMs))
         return -1;
     return p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
