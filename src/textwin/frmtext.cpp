@@ -447,7 +447,9 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                             QApplication::restoreOverrideCursor();
                     }
                 } restore{several};
-                nullCheck();
+                // One file: the line break first; several: with the block, once every file was read.
+                if (!several)
+                    nullCheck();
                 QString block;
                 for (const QString &path : files) {
                     if (!QFileInfo::exists(path))
@@ -458,6 +460,8 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                     if (several)
                         QCoreApplication::processEvents();
                 }
+                if (several)
+                    nullCheck();
                 if (!block.isEmpty()) {
                     setText(text() + block);
                     QTextCursor c = m_richText->textCursor();
