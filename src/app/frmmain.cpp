@@ -84,18 +84,6 @@ public:
     }
 };
 
-QStringList localFiles(const QMimeData *mime)
-{
-    QStringList paths;
-    if (!mime || !mime->hasUrls())
-        return paths;
-    for (const QUrl &url : mime->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
-
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, const QStringList &arguments, QWidget *parent)
@@ -684,7 +672,7 @@ bool frmMain::combo1Drag(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (!localFiles(drag->mimeData()).isEmpty() && (drag->possibleActions() & Qt::CopyAction)) {
+        if (!Clipboard::localFiles(drag->mimeData()).isEmpty() && (drag->possibleActions() & Qt::CopyAction)) {
             drag->setDropAction(Qt::CopyAction);
             drag->accept();
         } else {
@@ -694,7 +682,7 @@ bool frmMain::combo1Drag(QEvent *event)
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        const QStringList paths = localFiles(drop->mimeData());
+        const QStringList paths = Clipboard::localFiles(drop->mimeData());
         if (paths.isEmpty()) {
             drop->ignore();
             return true;

@@ -282,11 +282,7 @@ void frmPicture::Picture1_OLEDragDrop(const QMimeData *data)
 {
     guarded(*m_platform.messages, this,
             [&] {
-                QStringList files;
-                for (const QUrl &url : data->urls()) {
-                    if (url.isLocalFile())
-                        files << url.toLocalFile();
-                }
+                const QStringList files = Clipboard::localFiles(data);
                 if (!data->hasImage() && files.isEmpty())
                     return;
                 m_platform.clipboard->clear();

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QUrl>
 
 QString Clipboard::fromDesktop(const QString &text)
 {
@@ -22,6 +23,18 @@ QString Clipboard::toDesktop(const QString &text)
     return out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+QStringList Clipboard::localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
 QtClipboard::QtClipboard(QObject *parent) : Clipboard(parent)
 {
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &Clipboard::changed);
@@ -35,8 +48,8 @@ ClipboardContent QtClipboard::read() const
         return c;
     const QStringList formats = mime->formats();
     // Password managers mark what they copy; such a content is never read further.
-    if (formats.contains(QStringLiteral("x-kde-passwordManagerHint"))
-        && mime->data(QStringLiteral("x-kde-passwordManagerHint")).trimmed() == "secret") {
+    if (formats.contains(QStringLiteral("x-kde-passwordManagerHint")) &&
+        mime->data(QStringLiteral("x-kde-passwordManagerHint")).trimmed() == "secret") {
         c.secret = true;
         return c;
     }

@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+class QMimeData;
 
 // What the clipboard holds at one moment, read once per change.
 struct ClipboardContent
@@ -31,6 +34,9 @@ public:
     // Line-break conversion at the boundary.
     static QString fromDesktop(const QString &text);
     static QString toDesktop(const QString &text);
+
+    // The local files a drag or a drop carries, in order (its file list).
+    static QStringList localFiles(const QMimeData *data);
 
 signals:
     // The clipboard's content changed (once per change).

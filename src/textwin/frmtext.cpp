@@ -428,11 +428,7 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                     setText(QString());
                 if (cfType(data, formatText) || cfType(data, formatRichText))
                     return;
-                QStringList files;
-                for (const QUrl &url : data->urls()) {
-                    if (url.isLocalFile())
-                        files << url.toLocalFile();
-                }
+                const QStringList files = Clipboard::localFiles(data);
                 if (files.isEmpty())
                     throw commandError(ErrorNumber::FormatNotFound);
                 const bool several = files.size() > 1;
