@@ -68,7 +68,9 @@ frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
         const int k = i + 1;
         m_label1[i] = new QLabel(QStringLiteral("%1.").arg(k), m_frame1);
         m_label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        m_label1[i]->setGeometry(px(k == 10 ? 60 : 120), px(300 * k + 30), px(k == 10 ? 210 : 120), px(180));
+        // The numbers reach up to the slots, so "10." is not cut in fonts wider than the designed one.
+        const int left = k == 10 ? 60 : 120;
+        m_label1[i]->setGeometry(px(left), px(300 * k + 30), px(300 - 15 - left), px(180));
     }
     // Fixed size: the menu bar above a client area of the designed size.
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
