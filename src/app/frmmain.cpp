@@ -474,7 +474,9 @@ void frmMain::ChangeClipBoard()
     const ClipboardContent content = m_platform.clipboard->read();
     if (content.secret)
         return; // never recorded, listed or previewed
-    if (content.hasText) {
+    // An empty text is not recorded: it is what a read gives when the owner of the clipboard changed
+    // or went away before answering, and an empty entry would hold nothing anyway.
+    if (content.hasText && !content.text.isEmpty()) {
         if (mainrules::isCurrentEntry(content.text, comboText()))
             return;
         const int number = HistoryFile::nextNumber(m_combo1Tag.toInt());

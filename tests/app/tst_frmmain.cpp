@@ -128,9 +128,9 @@ void TestFrmMain::recording_data()
         << QStringList{QStringLiteral("a@1@2@3b"), QStringLiteral("a\r\nb")}
         << QByteArray("000001a@1@2@3b\r\n000002a@1@2@3b\r\n")
         << QStringList{QStringLiteral("a\r\nb"), QStringLiteral("a@1@2@3b")};
-    QTest::newRow("empty text is an entry")
-        << QStringList{QStringLiteral("x"), QString()} << QByteArray("000001x\r\n000002\r\n")
-        << QStringList{QString(), QStringLiteral("x")};
+    QTest::newRow("empty text is no entry")
+        << QStringList{QStringLiteral("x"), QString(), QStringLiteral("y")} << QByteArray("000001x\r\n000002y\r\n")
+        << QStringList{QStringLiteral("y"), QStringLiteral("x")};
 }
 
 void TestFrmMain::recording()
