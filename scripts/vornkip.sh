@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up for a fresh Debian 12 / Ubuntu machine.
 #   scripts/vornkip.sh run    install what Vornkip needs, build it (Release) and start it
-#   scripts/vornkip.sh test   install what the tests need, build (warnings are errors) and run every test
+#   scripts/vornkip.sh test   install what the tests need, build (warnings are errors) and run every
+#                             test, then again with sanitizers, then each fuzzer for a short while
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +10,7 @@ cd "$here"
 
 run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev libx11-dev
               qt6-translations-l10n fonts-noto-cjk)
-test_packages=(xvfb xauth xclip xdotool imagemagick clang-format)
+test_packages=(xvfb xauth xclip xdotool imagemagick x11-utils clang-format clang libclang-rt-14-dev)
 
 install() {
     local missing=()
@@ -48,8 +49,11 @@ test)
     echo "== build"
     build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNKIP_WERROR=ON
     echo "== tests"
-    cd build-test
-    ctest --output-on-failure --timeout 600
+    (cd build-test && ctest --output-on-failure --timeout 600)
+    echo "== tests again, with AddressSanitizer and UndefinedBehaviorSanitizer"
+    bash scripts/sanitize.sh
+    echo "== fuzzers, ${VORNKIP_FUZZ_SECONDS:-20} s each"
+    bash scripts/fuzz.sh "${VORNKIP_FUZZ_SECONDS:-20}"
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -1,0 +1,125 @@
+// The history file: any bytes as temp.ifo, read, listed, looked up, appended to, read again, exported.
+
+#include "fuzzcommon.h"
+
+#include "app/historyfile.h"
+#include "core/codec.h"
+#include "core/commanderror.h"
+#include "core/fileio.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+// Entries looked at per input; a 4 KiB input holds at most a few hundred lines anyway.
+constexpr qsizetype maxEntriesChecked = 300;
+
+bool startsWithSixDigits(QByteArrayView bytes)
+{
+    if (bytes.size() < 6)
+        return false;
+    return std::all_of(bytes.begin(), bytes.begin() + 6, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether `text` comes back unchanged from a history line: every CR is part of a CR LF (a lone CR
+// would end the line), no literal marker, and no U+FEFF at the start (the UTF-8 decoder takes it for
+// a byte order mark).
+bool survivesHistoryLine(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n'))
+            return false;
+    }
+    return !text.contains(QStringLiteral("@1@2@3"), Qt::CaseInsensitive) && !text.startsWith(QChar(0xFEFF));
+}
+
+void run(QByteArrayView bytes)
+{
+    static const QString path = fuzz::tempFolder() + QStringLiteral("/temp.ifo");
+    static const QString exportPath = fuzz::tempFolder() + QStringLiteral("/export.txt");
+    fuzz::writeFile(path, bytes);
+
+    const CodePage page = bytes.size() % 2 ? CodePage::Cp932 : CodePage::Utf8;
+    HistoryFile history(path, page);
+    history.setDurable(false);
+    history.load();
+
+    const qsizetype count = history.entryCount();
+    FUZZ_CHECK(count >= 0);
+    FUZZ_CHECK(history.isHistory() == (count > 0));
+    FUZZ_CHECK(history.isHistory() == startsWithSixDigits(bytes));
+    FUZZ_CHECK(history.lastNumber() == (count > 0 ? history.entryNumber(count - 1) : 0));
+
+    // With UTF-8 throughout, the list item is the start of the whole text.
+    const bool allUtf8 = codec::systemCodePage() == CodePage::Utf8 && codec::isValidUtf8(bytes);
+    for (qsizetype i = 0; i < std::min(count, maxEntriesChecked); ++i) {
+        const int number = history.entryNumber(i);
+        FUZZ_CHECK(number >= 0 && number <= HistoryFile::largestNumber);
+        const QString item = history.itemText(i);
+        const QString whole = history.entryText(i);
+        FUZZ_CHECK(item.size() <= HistoryFile::maxEntryLength);
+        if (allUtf8)
+            FUZZ_CHECK(item == whole.left(HistoryFile::maxEntryLength));
+        bool reindexed = true;
+        FUZZ_CHECK(history.restoreText(i, &reindexed) == whole);
+        FUZZ_CHECK(!reindexed);
+    }
+    if (count > 0)
+        FUZZ_CHECK(history.textForNumber(history.entryNumber(0)) == history.entryText(0));
+    for (const int number : {-1, 0, 1, history.lastNumber(), HistoryFile::largestNumber, 1000000})
+        (void)history.textForNumber(number);
+
+    history.exportText(exportPath);
+    const QByteArray exported = fileio::readWholeFile(exportPath);
+    FUZZ_CHECK(exported.endsWith("\r\n"));
+    if (page == CodePage::Utf8)
+        FUZZ_CHECK(codec::isValidUtf8(exported));
+
+    // Append one entry made of the input's last bytes.
+    const QString text = QString::fromUtf8(bytes.last(std::min<qsizetype>(bytes.size(), 48)));
+    const bool wasHistory = history.isHistory();
+    const bool wasEmpty = bytes.isEmpty();
+    const int number = HistoryFile::nextNumber(history.lastNumber());
+    FUZZ_CHECK(!history.append(number, text));
+    FUZZ_CHECK(history.lastNumber() == number);
+    const qsizetype appendedCount = history.entryCount();
+    FUZZ_CHECK(appendedCount > count);
+    FUZZ_CHECK(history.entryNumber(count) == number);
+    const QString appended = history.entryText(count);
+    if (page == CodePage::Utf8 && survivesHistoryLine(text))
+        FUZZ_CHECK(appended == text);
+    bool reindexed = true;
+    FUZZ_CHECK(history.restoreText(count, &reindexed) == appended);
+    FUZZ_CHECK(!reindexed);
+
+    // Read again from the file: the index built while appending must be the one a load builds.
+    std::vector<int> numbers;
+    for (qsizetype i = 0; i < appendedCount; ++i)
+        numbers.push_back(history.entryNumber(i));
+    history.load();
+    if (wasHistory || wasEmpty) {
+        FUZZ_CHECK(history.entryCount() == appendedCount);
+        for (qsizetype i = 0; i < appendedCount; ++i)
+            FUZZ_CHECK(history.entryNumber(i) == numbers[static_cast<size_t>(i)]);
+        FUZZ_CHECK(history.entryText(count) == appended);
+        // A lone CR in the text makes more lines; the one after it may begin with six digits of
+        // its own, which a load takes as the last number while the append keeps `number`.
+        if (appendedCount == count + 1)
+            FUZZ_CHECK(history.lastNumber() == number);
+    } else {
+        FUZZ_CHECK(history.entryCount() == 0);
+    }
+    history.exportText(exportPath);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    try {
+        run(fuzz::bytesOf(data, size));
+    } catch (const CommandError &e) {
+        std::fprintf(stderr, "unexpected CommandError %d: %s\n", e.number, qPrintable(e.description));
+        std::abort();
+    }
+    return 0;
+}
