@@ -899,12 +899,12 @@ void frmMain::cdMsg(bool open)
 
 void frmMain::saveHistory()
 {
-    FileDialogSpec spec;
-    spec.filter = filterHistorySave;
-    spec.filterIndex = 1;
-    spec.defaultExtension = QStringLiteral(".ifo");
-    spec.overwritePrompt = true;
-    const auto chosen = m_platform.dialogs->save(this, spec);
+    FileDialogSpec request;
+    request.filter = filterHistorySave;
+    request.filterIndex = 1;
+    request.defaultExtension = QStringLiteral(".ifo");
+    request.overwritePrompt = true;
+    const auto chosen = m_platform.dialogs->save(this, request);
     if (!chosen)
         cancelled();
     if (chosen->filterIndex == 2)
@@ -918,10 +918,10 @@ void frmMain::rekiFileOpen()
     if (m_platform.messages->show(this, textOverwriteHistory, titleOverwriteHistory, MsgIcon::Question,
                                   MsgButtons::YesNo) == MsgAnswer::No)
         return;
-    FileDialogSpec spec;
-    spec.filter = filterHistoryOpen;
-    spec.defaultExtension = QStringLiteral(".ifo");
-    const auto chosen = m_platform.dialogs->open(this, spec);
+    FileDialogSpec request;
+    request.filter = filterHistoryOpen;
+    request.defaultExtension = QStringLiteral(".ifo");
+    const auto chosen = m_platform.dialogs->open(this, request);
     if (!chosen)
         cancelled();
     fileio::copyFile(chosen->path, m_history.path());
@@ -957,10 +957,10 @@ void frmMain::templateMode(bool down)
 
 void frmMain::openTemplates()
 {
-    FileDialogSpec spec;
-    spec.filter = filterTemplates;
-    spec.defaultExtension = QStringLiteral(".txt");
-    const auto chosen = m_platform.dialogs->open(this, spec);
+    FileDialogSpec request;
+    request.filter = filterTemplates;
+    request.defaultExtension = QStringLiteral(".txt");
+    const auto chosen = m_platform.dialogs->open(this, request);
     if (!chosen)
         cancelled();
     if (QFileInfo(chosen->path).size() == 0) {

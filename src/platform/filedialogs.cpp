@@ -6,39 +6,40 @@
 #include <QFontDialog>
 
 namespace {
-std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &spec, bool save)
+std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, bool save)
 {
     QFileDialog dialog(parent);
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save || !spec.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
-    const QStringList filters = dialogfilter::toQtFilters(spec.filter);
+    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    const QStringList filters = dialogfilter::toQtFilters(request.filter);
     dialog.setNameFilters(filters);
-    if (spec.filterIndex >= 1 && spec.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[spec.filterIndex - 1]);
-    QString suffix = spec.defaultExtension;
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    QString suffix = request.defaultExtension;
     if (suffix.startsWith(QLatin1Char('.')))
         suffix.remove(0, 1);
     dialog.setDefaultSuffix(suffix);
-    if (!spec.fileName.isEmpty())
-        dialog.selectFile(spec.fileName);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const qsizetype index = filters.indexOf(dialog.selectedNameFilter());
-    return FileDialogResult{dialogfilter::withDefaultExtension(dialog.selectedFiles().front(), spec.defaultExtension),
-                            index < 0 ? spec.filterIndex : static_cast<int>(index) + 1};
+    return FileDialogResult{
+        dialogfilter::withDefaultExtension(dialog.selectedFiles().front(), request.defaultExtension),
+        index < 0 ? request.filterIndex : static_cast<int>(index) + 1};
 }
 } // namespace
 
-std::optional<FileDialogResult> QtFileDialogs::open(QWidget *parent, const FileDialogSpec &spec)
+std::optional<FileDialogResult> QtFileDialogs::open(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, spec, false);
+    return run(parent, request, false);
 }
 
-std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileDialogSpec &spec)
+std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, spec, true);
+    return run(parent, request, true);
 }
 
 std::optional<QFont> QtFileDialogs::font(QWidget *parent, const QFont &initial)

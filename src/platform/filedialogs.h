@@ -29,15 +29,15 @@ class FileDialogs
 {
 public:
     virtual ~FileDialogs() = default;
-    virtual std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &spec) = 0;
-    virtual std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &spec) = 0;
+    virtual std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &request) = 0;
+    virtual std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &request) = 0;
     virtual std::optional<QFont> font(QWidget *parent, const QFont &initial) = 0;
 };
 
 class QtFileDialogs final : public FileDialogs
 {
 public:
-    std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &spec) override;
-    std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &spec) override;
+    std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &request) override;
+    std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &request) override;
     std::optional<QFont> font(QWidget *parent, const QFont &initial) override;
 };

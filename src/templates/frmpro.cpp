@@ -110,13 +110,13 @@ void frmPro::file_Add_Click()
 namespace {
 FileDialogSpec templateDialog(const QString &fileName)
 {
-    FileDialogSpec spec;
-    spec.filter = QStringLiteral("定型文ファイル(*.txt)|*.txt");
-    spec.defaultExtension = QStringLiteral(".txt");
-    spec.fileName = fileName;
-    spec.overwritePrompt = true;
-    spec.mustExist = false;
-    return spec;
+    FileDialogSpec request;
+    request.filter = QStringLiteral("定型文ファイル(*.txt)|*.txt");
+    request.defaultExtension = QStringLiteral(".txt");
+    request.fileName = fileName;
+    request.overwritePrompt = true;
+    request.mustExist = false;
+    return request;
 }
 } // namespace
 

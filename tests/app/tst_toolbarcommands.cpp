@@ -204,11 +204,11 @@ void TestToolbarCommands::saveHistory()
     m_fakes->dialogs.answers.enqueue(FileDialogResult{file(QStringLiteral("saved")), filterIndex});
     w.Toolbar2_ButtonClick(QStringLiteral("file"));
     QVERIFY(m_fakes->messages.shown.isEmpty());
-    const FileDialogSpec &spec = m_fakes->dialogs.asked.last().spec;
+    const FileDialogSpec &request = m_fakes->dialogs.asked.last().request;
     QVERIFY(m_fakes->dialogs.asked.last().save);
-    QCOMPARE(spec.filter, QStringLiteral("履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt"));
-    QCOMPARE(spec.defaultExtension, QStringLiteral(".ifo"));
-    QVERIFY(spec.overwritePrompt);
+    QCOMPARE(request.filter, QStringLiteral("履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt"));
+    QCOMPARE(request.defaultExtension, QStringLiteral(".ifo"));
+    QVERIFY(request.overwritePrompt);
     QCOMPARE(fileio::readWholeFile(file(QStringLiteral("saved"))), saved);
 }
 
@@ -234,7 +234,7 @@ void TestToolbarCommands::openHistory()
     const auto &q = m_fakes->messages.shown.last();
     QCOMPARE(q.title, QStringLiteral("上書き確認"));
     QVERIFY(q.text.endsWith(QStringLiteral("変更されません。\r\nよろしいですか？")));
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.filter, QStringLiteral("VornkipFile(*.ifo)|*.ifo"));
+    QCOMPARE(m_fakes->dialogs.asked.last().request.filter, QStringLiteral("VornkipFile(*.ifo)|*.ifo"));
     QCOMPARE(w.combo1()->count(), 2);
     QCOMPARE(w.combo1()->itemData(0, Qt::EditRole).toString(), QStringLiteral("eight"));
     copy(QStringLiteral("next"));
@@ -320,7 +320,7 @@ void TestToolbarCommands::openTemplates()
     frmMain &w = start();
     m_fakes->dialogs.answers.enqueue(FileDialogResult{other, 1});
     w.Toolbar2_ButtonMenuClick(QStringLiteral("open_pro"));
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.filter, QStringLiteral("定型文ファイル(*.txt)|*.txt"));
+    QCOMPARE(m_fakes->dialogs.asked.last().request.filter, QStringLiteral("定型文ファイル(*.txt)|*.txt"));
     QCOMPARE(w.settings().templatePath, other);
     QCOMPARE(w.combo2()->count(), 2);
     QVERIFY(w.combo2()->isHidden()); // loaded while template mode is off: stays hidden

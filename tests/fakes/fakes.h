@@ -111,11 +111,17 @@ public:
     struct Asked
     {
         bool save;
-        FileDialogSpec spec;
+        FileDialogSpec request;
     };
 
-    std::optional<FileDialogResult> open(QWidget *, const FileDialogSpec &spec) override { return next(false, spec); }
-    std::optional<FileDialogResult> save(QWidget *, const FileDialogSpec &spec) override { return next(true, spec); }
+    std::optional<FileDialogResult> open(QWidget *, const FileDialogSpec &request) override
+    {
+        return next(false, request);
+    }
+    std::optional<FileDialogResult> save(QWidget *, const FileDialogSpec &request) override
+    {
+        return next(true, request);
+    }
     std::optional<QFont> font(QWidget *, const QFont &initial) override
     {
         fontsAsked << initial;
@@ -129,9 +135,9 @@ public:
     QQueue<std::optional<FileDialogResult>> answers;
 
 private:
-    std::optional<FileDialogResult> next(bool save, const FileDialogSpec &spec)
+    std::optional<FileDialogResult> next(bool save, const FileDialogSpec &request)
     {
-        asked.append({save, spec});
+        asked.append({save, request});
         return answers.isEmpty() ? std::nullopt : answers.dequeue();
     }
 };

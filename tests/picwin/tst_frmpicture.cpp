@@ -92,9 +92,9 @@ void TestFrmPicture::openAndSave()
     auto w = make();
     m_fakes->dialogs.answers.enqueue(FileDialogResult{png, 1});
     w->file_Open_Click();
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.filter,
+    QCOMPARE(m_fakes->dialogs.asked.last().request.filter,
              QStringLiteral("ピクチャ(*.bmp;*.jpg;*.jpeg;*.gif*.wmf)|*.bmp;*.jpg;*.jpeg;*.gif;*.wmf"));
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.fileName, QStringLiteral("Clilpboard"));
+    QCOMPARE(m_fakes->dialogs.asked.last().request.fileName, QStringLiteral("Clilpboard"));
     QCOMPARE(w->windowTitle(), png);
     QCOMPARE(w->pictureFileName(), png);
     QCOMPARE(w->displayed().size(), QSize(40, 30));
@@ -102,9 +102,9 @@ void TestFrmPicture::openAndSave()
     // Saving proposes the picture's file and writes a bitmap whatever the name says.
     m_fakes->dialogs.answers.enqueue(FileDialogResult{file(QStringLiteral("out.jpg")), 1});
     w->file_Save_Click();
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.fileName, png);
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.defaultExtension, QStringLiteral(".bmp"));
-    QVERIFY(m_fakes->dialogs.asked.last().spec.overwritePrompt);
+    QCOMPARE(m_fakes->dialogs.asked.last().request.fileName, png);
+    QCOMPARE(m_fakes->dialogs.asked.last().request.defaultExtension, QStringLiteral(".bmp"));
+    QVERIFY(m_fakes->dialogs.asked.last().request.overwritePrompt);
     const QByteArray saved = fileio::readWholeFile(file(QStringLiteral("out.jpg")));
     QVERIFY(saved.startsWith("BM"));
     QCOMPARE(QImage::fromData(saved).size(), QSize(40, 30));
@@ -129,7 +129,7 @@ void TestFrmPicture::cancelledDialogsChangeNothing()
     w->file_Open_Click();
     w->file_Save_Click();
     QVERIFY(m_fakes->messages.shown.isEmpty());
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.fileName, QString()); // never opened from a file
+    QCOMPARE(m_fakes->dialogs.asked.last().request.fileName, QString()); // never opened from a file
     QCOMPARE(w->displayed().size(), QSize(5, 5));
 }
 

@@ -148,11 +148,11 @@ void TestFrmPro::saveThenTemplateModeReadsTenEntries()
     w.text1(2)->setText(QStringLiteral("third"));
     m_fakes->dialogs.answers.enqueue(FileDialogResult{file("templ.txt"), 1});
     w.file_Save_Click();
-    const FileDialogSpec &spec = m_fakes->dialogs.asked.last().spec;
-    QCOMPARE(spec.filter, QStringLiteral("定型文ファイル(*.txt)|*.txt"));
-    QCOMPARE(spec.defaultExtension, QStringLiteral(".txt"));
-    QCOMPARE(spec.fileName, QStringLiteral("templ.txt"));
-    QVERIFY(spec.overwritePrompt);
+    const FileDialogSpec &request = m_fakes->dialogs.asked.last().request;
+    QCOMPARE(request.filter, QStringLiteral("定型文ファイル(*.txt)|*.txt"));
+    QCOMPARE(request.defaultExtension, QStringLiteral(".txt"));
+    QCOMPARE(request.fileName, QStringLiteral("templ.txt"));
+    QVERIFY(request.overwritePrompt);
     QCOMPARE(w.editorFilePath(), file("templ.txt"));
     const QStringList entries = templatefile::read(file("templ.txt"));
     QCOMPARE(entries.size(), 10);
@@ -179,8 +179,8 @@ void TestFrmPro::dialogRemembersTheLastName()
     m_fakes->dialogs.answers.enqueue(FileDialogResult{file("mine.txt"), 1});
     w.file_Save_Click();
     w.file_Open_Click(); // cancelled
-    QCOMPARE(m_fakes->dialogs.asked.last().spec.fileName, file("mine.txt"));
-    QVERIFY(!m_fakes->dialogs.asked.last().spec.mustExist);
+    QCOMPARE(m_fakes->dialogs.asked.last().request.fileName, file("mine.txt"));
+    QVERIFY(!m_fakes->dialogs.asked.last().request.mustExist);
 }
 
 QTEST_MAIN(TestFrmPro)

@@ -188,10 +188,10 @@ void TestFrmText::open()
     QStringList asked;
     for (const auto &a : m_fakes->dialogs.asked) {
         asked << (a.save ? "save" : "open");
-        QCOMPARE(a.spec.defaultExtension, QStringLiteral(".txt"));
-        QCOMPARE(a.spec.filterIndex, 1); // the first entry: text files
-        QCOMPARE(a.spec.filter, a.save ? QStringLiteral("テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*")
-                                       : QStringLiteral("テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*"));
+        QCOMPARE(a.request.defaultExtension, QStringLiteral(".txt"));
+        QCOMPARE(a.request.filterIndex, 1); // the first entry: text files
+        QCOMPARE(a.request.filter, a.save ? QStringLiteral("テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*")
+                                          : QStringLiteral("テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*"));
     }
     QCOMPARE(asked, dialogs);
     QCOMPARE(fileio::exists(file("saved.txt")), !saved.isNull());
@@ -222,11 +222,11 @@ void TestFrmText::saveAsProposesClipboardTxtEveryTime()
     QCOMPARE(m_fakes->dialogs.asked.size(), 2);
     for (const auto &a : m_fakes->dialogs.asked) {
         QVERIFY(a.save);
-        QCOMPARE(a.spec.fileName, QStringLiteral("Clipboard.txt"));
-        QCOMPARE(a.spec.filter, QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*"));
-        QCOMPARE(a.spec.filterIndex, 1);
-        QCOMPARE(a.spec.defaultExtension, QStringLiteral(".txt"));
-        QVERIFY(a.spec.overwritePrompt);
+        QCOMPARE(a.request.fileName, QStringLiteral("Clipboard.txt"));
+        QCOMPARE(a.request.filter, QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*"));
+        QCOMPARE(a.request.filterIndex, 1);
+        QCOMPARE(a.request.defaultExtension, QStringLiteral(".txt"));
+        QVERIFY(a.request.overwritePrompt);
     }
     QCOMPARE(fileio::readWholeFile(file("other.txt")), bytes);
     QCOMPARE(fileio::readWholeFile(file("second.txt")), bytes);
