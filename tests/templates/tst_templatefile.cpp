@@ -52,7 +52,7 @@ void TestTemplateFile::writing_data()
     oneAndThree[0] = QStringLiteral("one");
     oneAndThree[2] = QStringLiteral("three");
     QTest::newRow("phrases 1 and 3") << oneAndThree
-                                   << (QByteArray("one\r\n\r\nthree\r\n") + QByteArray("\r\n").repeated(7));
+                                     << (QByteArray("one\r\n\r\nthree\r\n") + QByteArray("\r\n").repeated(7));
 }
 
 void TestTemplateFile::writing()
