@@ -4,13 +4,14 @@
 //   - latency from a copy made by another program (xclip) to its line being in temp.ifo;
 //   - 1,000 distinct copies one after another, each waited for: how many were recorded.
 // Needs Xvfb, xclip and xdotool. Takes a few minutes, most of it generating and loading 1M entries.
+#include "x11harness.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -25,6 +26,7 @@
 #include <unistd.h>
 
 namespace {
+using namespace x11harness;
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start)
@@ -40,63 +42,14 @@ double percentile(std::vector<double> v, double p)
     return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
-QProcessEnvironment g_env;
-
-bool runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr, int timeoutMs = 10000)
-{
-    QProcess p;
-    p.setProcessEnvironment(g_env);
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return false;
-    }
-    if (out)
-        *out = p.readAllStandardOutput();
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-bool startXvfb(QProcess &server)
-{
-    for (int n = 90; n <= 120; ++n) {
-        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
-            QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-            continue;
-        const QString display = QStringLiteral(":%1").arg(n);
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("Xvfb"),
-                     {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
-        if (!server.waitForStarted())
-            return false;
-        g_env.insert(QStringLiteral("DISPLAY"), display);
-        for (int i = 0; i < 200 && !server.waitForFinished(50); ++i) {
-            if (runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}))
-                return true;
-        }
-        server.kill();
-        server.waitForFinished();
-    }
-    return false;
-}
-
 std::vector<double> g_looks; // how long one look for the window takes, which bounds the start-up figures' precision
 
-bool mainWindowMapped(qint64 pid)
+bool mainWindowMapped(const QProcess &p)
 {
     const auto start = Clock::now();
-    QByteArray out;
-    runTool(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--maxdepth"), QStringLiteral("1"), QStringLiteral("--pid"), QString::number(pid),
-             QStringLiteral("--class"), QStringLiteral("^vornkip$")},
-            &out);
+    const bool mapped = !findWindows(mainWindowOf(p)).isEmpty();
     g_looks.push_back(msSince(start));
-    return !out.trimmed().isEmpty();
+    return mapped;
 }
 
 // A running vornkip on a data folder.
@@ -130,7 +83,7 @@ public:
         if (!m_process.waitForStarted())
             return -1;
         while (msSince(start) < timeoutMs) {
-            if (mainWindowMapped(m_process.processId()))
+            if (mainWindowMapped(m_process))
                 return msSince(start);
             if (m_process.waitForFinished(2))
                 return -1;
@@ -342,21 +295,18 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     for (const char *tool : {"Xvfb", "xclip", "xdotool"}) {
-        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+        if (!haveTool(QLatin1String(tool))) {
             std::fprintf(stderr, "startupbench: %s is not installed\n", tool);
             return 1;
         }
     }
     QTemporaryDir runtime;
-    g_env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"WAYLAND_DISPLAY", "XAUTHORITY", "XDG_CURRENT_DESKTOP", "QT_QPA_PLATFORMTHEME",
-                             "QT_STYLE_OVERRIDE", "VORNKIP_HOME"})
-        g_env.remove(QLatin1String(name));
-    g_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    g_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    g_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    setUpChildEnvironment(runtime.path(),
+                          {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XAUTHORITY"),
+                           QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("QT_QPA_PLATFORMTHEME"),
+                           QStringLiteral("QT_STYLE_OVERRIDE"), QStringLiteral("VORNKIP_HOME")});
     QProcess xvfb;
-    if (!startXvfb(xvfb)) {
+    if (startXvfb(xvfb).isEmpty()) {
         std::fprintf(stderr, "startupbench: Xvfb did not start on any display from :90 to :120\n");
         return 1;
     }
@@ -368,8 +318,9 @@ int main(int argc, char *argv[])
     {
         QTemporaryDir big;
         const auto start = Clock::now();
-        if (!runTool(QStringLiteral(GEN_HISTORY), {QStringLiteral("1000000"), big.filePath(QStringLiteral("temp.ifo"))},
-                     nullptr, 600000)) {
+        if (run(QStringLiteral(GEN_HISTORY), {QStringLiteral("1000000"), big.filePath(QStringLiteral("temp.ifo"))},
+                600000)
+                .exitCode != 0) {
             std::printf("start-up, 1M entries: generating the history failed\n");
         } else {
             std::printf("(1M-entry history generated: %.1f MB in %.1f s; warm page cache)\n",

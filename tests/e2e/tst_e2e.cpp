@@ -1,13 +1,14 @@
 // End to end: the real vornkip binary on a private Xvfb, driven from outside as a user drives it.
 // Another program (xclip) changes the clipboard, xdotool finds windows, clicks and presses keys, and
 // the checks read the clipboard and the files in the instance's data folder ($VORNKIP_HOME).
+#include "x11harness.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRect>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,167 +19,7 @@
 #include <signal.h>
 
 namespace {
-// How long the program gets for anything a user waits for: a window to appear, a copy to be recorded.
-constexpr int kWaitMs = 10000;
-constexpr int kStartMs = 20000;
-
-// Every child process runs with this environment: our display, a UTF-8 locale (xdotool matches
-// Japanese window titles through it) and no desktop session, so Qt uses its generic theme.
-QProcessEnvironment g_env;
-
-bool haveTool(const QString &name)
-{
-    return !QStandardPaths::findExecutable(name).isEmpty();
-}
-
-struct Result
-{
-    int exitCode = -1; // -1: did not start, timed out or crashed
-    QByteArray out;
-};
-
-// Runs a tool to completion; its stdin and stderr are /dev/null.
-Result run(const QString &program, const QStringList &args, int timeoutMs = kWaitMs)
-{
-    QProcess p;
-    p.setProcessEnvironment(g_env);
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput()};
-}
-
-Result xdotool(const QStringList &args)
-{
-    return run(QStringLiteral("xdotool"), args);
-}
-
-// Starts Xvfb on the first free display from :90 to :120 and waits until it takes clients.
-// Returns the display name, or an empty string.
-QString startXvfb(QProcess &server)
-{
-    for (int n = 90; n <= 120; ++n) {
-        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
-            QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-            continue;
-        const QString display = QStringLiteral(":%1").arg(n);
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("Xvfb"),
-                     {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
-        if (!server.waitForStarted())
-            return {};
-        g_env.insert(QStringLiteral("DISPLAY"), display);
-        // A server that lost the display number to another one exits at once.
-        for (int i = 0; i < 200 && !server.waitForFinished(50); ++i) {
-            if (xdotool({QStringLiteral("getdisplaygeometry")}).exitCode == 0)
-                return display;
-        }
-        server.kill();
-        server.waitForFinished();
-    }
-    return {};
-}
-
-// Puts text on the clipboard from another program. xclip leaves a child owning the selection; it
-// must not inherit our pipes, so its output goes to /dev/null.
-bool copyText(const QByteArray &text)
-{
-    QProcess p;
-    p.setProcessEnvironment(g_env);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
-    if (!p.waitForStarted())
-        return false;
-    p.write(text);
-    p.closeWriteChannel();
-    return p.waitForFinished(kWaitMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-QString clipboardText()
-{
-    const Result r =
-        run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-                                      QStringLiteral("-t"), QStringLiteral("UTF8_STRING")});
-    return r.exitCode == 0 ? QString::fromUtf8(r.out) : QStringLiteral("<no text on the clipboard>");
-}
-
-// Visible top-level windows matching all the given xdotool search criteria, bottom of the stack first.
-QList<qulonglong> findWindows(const QStringList &criteria)
-{
-    QList<qulonglong> ids;
-    const Result r =
-        xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                            QStringLiteral("--maxdepth"), QStringLiteral("1")} +
-                criteria);
-    for (const QByteArray &line : r.out.split('\n')) {
-        if (const qulonglong id = line.trimmed().toULongLong())
-            ids << id;
-    }
-    return ids;
-}
-
-qulonglong waitForWindow(const QStringList &criteria, int timeoutMs = kStartMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (const QList<qulonglong> ids = findWindows(criteria); !ids.isEmpty())
-            return ids.first();
-        QTest::qWait(50);
-    }
-    return 0;
-}
-
-QStringList ofProcess(const QProcess &p, const QStringList &more)
-{
-    return QStringList{QStringLiteral("--pid"), QString::number(p.processId())} + more;
-}
-
-QStringList mainWindowOf(const QProcess &p)
-{
-    return ofProcess(p, {QStringLiteral("--class"), QStringLiteral("^vornkip$")});
-}
-
-QRect windowGeometry(qulonglong window)
-{
-    QRect g;
-    const Result r = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
-    for (const QByteArray &line : r.out.split('\n')) {
-        const QList<QByteArray> kv = line.trimmed().split('=');
-        if (kv.size() != 2)
-            continue;
-        if (kv[0] == "X")
-            g.moveLeft(kv[1].toInt());
-        else if (kv[0] == "Y")
-            g.moveTop(kv[1].toInt());
-        else if (kv[0] == "WIDTH")
-            g.setWidth(kv[1].toInt());
-        else if (kv[0] == "HEIGHT")
-            g.setHeight(kv[1].toInt());
-    }
-    return g;
-}
-
-// Clicks at a point of the window's client area. With no window manager the window is not framed,
-// so window and client coordinates are the same. The click also activates the window.
-void click(qulonglong window, QPoint at)
-{
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window), QString::number(at.x()),
-             QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
-}
-
-// Gives the window the keyboard focus and presses keys (xdotool key names, e.g. "Down", "ctrl+q").
-void key(qulonglong window, const QString &keys)
-{
-    xdotool({QStringLiteral("windowfocus"), QString::number(window)});
-    xdotool({QStringLiteral("key"), keys});
-}
+using namespace x11harness;
 
 // The history list's edit field, below the toolbar.
 constexpr QPoint kListEdit(60, 38);
@@ -224,12 +65,6 @@ QList<QRect> messageBoxButtons(qulonglong box)
     return buttons;
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // What a run of the program may change in its data folder: which files are there and, for its own
 // files, their bytes and modification times.
 QStringList folderState(const QString &dir)
@@ -265,8 +100,6 @@ private slots:
 private:
     // Starts vornkip on the test's data folder; its output goes to a log file.
     QProcess *startVornkip();
-    // Sends a signal and waits for the end; the exit code, or -1 for a crash or no end.
-    int stop(QProcess *p, int signal);
     QString home() const { return m_home->path(); }
     QString file(const char *name) const { return home() + QLatin1Char('/') + QLatin1String(name); }
 
@@ -287,14 +120,7 @@ void TestEndToEnd::initTestCase()
                                  .arg(QLatin1String(tool))));
     }
     m_runtime = std::make_unique<QTemporaryDir>();
-    g_env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"WAYLAND_DISPLAY", "XAUTHORITY", "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP",
-                             "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "QT_QPA_PLATFORMTHEME",
-                             "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "VORNKIP_HOME"})
-        g_env.remove(QLatin1String(name));
-    g_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    g_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    g_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+    setUpChildEnvironment(m_runtime->path());
     QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
 }
 
@@ -308,34 +134,19 @@ void TestEndToEnd::init()
 void TestEndToEnd::cleanup()
 {
     if (QTest::currentTestFailed()) {
-        const QString shot =
-            QDir::tempPath() + QStringLiteral("/vornkip-e2e-%1.png").arg(QLatin1String(QTest::currentTestFunction()));
-        run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot});
-        qInfo("screen at the failure: %s", qPrintable(shot));
+        saveScreen(QStringLiteral("vornkip-e2e"), QLatin1String(QTest::currentTestFunction()));
         for (const QString &log : QDir(m_logs->path()).entryList(QDir::Files, QDir::Name)) {
             const QByteArray text = fileBytes(m_logs->filePath(log));
             if (!text.isEmpty())
                 qInfo("output of %s:\n%s", qPrintable(log), text.constData());
         }
     }
-    for (const auto &p : m_started) {
-        if (p->state() != QProcess::NotRunning) {
-            p->kill();
-            p->waitForFinished();
-        }
-    }
-    m_started.clear();
+    killAll(m_started);
 }
 
 void TestEndToEnd::cleanupTestCase()
 {
-    if (m_xvfb.state() != QProcess::NotRunning) {
-        m_xvfb.terminate();
-        if (!m_xvfb.waitForFinished(5000)) {
-            m_xvfb.kill();
-            m_xvfb.waitForFinished();
-        }
-    }
+    stopXvfb(m_xvfb);
 }
 
 QProcess *TestEndToEnd::startVornkip()
@@ -351,14 +162,6 @@ QProcess *TestEndToEnd::startVornkip()
     p->waitForStarted();
     m_started.push_back(std::move(p));
     return m_started.back().get();
-}
-
-int TestEndToEnd::stop(QProcess *p, int signal)
-{
-    ::kill(static_cast<pid_t>(p->processId()), signal);
-    if (!p->waitForFinished(kWaitMs))
-        return -1;
-    return p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
 }
 
 void TestEndToEnd::recordsCopiesAndKeepsThemAcrossARestart()

@@ -4,6 +4,7 @@
 // The checks read the files in the instance's data folder ($VORNKIP_HOME) by the history file's own
 // reading rule.
 #include "robusttexts.h"
+#include "x11harness.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,7 +13,6 @@
 #include <QProcess>
 #include <QRect>
 #include <QSet>
-#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,131 +29,10 @@
 #include <sys/stat.h>
 
 namespace {
-// How long the program gets for anything a user waits for: a window to appear, a copy to be recorded.
-constexpr int kWaitMs = 10000;
-constexpr int kStartMs = 20000;
+using namespace x11harness;
+
 // For the huge text: reading, converting and writing 100 MB.
 constexpr int kHugeWaitMs = 120000;
-
-// Every child process runs with this environment: our display, a UTF-8 locale and no desktop session.
-QProcessEnvironment g_env;
-
-bool haveTool(const QString &name)
-{
-    return !QStandardPaths::findExecutable(name).isEmpty();
-}
-
-struct Result
-{
-    int exitCode = -1; // -1: did not start, timed out or crashed
-    QByteArray out;
-};
-
-// Runs a tool to completion; its stdin and stderr are /dev/null.
-Result run(const QString &program, const QStringList &args, int timeoutMs = kWaitMs)
-{
-    QProcess p;
-    p.setProcessEnvironment(g_env);
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(program, args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput()};
-}
-
-Result xdotool(const QStringList &args)
-{
-    return run(QStringLiteral("xdotool"), args);
-}
-
-// Starts Xvfb on the first free display from :90 to :120 and waits until it takes clients.
-// Returns the display name, or an empty string.
-QString startXvfb(QProcess &server)
-{
-    for (int n = 90; n <= 120; ++n) {
-        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
-            QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-            continue;
-        const QString display = QStringLiteral(":%1").arg(n);
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("Xvfb"),
-                     {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
-        if (!server.waitForStarted())
-            return {};
-        g_env.insert(QStringLiteral("DISPLAY"), display);
-        // A server that lost the display number to another one exits at once.
-        for (int i = 0; i < 200 && !server.waitForFinished(50); ++i) {
-            if (xdotool({QStringLiteral("getdisplaygeometry")}).exitCode == 0)
-                return display;
-        }
-        server.kill();
-        server.waitForFinished();
-    }
-    return {};
-}
-
-// Visible top-level windows matching all the given xdotool search criteria, bottom of the stack first.
-QList<qulonglong> findWindows(const QStringList &criteria)
-{
-    QList<qulonglong> ids;
-    const Result r =
-        xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                            QStringLiteral("--maxdepth"), QStringLiteral("1")} +
-                criteria);
-    for (const QByteArray &line : r.out.split('\n')) {
-        if (const qulonglong id = line.trimmed().toULongLong())
-            ids << id;
-    }
-    return ids;
-}
-
-qulonglong waitForWindow(const QStringList &criteria, int timeoutMs = kStartMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (const QList<qulonglong> ids = findWindows(criteria); !ids.isEmpty())
-            return ids.first();
-        QTest::qWait(50);
-    }
-    return 0;
-}
-
-QStringList mainWindowOf(const QProcess &p)
-{
-    return {QStringLiteral("--pid"), QString::number(p.processId()), QStringLiteral("--class"),
-            QStringLiteral("^vornkip$")};
-}
-
-QRect windowGeometry(qulonglong window)
-{
-    QRect g;
-    const Result r = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
-    for (const QByteArray &line : r.out.split('\n')) {
-        const QList<QByteArray> kv = line.trimmed().split('=');
-        if (kv.size() != 2)
-            continue;
-        if (kv[0] == "X")
-            g.moveLeft(kv[1].toInt());
-        else if (kv[0] == "Y")
-            g.moveTop(kv[1].toInt());
-        else if (kv[0] == "WIDTH")
-            g.setWidth(kv[1].toInt());
-        else if (kv[0] == "HEIGHT")
-            g.setHeight(kv[1].toInt());
-    }
-    return g;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The last `count` bytes of a file (all of a shorter one), without reading the rest.
 QByteArray fileTail(const QString &path, qint64 count)
@@ -306,8 +185,6 @@ private:
     QProcess *startVornkip(const QString &folder = {}, bool openUmask = false);
     // Starts vornkip and waits for its main window.
     QProcess *startAndShow();
-    // Sends a signal and waits for the end; the exit code, or -1 for a crash or no end.
-    int stop(QProcess *p, int signal);
     // Starts clipowner with the given arguments and waits until it owns the clipboard. Its output is
     // kept for output() unless `quiet`.
     QProcess *startOwner(const QStringList &args, bool quiet = false);
@@ -340,14 +217,7 @@ void TestRobustness::initTestCase()
                                  .arg(QLatin1String(tool))));
     }
     m_runtime = std::make_unique<QTemporaryDir>();
-    g_env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"WAYLAND_DISPLAY", "XAUTHORITY", "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP",
-                             "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "QT_QPA_PLATFORMTHEME",
-                             "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "VORNKIP_HOME", "QT_LOGGING_RULES"})
-        g_env.remove(QLatin1String(name));
-    g_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    g_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    g_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+    setUpChildEnvironment(m_runtime->path(), kSessionVariables + QStringList{QStringLiteral("QT_LOGGING_RULES")});
     QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
 }
 
@@ -363,11 +233,7 @@ void TestRobustness::init()
 void TestRobustness::cleanup()
 {
     if (QTest::currentTestFailed()) {
-        const QString shot =
-            QDir::tempPath() +
-            QStringLiteral("/vornkip-robustness-%1.png").arg(QLatin1String(QTest::currentTestFunction()));
-        run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot});
-        qInfo("screen at the failure: %s", qPrintable(shot));
+        saveScreen(QStringLiteral("vornkip-robustness"), QLatin1String(QTest::currentTestFunction()));
         for (const QString &log : QDir(m_logs->path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name)) {
             const QByteArray text = fileBytes(m_logs->filePath(log)).left(4000);
             if (!text.isEmpty())
@@ -377,25 +243,13 @@ void TestRobustness::cleanup()
         qInfo("temp.ifo (%lld bytes), first 1000 bytes:\n%s", static_cast<long long>(ifo.size()),
               ifo.left(1000).toPercentEncoding(" @-:/\n").constData());
     }
-    for (const auto &p : m_started) {
-        if (p->state() != QProcess::NotRunning) {
-            p->kill();
-            p->waitForFinished();
-        }
-    }
-    m_started.clear();
+    killAll(m_started);
     m_output.clear();
 }
 
 void TestRobustness::cleanupTestCase()
 {
-    if (m_xvfb.state() != QProcess::NotRunning) {
-        m_xvfb.terminate();
-        if (!m_xvfb.waitForFinished(5000)) {
-            m_xvfb.kill();
-            m_xvfb.waitForFinished();
-        }
-    }
+    stopXvfb(m_xvfb);
 }
 
 QProcess *TestRobustness::startVornkip(const QString &folder, bool openUmask)
@@ -420,14 +274,6 @@ QProcess *TestRobustness::startAndShow()
 {
     QProcess *p = startVornkip();
     return waitForWindow(mainWindowOf(*p)) ? p : nullptr;
-}
-
-int TestRobustness::stop(QProcess *p, int signal)
-{
-    ::kill(static_cast<pid_t>(p->processId()), signal);
-    if (!p->waitForFinished(kWaitMs))
-        return -1;
-    return p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
 }
 
 QProcess *TestRobustness::startOwner(const QStringList &args, bool quiet)
