@@ -101,7 +101,14 @@ frmMain::frmMain(const Platform &platform, const QString &folder, const QStringL
     placeControls();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The secondary windows have no parent; the shutdown sequence closes them, and so does the end
+    // of a main window that never ran it.
+    delete m_frmPicture;
+    delete m_frmPro;
+    delete m_frmText;
+}
 
 int frmMain::px(double twipsValue) const
 {
