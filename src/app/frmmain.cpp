@@ -494,7 +494,7 @@ void frmMain::ChangeClipBoard()
             showError(e);
             return;
         }
-        m_combo1Tag = HistoryFile::numberText(number);
+        m_combo1Tag = HistoryFile::numberText(m_history.lastNumber());
         m_combo1->setCurrentIndex(0);
         setComboText(item);
         m_combo1->setToolTip(item);

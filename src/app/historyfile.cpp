@@ -182,7 +182,11 @@ QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
 
 QString HistoryFile::decodeText(const QByteArray &bytes, bool cut) const
 {
-    return markersToBreaks(codec::decode(bytes, cut));
+    QString text = codec::decode(bytes, cut);
+    // A text that began with U+FEFF keeps it: the UTF-8 decoder takes it for a byte order mark.
+    if (bytes.startsWith("\xEF\xBB\xBF") && !text.startsWith(QChar(0xFEFF)))
+        text.prepend(QChar(0xFEFF));
+    return markersToBreaks(text);
 }
 
 QString HistoryFile::itemText(qsizetype entry) const
@@ -273,7 +277,7 @@ void HistoryFile::commit(const Written &w)
         // Someone else wrote the file: read it again rather than trust the index; what this run
         // appends stays listed.
         load();
-        m_lastNumber = w.number;
+        m_lastNumber = m_lines.empty() ? w.number : m_lines.back().number;
         if (!m_isHistory)
             m_listedFrom = std::max<qint64>(0, static_cast<qint64>(m_lines.size()) - w.newEntries);
         return;
@@ -286,7 +290,9 @@ void HistoryFile::commit(const Written &w)
         m_isHistory = true;
         m_listedFrom = 0;
     }
-    m_lastNumber = w.number;
+    // Numbering goes on from the last numbered line, as it will after the next load (a lone CR in
+    // the text followed by six digits makes a line of its own).
+    m_lastNumber = m_lines.back().number;
     m_stamp = w.stamp;
 }
 

@@ -108,6 +108,18 @@ QByteArray encodeCp932(QStringView text)
         return out;
     }
     cd.reset();
+    // Tag characters (U+E0000..U+E007F) are skipped by iconv without an error; they become '?' like
+    // every other character CP932 lacks.
+    QString copy;
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i].unicode() == 0xDB40 && text[i + 1].unicode() >= 0xDC00 && text[i + 1].unicode() <= 0xDC7F) {
+            if (copy.isNull())
+                copy = text.toString();
+            copy[i] = QLatin1Char('?');
+            copy.remove(i + 1, 1);
+            text = copy;
+        }
+    }
     // iconv wants UTF-16LE bytes; on a big-endian host swap them first.
     QByteArray le(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {

@@ -32,6 +32,8 @@ private slots:
     void fileChangedBehindTheIndex();
     void appendAfterATornLastLine_data();
     void appendAfterATornLastLine();
+    void numberingAfterALoneCrIsTheSameAfterALoad();
+    void leadingByteOrderMarkStaysInTheText();
     void numbering_data();
     void numbering();
     void saveAndExport();
@@ -223,6 +225,29 @@ void TestHistoryFile::appendAfterATornLastLine()
     HistoryFile again(path());
     again.load();
     QCOMPARE(items(again), expected);
+}
+
+void TestHistoryFile::numberingAfterALoneCrIsTheSameAfterALoad()
+{
+    HistoryFile h(path(), CodePage::Utf8);
+    h.append(1, u"first");
+    h.append(2, u"line\r500000 after a lone CR");
+    QCOMPARE(h.lastNumber(), 500000);
+    HistoryFile again(path());
+    again.load();
+    QCOMPARE(again.lastNumber(), h.lastNumber());
+    QCOMPARE(again.entryCount(), h.entryCount());
+}
+
+void TestHistoryFile::leadingByteOrderMarkStaysInTheText()
+{
+    HistoryFile h(path(), CodePage::Utf8);
+    const QString text = QChar(0xFEFF) + QStringLiteral("abc");
+    h.append(1, text);
+    QCOMPARE(h.entryText(0), text);
+    h.load();
+    QCOMPARE(h.entryText(0), text);
+    QCOMPARE(h.itemText(0), text);
 }
 
 void TestHistoryFile::numbering_data()

@@ -57,6 +57,7 @@ void TestCodec::cp932Unmappable_data()
                                          << QByteArray("x?y");
     QTest::newRow("lone low surrogate at end") << (QStringLiteral("x") + QChar(0xDC00)) << QByteArray("x?");
     QTest::newRow("hangul then kana") << QStringLiteral("한あ") << QByteArray("?\x82\xA0");
+    QTest::newRow("tag characters are not skipped") << QStringLiteral("a\U000E0001b\U0001F600c") << QByteArray("a?b?c");
 }
 
 void TestCodec::cp932Unmappable()
