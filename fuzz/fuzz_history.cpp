@@ -116,11 +116,6 @@ void run(QByteArrayView bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    try {
-        run(fuzz::bytesOf(data, size));
-    } catch (const CommandError &e) {
-        std::fprintf(stderr, "unexpected CommandError %d: %s\n", e.number, qPrintable(e.description));
-        std::abort();
-    }
+    fuzz::expectNoCommandError([&] { run(fuzz::bytesOf(data, size)); });
     return 0;
 }

@@ -91,12 +91,9 @@ void checkIni(QByteArrayView bytes)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes = fuzz::bytesOf(data, size);
-    try {
+    fuzz::expectNoCommandError([&] {
         checkProfile(fuzz::textOf(bytes));
         checkIni(bytes);
-    } catch (const CommandError &e) {
-        std::fprintf(stderr, "unexpected CommandError %d: %s\n", e.number, qPrintable(e.description));
-        std::abort();
-    }
+    });
     return 0;
 }

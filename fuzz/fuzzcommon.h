@@ -3,6 +3,8 @@
 // Helpers shared by the fuzz targets: turning the input into text, a check that stops the run with a
 // message, and one private temporary folder per process.
 
+#include "core/commanderror.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDir>
@@ -104,5 +106,18 @@ inline void writeFile(const QString &path, QByteArrayView bytes)
         std::abort();
     }
     std::fclose(f);
+}
+
+// Runs one input through a target's checks; a CommandError the code under test should not raise
+// stops the run like a failed check.
+template <typename Fn>
+void expectNoCommandError(Fn &&checks)
+{
+    try {
+        checks();
+    } catch (const CommandError &e) {
+        std::fprintf(stderr, "unexpected CommandError %d: %s\n", e.number, qPrintable(e.description));
+        std::abort();
+    }
 }
 } // namespace fuzz
