@@ -18,6 +18,7 @@
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
+#include "platform/modal.h"
 #include "platform/singleinstance.h"
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
@@ -44,9 +45,11 @@
 #include <QProxyStyle>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVariantAnimation>
 
 #include <cerrno>
 #include <cstdio>
@@ -185,6 +188,10 @@ void frmMain::buildControls()
     m_picture1->installEventFilter(this);
     m_image1->installEventFilter(this);
 
+    m_grow = new QVariantAnimation(this);
+    connect(m_grow, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &height) { setFixedHeight(height.toInt()); });
+
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &frmMain::titleText);
@@ -269,7 +276,11 @@ void frmMain::buildIconMenu()
     m_topmost = item(m_iconMenu, "topmost", QStringLiteral("最前面表示"), Qt::Key_F4);
     m_topmost->setCheckable(true);
     m_topmost->setChecked(true);
-    connect(m_topmost, &QAction::triggered, this, &frmMain::winPos);
+    connect(m_topmost, &QAction::triggered, this, [this](bool checked) {
+        // Qt has already flipped the check mark; winPos decides from the state the user saw.
+        m_topmost->setChecked(!checked);
+        winPos();
+    });
 
     QMenu *title = m_iconMenu->addMenu(QStringLiteral("タイトル表示"));
     title->menuAction()->setObjectName(QStringLiteral("title"));
@@ -379,6 +390,8 @@ bool frmMain::Form_Load()
     // 13. What the clipboard holds now.
     ChangeClipBoard();
     m_loaded = true;
+    // The first event the program's loop handles: from then on a loop at level 1 is the top one.
+    QTimer::singleShot(0, this, [this] { m_running = true; });
     return true;
 }
 
@@ -423,23 +436,74 @@ void frmMain::Form_Unload(bool ask)
             std::fprintf(stderr, "vornkip: %s\n", qPrintable(e.description));
         }
     }
-    // 5. The windows.
-    delete m_frmPicture;
-    delete m_frmPro;
-    delete m_frmText;
+    // 5. The windows. Deleted once control is back in the event loop, never under a running handler.
+    for (QWidget *window :
+         {static_cast<QWidget *>(m_frmPicture), static_cast<QWidget *>(m_frmPro), static_cast<QWidget *>(m_frmText)}) {
+        if (window) {
+            window->hide();
+            window->deleteLater();
+        }
+    }
     hide();
     QCoreApplication::quit();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    Form_Unload(true);
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    // The user closes the window with its close box (a close from the window system) or with quit.
+    // Any other close is the application or the desktop session ending: nothing is asked.
+    const bool byUser = (event->spontaneous() || m_quitChosen) && !m_sessionEnding;
+    m_quitChosen = false;
+    if (modal::nestedLoopRunning(topLoopLevel())) {
+        // A box of this program is waiting for an answer: close once it has been given.
+        event->ignore();
+        atTopLoop([this, byUser] { Form_Unload(byUser); });
+        return;
+    }
+    Form_Unload(byUser);
     event->accept();
 }
 
 void frmMain::quit_Click()
 {
+    m_quitChosen = true;
     close();
+}
+
+void frmMain::requestShutdown()
+{
+    // Boxes and dialogs open now are closed as dismissed, and no new one is shown.
+    modal::closeAll();
+    if (m_shutdownRequested)
+        return;
+    m_shutdownRequested = true;
+    atTopLoop([this] { Form_Unload(false); });
+}
+
+void frmMain::sessionEnding()
+{
+    m_sessionEnding = true;
+}
+
+int frmMain::topLoopLevel() const
+{
+    // Before the program's event loop runs (a box of the start sequence), every loop is nested.
+    return m_running ? 1 : 0;
+}
+
+void frmMain::atTopLoop(std::function<void()> step)
+{
+    if (m_running && !modal::nestedLoopRunning(topLoopLevel())) {
+        step();
+        return;
+    }
+    if (m_shutdownRequested)
+        modal::closeAll(); // a box opened since is closed too
+    QTimer::singleShot(20, this, [this, step = std::move(step)]() mutable { atTopLoop(std::move(step)); });
 }
 
 void frmMain::hookWindow()
@@ -478,7 +542,9 @@ void frmMain::ChangeClipBoard()
 {
     if (!m_watch)
         return;
-    const ClipboardContent content = m_platform.clipboard->read();
+    // The picture is asked for only while the preview shows it: every request waits for the owner.
+    const bool withPicture = extended();
+    const ClipboardContent content = m_platform.clipboard->read(withPicture);
     if (content.secret)
         return; // never recorded, listed or previewed
     // An empty text is not recorded: it is what a read gives when the owner of the clipboard changed
@@ -491,23 +557,33 @@ void frmMain::ChangeClipBoard()
         try {
             m_model->addEntry(number, content.text, item);
         } catch (const CommandError &e) {
-            showError(e);
+            // Told once while the failure lasts (a full disk), not once per copy.
+            if (!m_appendFailing)
+                showError(e);
+            m_appendFailing = true;
+            return;
+        } catch (const std::bad_alloc &) {
+            showError(commandError(ErrorNumber::OutOfMemory));
             return;
         }
+        m_appendFailing = false;
         m_combo1Tag = HistoryFile::numberText(m_history.lastNumber());
         m_combo1->setCurrentIndex(0);
         setComboText(item);
         m_combo1->setToolTip(item);
     }
-    if (content.hasImage)
+    if (content.hasImage && withPicture)
         showPreview(content.image);
 }
 
 void frmMain::comboInitialize()
 {
-    const ClipboardContent content = m_platform.clipboard ? m_platform.clipboard->read() : ClipboardContent();
+    const bool withPicture = extended();
+    const ClipboardContent content =
+        m_platform.clipboard ? m_platform.clipboard->read(withPicture) : ClipboardContent();
     m_combo1->setUpdatesEnabled(false);
-    showPreview(content.hasImage ? content.image : QImage());
+    if (withPicture || !content.hasImage)
+        showPreview(content.hasImage ? content.image : QImage());
     m_combo1Tag = QStringLiteral("000000");
     m_history.setPath(datafolder::historyFile(m_folder));
     try {
@@ -592,6 +668,12 @@ frmPicture *frmMain::pictureWindow()
 
 void frmMain::showPictureWindow()
 {
+    // The preview is not kept current while it is hidden: take the clipboard's picture now.
+    if (!extended()) {
+        const ClipboardContent content = m_platform.clipboard->read(true);
+        if (content.hasImage)
+            showPreview(content.image);
+    }
     frmPicture *window = pictureWindow();
     // The display and the source both take the preview's picture, so copy and clip act on what is shown.
     window->setDisplayed(m_previewPicture);
@@ -604,7 +686,7 @@ void frmMain::showPictureWindow()
 void frmMain::showTextWindow()
 {
     frmText *window = textWindow();
-    const ClipboardContent content = m_platform.clipboard->read();
+    const ClipboardContent content = m_platform.clipboard->read(false);
     if (content.hasText)
         window->setText(content.text);
     window->show();
@@ -884,18 +966,33 @@ void frmMain::launch(const QString &key)
 
 void frmMain::screenSaverCountdown()
 {
-    // The window is blocked for three seconds; only the caption is kept current.
-    const bool ticking = m_timer1->isActive();
+    // Three captions a second apart, then the screen saver. The title line pauses meanwhile; a second
+    // press while counting changes nothing.
+    if (m_countdown >= 0)
+        return;
+    m_countdownResumesTitle = m_timer1->isActive();
     m_timer1->stop();
-    for (const QString &caption :
-         {QStringLiteral("３・・。"), QStringLiteral("・２・。"), QStringLiteral("・・１。")}) {
-        setWindowTitle(caption);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        m_platform.desktop->sleep(1000);
+    m_countdown = 0;
+    countdownStep();
+}
+
+void frmMain::countdownStep()
+{
+    static const QString captions[] = {QStringLiteral("３・・。"), QStringLiteral("・２・。"),
+                                       QStringLiteral("・・１。")};
+    if (m_unloaded) {
+        m_countdown = -1;
+        return;
     }
+    if (m_countdown < 3) {
+        setWindowTitle(captions[m_countdown++]);
+        QTimer::singleShot(1000, this, &frmMain::countdownStep);
+        return;
+    }
+    m_countdown = -1;
     setWindowTitle(QStringLiteral("Vornkip"));
-    m_platform.desktop->startScreenSaver();
-    if (ticking)
+    guard([this] { m_platform.desktop->startScreenSaver(); });
+    if (m_countdownResumesTitle)
         m_timer1->start();
 }
 
@@ -923,7 +1020,7 @@ void frmMain::saveHistory()
 void frmMain::rekiFileOpen()
 {
     if (m_platform.messages->show(this, textOverwriteHistory, titleOverwriteHistory, MsgIcon::Question,
-                                  MsgButtons::YesNo) == MsgAnswer::No)
+                                  MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
     FileDialogSpec request;
     request.filter = filterHistoryOpen;
@@ -937,8 +1034,8 @@ void frmMain::rekiFileOpen()
 
 void frmMain::deleteHistory()
 {
-    if (m_platform.messages->show(this, textDeleteHistory, titleDeleteHistory, MsgIcon::Question, MsgButtons::YesNo) ==
-        MsgAnswer::No)
+    if (m_platform.messages->show(this, textDeleteHistory, titleDeleteHistory, MsgIcon::Question, MsgButtons::YesNo) !=
+        MsgAnswer::Yes)
         return;
     fileio::removeFile(m_history.path());
     comboInitialize();
@@ -1056,21 +1153,28 @@ void frmMain::extendedMode()
     using namespace mainlayout;
     const int compact = px(compactHeight - nonClientHeight);
     const int grown = px(extendedHeight - nonClientHeight);
+    m_grow->stop();
     if (!extended()) {
         m_extended = QStringLiteral("True");
-        // The window grows in small steps, seen as a short animation.
-        for (int h = compact + 1; h <= grown; ++h) {
-            setFixedHeight(h);
-            if (isVisible()) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                m_platform.desktop->sleep(2);
-            }
+        const auto shown = [this] {
+            const ClipboardContent content = m_platform.clipboard->read(true);
+            if (content.hasImage)
+                showPreview(content.image);
+            ctlVisible(true);
+            updateStatusPanels();
+        };
+        if (!isVisible()) {
+            setFixedHeight(grown);
+            shown();
+            return;
         }
-        const ClipboardContent content = m_platform.clipboard->read();
-        if (content.hasImage)
-            showPreview(content.image);
-        ctlVisible(true);
-        updateStatusPanels();
+        // The window grows a pixel at a time, seen as a short animation.
+        m_grow->setStartValue(compact);
+        m_grow->setEndValue(grown);
+        m_grow->setDuration(std::max(1, grown - compact) * 2);
+        disconnect(m_grow, &QVariantAnimation::finished, this, nullptr);
+        connect(m_grow, &QVariantAnimation::finished, this, shown);
+        m_grow->start();
     } else {
         m_extended = QStringLiteral("False");
         setFixedHeight(compact);
@@ -1163,11 +1267,12 @@ void frmMain::StatusBar1_PanelClick(int panel)
 {
     if (panel != 1 && panel != 2)
         return;
+    // The panel is seen pressed for 150 ms; then the date or the time goes into the list's text.
     QLabel *label = m_panels[panel - 1];
     label->setFrameShadow(QFrame::Sunken);
-    label->repaint();
-    m_platform.desktop->sleep(150);
-    const QDateTime now = m_platform.system->now();
-    setComboText(titles::formatDateTime(now, panel == 1 ? u"ggge年m月d日 aaaa" : u"yyyy/mm/dd hh:mm:ss"));
-    label->setFrameShadow(QFrame::Raised);
+    QTimer::singleShot(150, label, [this, label, panel] {
+        const QDateTime now = m_platform.system->now();
+        setComboText(titles::formatDateTime(now, panel == 1 ? u"ggge年m月d日 aaaa" : u"yyyy/mm/dd hh:mm:ss"));
+        label->setFrameShadow(QFrame::Raised);
+    });
 }

@@ -11,7 +11,9 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 #include <initializer_list>
+#include <new>
 
 class HistoryModel;
 class frmPro;
@@ -24,6 +26,7 @@ class QLabel;
 class QMenu;
 class QStatusBar;
 class QTimer;
+class QVariantAnimation;
 class QToolBar;
 
 // The main window: a compact bar with the launcher toolbar and the history list, living for the
@@ -43,6 +46,12 @@ public:
     // The shutdown sequence. `ask` is false when the desktop ends the program (a signal or the end
     // of the session): the history is then kept without a question.
     void Form_Unload(bool ask = true);
+
+    // The desktop ends the program (a signal): open boxes and dialogs are closed as dismissed, and
+    // the shutdown sequence runs without the question once no modal loop is left on the stack.
+    void requestShutdown();
+    // The desktop session is ending: a close from now on asks nothing.
+    void sessionEnding();
 
     // Handles one change of the clipboard.
     void ChangeClipBoard();
@@ -154,6 +163,11 @@ private:
     void openTemplates();
     void launch(const QString &key);
     void screenSaverCountdown();
+    void countdownStep();
+    // Runs `step` from the program's top-level event loop: at once when no modal loop is running,
+    // otherwise once the modal loops have returned.
+    void atTopLoop(std::function<void()> step);
+    int topLoopLevel() const;
     // Filled by the windows and display functions that own them.
     void showTextWindow();
     void showPictureWindow();
@@ -180,6 +194,13 @@ private:
     bool m_hooked = false;
     bool m_loaded = false;
     bool m_unloaded = false;
+    bool m_running = false;           // the program's event loop runs
+    bool m_quitChosen = false;        // the close in progress is the user's quit
+    bool m_sessionEnding = false;     // the desktop session ends
+    bool m_shutdownRequested = false; // the desktop asked the program to end
+    bool m_appendFailing = false;     // the last entry could not be recorded (told once)
+    int m_countdown = -1;             // the screen-saver countdown's next caption, -1 when idle
+    bool m_countdownResumesTitle = false;
     QString m_combo1Tag = QStringLiteral("000000");
     QString m_extended = QStringLiteral("False");
 
@@ -191,6 +212,7 @@ private:
     QLabel *m_image1 = nullptr;
     QStatusBar *m_statusBar1 = nullptr;
     QTimer *m_timer1 = nullptr;
+    QVariantAnimation *m_grow = nullptr;
     QTimer *m_statusTimer = nullptr;
     QLabel *m_panels[3] = {};
     QImage m_previewPicture;
@@ -218,5 +240,7 @@ void frmMain::guard(Fn &&command, std::initializer_list<int> ignored)
     } catch (const CommandError &e) {
         if (std::find(ignored.begin(), ignored.end(), e.number) == ignored.end())
             showError(e);
+    } catch (const std::bad_alloc &) {
+        showError(commandError(ErrorNumber::OutOfMemory));
     }
 }

@@ -62,7 +62,8 @@ void HistoryFile::setPath(const QString &path)
 
 void HistoryFile::ensureExists() const
 {
-    fileio::touch(m_path);
+    // The history is never read or written through a link planted in its place.
+    fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW);
 }
 
 QString HistoryFile::numberText(int number)
@@ -81,6 +82,9 @@ QByteArray HistoryFile::encodeLine(int number, QStringView text, CodePage page)
     line.reserve(6 + text.size() + 2);
     line += text;
     line.replace(crlf, marker);
+    // A lone CR would end the line when it is read back and start a forged entry: it is a line
+    // break like any other.
+    line.replace(QLatin1Char('\r'), marker);
     line += crlf;
     return codec::encode(line, page);
 }
@@ -145,7 +149,7 @@ void HistoryFile::load()
     m_stamp = {};
     fileio::UniqueFd fd;
     try {
-        fd = fileio::openFile(m_path, O_RDONLY);
+        fd = fileio::openFile(m_path, O_RDONLY | O_NOFOLLOW);
     } catch (const CommandError &e) {
         if (e.number == ErrorNumber::FileNotFound || e.number == ErrorNumber::PathNotFound)
             return; // a missing file is an empty history
@@ -175,7 +179,7 @@ QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
 {
     if (l.length <= 6 && l.number >= 0)
         return {};
-    fileio::UniqueFd fd = fileio::openFile(m_path, O_RDONLY);
+    fileio::UniqueFd fd = fileio::openFile(m_path, O_RDONLY | O_NOFOLLOW);
     const qint64 skip = l.number >= 0 ? 6 : 0;
     return fileio::readAt(fd.get(), l.offset + skip, std::min<qint64>(l.length - skip, maxBytes), m_path);
 }
@@ -242,24 +246,33 @@ HistoryFile::Written HistoryFile::write(int number, QStringView text) const
     w.number = number;
     w.line = encodeLine(number, text, m_writePage);
     QByteArray bytes = w.line;
-    fileio::UniqueFd fd = fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND);
+    fileio::UniqueFd fd = fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW);
     struct stat st
     {
     };
     if (::fstat(fd.get(), &st) != 0)
         throw fileError(errno, m_path);
+    const qint64 sizeBefore = st.st_size;
     // Changed behind the index: the file is not as it was when indexed (an empty file where the index
     // holds nothing counts as unchanged, so the first entry of a new file is a plain append).
     w.changedBehind = !(stampOf(st) == m_stamp) && !(st.st_size == 0 && m_lastLine.length < 0);
     if (st.st_size > 0) {
-        fileio::UniqueFd rd = fileio::openFile(m_path, O_RDONLY);
+        fileio::UniqueFd rd = fileio::openFile(m_path, O_RDONLY | O_NOFOLLOW);
         if (!endsWithLineEnd(fileio::readAt(rd.get(), st.st_size - std::min<qint64>(st.st_size, 2), 2, m_path)))
             bytes.prepend("\r\n");
     }
-    fileio::writeAll(fd.get(), bytes, m_path);
-    // Durable once recorded: a crash or a power cut after this point keeps the entry.
-    if (m_durable && ::fdatasync(fd.get()) != 0)
-        throw fileError(errno, m_path);
+    try {
+        fileio::writeAll(fd.get(), bytes, m_path);
+        // Durable once recorded: a crash or a power cut after this point keeps the entry.
+        if (m_durable && ::fdatasync(fd.get()) != 0)
+            throw fileError(errno, m_path);
+    } catch (const CommandError &) {
+        // A full disk may have taken part of the line: cut the file back, so it holds whole entries
+        // only and the number is not left behind in a fragment.
+        while (::ftruncate(fd.get(), sizeBefore) != 0 && errno == EINTR) {
+        }
+        throw;
+    }
     if (::fstat(fd.get(), &st) != 0)
         throw fileError(errno, m_path);
     w.lineStart = st.st_size - w.line.size();

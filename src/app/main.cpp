@@ -60,9 +60,12 @@ int main(int argc, char *argv[])
     const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};
 
     frmMain window(platform, folder, QCoreApplication::arguments().mid(1));
+    // Connected before the start sequence: a signal that arrives while one of its boxes is open closes
+    // the box, and the program ends once started.
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &window, &frmMain::requestShutdown);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &frmMain::sessionEnding);
     if (!window.Form_Load())
         return 0;
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &window, [&window] { window.Form_Unload(false); });
     QObject::connect(&unixSignals, &UnixSignals::activateRequested, &window, [&window] {
         window.show();
         window.raise();

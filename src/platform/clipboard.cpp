@@ -5,24 +5,6 @@
 #include <QMimeData>
 #include <QUrl>
 
-QString Clipboard::fromDesktop(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('\n') && (i == 0 || text[i - 1] != QLatin1Char('\r')))
-            out += QLatin1Char('\r');
-        out += text[i];
-    }
-    return out;
-}
-
-QString Clipboard::toDesktop(const QString &text)
-{
-    QString out = text;
-    return out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
 QStringList Clipboard::localFiles(const QMimeData *data)
 {
     QStringList paths;
@@ -40,7 +22,7 @@ QtClipboard::QtClipboard(QObject *parent) : Clipboard(parent)
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &Clipboard::changed);
 }
 
-ClipboardContent QtClipboard::read() const
+ClipboardContent QtClipboard::read(bool withPicture) const
 {
     ClipboardContent c;
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
@@ -61,7 +43,7 @@ ClipboardContent QtClipboard::read() const
     if (c.hasText)
         c.text = fromDesktop(mime->text());
     c.hasImage = mime->hasImage();
-    if (c.hasImage)
+    if (c.hasImage && withPicture)
         c.image = qvariant_cast<QImage>(mime->imageData());
     return c;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/linebreaks.h"
+
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -10,11 +12,11 @@ class QMimeData;
 // What the clipboard holds at one moment, read once per change.
 struct ClipboardContent
 {
-    bool hasText = false; // plain text or rich text (whose plain-text alternative is `text`, maybe empty)
-    QString text;         // line breaks as CR LF
-    bool hasImage = false;
-    QImage image;
-    bool secret = false; // the source marked the content as a secret (a password manager's hint)
+    bool hasText = false;  // plain text or rich text (whose plain-text alternative is `text`, maybe empty)
+    QString text;          // line breaks as CR LF
+    bool hasImage = false; // a picture is offered
+    QImage image;          // read only when asked for
+    bool secret = false;   // the source marked the content as a secret (a password manager's hint)
 };
 
 // The desktop's clipboard (the CLIPBOARD selection). Text crosses this boundary with CR LF line
@@ -26,14 +28,17 @@ class Clipboard : public QObject
 public:
     using QObject::QObject;
 
-    virtual ClipboardContent read() const = 0;
+    // What the clipboard holds; its picture only when `withPicture` (every request waits for the
+    // owner of the clipboard, and a picture is large).
+    virtual ClipboardContent read(bool withPicture) const = 0;
+    ClipboardContent read() const { return read(true); }
     virtual void clear() = 0;
     virtual void setText(const QString &text) = 0;
     virtual void setImage(const QImage &image) = 0;
 
     // Line-break conversion at the boundary.
-    static QString fromDesktop(const QString &text);
-    static QString toDesktop(const QString &text);
+    static QString fromDesktop(const QString &text) { return linebreaks::fromDesktop(text); }
+    static QString toDesktop(const QString &text) { return linebreaks::toDesktop(text); }
 
     // The local files a drag or a drop carries, in order (its file list).
     static QStringList localFiles(const QMimeData *data);
@@ -51,7 +56,8 @@ class QtClipboard final : public Clipboard
 public:
     explicit QtClipboard(QObject *parent = nullptr);
 
-    ClipboardContent read() const override;
+    using Clipboard::read;
+    ClipboardContent read(bool withPicture) const override;
     void clear() override;
     void setText(const QString &text) override;
     void setImage(const QImage &image) override;

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 #include <QUrl>
 
 #include <cerrno>
@@ -60,9 +59,4 @@ void LinuxDesktop::cdDoor(bool open)
         return;
     ::ioctl(fd, open ? CDROMEJECT : CDROMCLOSETRAY, 0);
     ::close(fd);
-}
-
-void LinuxDesktop::sleep(int milliseconds)
-{
-    QThread::msleep(static_cast<unsigned long>(milliseconds));
 }

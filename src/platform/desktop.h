@@ -24,9 +24,6 @@ public:
 
     // Opens or closes the tray door of the first optical drive; no drive, nothing happens.
     virtual void cdDoor(bool open) = 0;
-
-    // Blocks the calling thread.
-    virtual void sleep(int milliseconds) = 0;
 };
 
 class LinuxDesktop final : public Desktop
@@ -37,5 +34,4 @@ public:
     void startProgram(const QString &program, const QStringList &arguments) override;
     void startScreenSaver() override;
     void cdDoor(bool open) override;
-    void sleep(int milliseconds) override;
 };

@@ -1,6 +1,7 @@
 #include "filedialogs.h"
 
 #include "core/dialogfilter.h"
+#include "platform/modal.h"
 
 #include <QFileDialog>
 #include <QFontDialog>
@@ -8,6 +9,8 @@
 namespace {
 std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, bool save)
 {
+    if (modal::closing())
+        return std::nullopt;
     QFileDialog dialog(parent);
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -44,6 +47,8 @@ std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileD
 
 std::optional<QFont> QtFileDialogs::font(QWidget *parent, const QFont &initial)
 {
+    if (modal::closing())
+        return std::nullopt;
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
     if (!ok)

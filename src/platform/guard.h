@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <new>
 
 class QWidget;
 
@@ -19,5 +20,8 @@ void guarded(MessageService &messages, QWidget *parent, Fn &&command, std::initi
     } catch (const CommandError &e) {
         if (std::find(ignored.begin(), ignored.end(), e.number) == ignored.end())
             messages.showError(parent, e);
+    } catch (const std::bad_alloc &) {
+        // A file or a picture too large to hold ends the command, not the program.
+        messages.showError(parent, commandError(ErrorNumber::OutOfMemory));
     }
 }

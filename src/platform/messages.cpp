@@ -1,8 +1,10 @@
 #include "messages.h"
 
 #include "core/commanderror.h"
+#include "platform/modal.h"
 
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -11,9 +13,51 @@ void MessageService::showError(QWidget *parent, const CommandError &error)
     show(parent, error.description, QString::number(error.number), MsgIcon::None, MsgButtons::Ok);
 }
 
+namespace {
+MsgAnswer dismissal(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return MsgAnswer::Ok;
+    case MsgButtons::YesNoCancel:
+        return MsgAnswer::Cancel;
+    case MsgButtons::YesNo:
+        break;
+    }
+    return MsgAnswer::Dismissed;
+}
+
+// QMessageBox takes Escape and the close box for its No button; here they close the box with no
+// button chosen.
+class DismissWithoutAnswer final : public QObject
+{
+public:
+    explicit DismissWithoutAnswer(QMessageBox *box) : QObject(box), m_box(box) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_box)
+            return false;
+        const bool escape =
+            event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel);
+        if (escape || event->type() == QEvent::Close) {
+            m_box->reject();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QMessageBox *m_box;
+};
+} // namespace
+
 MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
                                  MsgButtons buttons)
 {
+    if (modal::closing())
+        return dismissal(buttons);
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(text);
@@ -51,7 +95,7 @@ MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QSt
             cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
             box.setEscapeButton(cancel);
         } else {
-            box.setEscapeButton(no);
+            new DismissWithoutAnswer(&box);
         }
     }
     box.exec();
@@ -62,14 +106,14 @@ MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QSt
         return MsgAnswer::No;
     if (clicked == cancel && cancel)
         return MsgAnswer::Cancel;
-    if (buttons == MsgButtons::YesNo)
-        return MsgAnswer::No;
-    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    return dismissal(buttons);
 }
 
 std::optional<QString> QtMessageService::input(QWidget *parent, const QString &prompt, const QString &title,
                                                const QString &defaultAnswer)
 {
+    if (modal::closing())
+        return std::nullopt;
     QInputDialog box(parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.setWindowTitle(title);

@@ -29,9 +29,13 @@ enum class MsgAnswer
     Yes,
     No,
     Cancel,
+    // A Yes/No box closed without either answer (Escape, its close box, the end of the program).
+    // Nothing destructive follows from it: only an explicit No means no.
+    Dismissed,
 };
 
 // Message boxes: a text, a title, an icon and a set of buttons; the answer is the button pressed.
+// A box closed without a button answers OK (OK boxes), Cancel (Yes/No/Cancel) or Dismissed (Yes/No).
 class MessageService
 {
 public:

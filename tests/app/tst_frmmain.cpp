@@ -43,6 +43,7 @@ private slots:
     void clearTheClipboard();
     void exitQuestion_data();
     void exitQuestion();
+    void applicationClosingAsksNothing();
     void desktopEndKeepsTheHistoryWithoutAsking();
     void resetSwitch_data();
     void resetSwitch();
@@ -190,8 +191,15 @@ void TestFrmMain::pictureOnlyChangesThePreview()
     frmMain &w = start();
     QImage picture(8, 6, QImage::Format_RGB32);
     picture.fill(Qt::blue);
+    // The compact bar hides the preview: the picture is not even asked for.
     m_fakes->clipboard.put({false, {}, true, picture});
+    QCOMPARE(m_fakes->clipboard.pictureReads, 0);
+    QVERIFY(w.image1()->pixmap().isNull());
+    w.extendedMode();
     QCOMPARE(w.image1()->pixmap().size(), QSize(8, 6));
+    picture.fill(Qt::red);
+    m_fakes->clipboard.put({false, {}, true, picture.scaled(4, 3)});
+    QCOMPARE(w.image1()->pixmap().size(), QSize(4, 3));
     QCOMPARE(historyBytes(), QByteArray());
 }
 
@@ -313,6 +321,7 @@ void TestFrmMain::exitQuestion_data()
     QTest::addColumn<bool>("kept");
     QTest::newRow("yes keeps") << int(MsgAnswer::Yes) << true;
     QTest::newRow("no deletes") << int(MsgAnswer::No) << false;
+    QTest::newRow("escape or the close box keeps") << int(MsgAnswer::Dismissed) << true;
 }
 
 void TestFrmMain::exitQuestion()
@@ -324,7 +333,7 @@ void TestFrmMain::exitQuestion()
     m_fakes->clipboard.put(text(QStringLiteral("one")));
     m_fakes->clipboard.put(text(QStringLiteral("two")));
     m_fakes->messages.answers.enqueue(static_cast<MsgAnswer>(answer));
-    w.close();
+    w.quit_Click();
     QVERIFY(w.isUnloaded());
     const auto &q = m_fakes->messages.shown.last();
     QCOMPARE(q.text, QStringLiteral("次回に履歴を残しておきますか？"));
@@ -339,6 +348,21 @@ void TestFrmMain::exitQuestion()
     start();
     QCOMPARE(listTexts(), (kept ? QStringList{QStringLiteral("two"), QStringLiteral("one")} : QStringList{}));
     QVERIFY(fileio::exists(datafolder::historyFile(m_dir->path())));
+}
+
+void TestFrmMain::applicationClosingAsksNothing()
+{
+    // Qt's own quit and close-all path (the end of the desktop session) closes the window without the
+    // user: nothing is asked and nothing is deleted.
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("kept")));
+    const auto asked = m_fakes->messages.shown.size();
+    m_fakes->messages.answers.enqueue(MsgAnswer::No); // would delete, were it asked
+    QVERIFY(w.close());
+    QVERIFY(w.isUnloaded());
+    QCOMPARE(m_fakes->messages.shown.size(), asked);
+    QCOMPARE(historyBytes(), QByteArray("000001kept\r\n"));
+    QVERIFY(fileio::exists(datafolder::settingsFile(m_dir->path())));
 }
 
 void TestFrmMain::desktopEndKeepsTheHistoryWithoutAsking()

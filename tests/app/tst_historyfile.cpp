@@ -32,7 +32,7 @@ private slots:
     void fileChangedBehindTheIndex();
     void appendAfterATornLastLine_data();
     void appendAfterATornLastLine();
-    void numberingAfterALoneCrIsTheSameAfterALoad();
+    void aLoneCrNeverStartsAnEntry();
     void leadingByteOrderMarkStaysInTheText();
     void numbering_data();
     void numbering();
@@ -227,16 +227,21 @@ void TestHistoryFile::appendAfterATornLastLine()
     QCOMPARE(items(again), expected);
 }
 
-void TestHistoryFile::numberingAfterALoneCrIsTheSameAfterALoad()
+void TestHistoryFile::aLoneCrNeverStartsAnEntry()
 {
+    // A lone CR would end the line when read back: followed by six digits it forged an entry and
+    // moved the numbering. It is written as a line break.
     HistoryFile h(path(), CodePage::Utf8);
     h.append(1, u"first");
-    h.append(2, u"line\r500000 after a lone CR");
-    QCOMPARE(h.lastNumber(), 500000);
+    h.append(2, u"line\r500000 forged\r");
+    h.append(3, u"third");
+    QCOMPARE(bytes(), QByteArray("000001first\r\n000002line@1@2@3500000 forged@1@2@3\r\n000003third\r\n"));
+    QCOMPARE(h.lastNumber(), 3);
     HistoryFile again(path());
     again.load();
-    QCOMPARE(again.lastNumber(), h.lastNumber());
-    QCOMPARE(again.entryCount(), h.entryCount());
+    QCOMPARE(again.lastNumber(), 3);
+    QCOMPARE(again.entryCount(), 3);
+    QCOMPARE(again.entryText(1), QStringLiteral("line\r\n500000 forged\r\n"));
 }
 
 void TestHistoryFile::leadingByteOrderMarkStaysInTheText()

@@ -58,10 +58,16 @@ public:
 class FakeClipboard final : public Clipboard
 {
 public:
-    ClipboardContent read() const override
+    using Clipboard::read;
+    ClipboardContent read(bool withPicture) const override
     {
         ++reads;
-        return content;
+        if (withPicture)
+            ++pictureReads;
+        ClipboardContent c = content;
+        if (!withPicture)
+            c.image = QImage();
+        return c;
     }
     void clear() override { put({}); }
     void setText(const QString &text) override { put({true, text, false, {}}); }
@@ -76,6 +82,7 @@ public:
 
     ClipboardContent content;
     mutable int reads = 0;
+    mutable int pictureReads = 0;
 };
 
 class FakeTray final : public TrayIcon
@@ -159,13 +166,11 @@ public:
     }
     void startScreenSaver() override { ++screenSavers; }
     void cdDoor(bool open) override { doors << open; }
-    void sleep(int milliseconds) override { sleeps << milliseconds; }
 
     QStringList installed;
     QStringList opened;
     QStringList started;
     QList<bool> doors;
-    QList<int> sleeps;
     int screenSavers = 0;
 };
 

@@ -26,8 +26,14 @@ void TestClipboard::lineBreaks_data()
                         << "a\r\nb";
     QTest::newRow("CR LF stays") << "a\r\nb"
                                  << "a\r\nb";
-    QTest::newRow("lone CR stays") << "a\rb"
-                                   << "a\rb";
+    QTest::newRow("lone CR is a break") << "a\rb"
+                                        << "a\r\nb";
+    QTest::newRow("CR CR LF") << "a\r\r\nb"
+                              << "a\r\n\r\nb";
+    QTest::newRow("LF CR") << "a\n\rb"
+                           << "a\r\n\r\nb";
+    QTest::newRow("trailing lone CR") << "a\r"
+                                      << "a\r\n";
     QTest::newRow("leading and trailing") << "\na\n"
                                           << "\r\na\r\n";
     QTest::newRow("empty") << ""

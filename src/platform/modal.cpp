@@ -1,0 +1,38 @@
+#include "modal.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QThread>
+
+namespace modal {
+namespace {
+bool refusing = false;
+}
+
+void closeAll()
+{
+    refusing = true;
+    // Pop-up menus first: they grab the input while open.
+    while (QWidget *popup = QApplication::activePopupWidget()) {
+        if (!popup->close())
+            break;
+    }
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
+            dialog->reject(); // ends its exec() with no button chosen
+        else if (auto *menu = qobject_cast<QMenu *>(w); menu && menu->isVisible())
+            menu->close();
+    }
+}
+
+bool closing()
+{
+    return refusing;
+}
+
+bool nestedLoopRunning(int topLevel)
+{
+    return QThread::currentThread()->loopLevel() > topLevel;
+}
+} // namespace modal

@@ -1,0 +1,17 @@
+#pragma once
+
+// Modal windows and the end of the program. A message box, dialog or menu run with exec() has an
+// event loop of its own; the program must not end from inside it (the windows it belongs to would
+// be deleted under it). When the desktop ends the program, every modal window is closed first, and
+// boxes and dialogs asked for afterwards answer at once as if the user had dismissed them.
+namespace modal {
+// Closes every open modal window and pop-up menu, and refuses new ones from now on.
+void closeAll();
+
+// Whether closeAll() has been called: boxes and dialogs are not shown any more.
+bool closing();
+
+// Whether an event loop other than the program's top-level one is running (a modal window's).
+// `topLevel` is the loop level of the top-level loop (1 inside QApplication::exec()).
+bool nestedLoopRunning(int topLevel = 1);
+} // namespace modal
