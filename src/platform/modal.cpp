@@ -31,6 +31,11 @@ bool closing()
     return refusing;
 }
 
+void reset()
+{
+    refusing = false;
+}
+
 bool nestedLoopRunning(int topLevel)
 {
     return QThread::currentThread()->loopLevel() > topLevel;

@@ -11,6 +11,9 @@ void closeAll();
 // Whether closeAll() has been called: boxes and dialogs are not shown any more.
 bool closing();
 
+// Shows boxes and dialogs again: for a process that outlives one program's end (a test).
+void reset();
+
 // Whether an event loop other than the program's top-level one is running (a modal window's).
 // `topLevel` is the loop level of the top-level loop (1 inside QApplication::exec()).
 bool nestedLoopRunning(int topLevel = 1);

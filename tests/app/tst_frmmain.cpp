@@ -2,6 +2,7 @@
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
+#include "fakes/filesizelimit.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,6 +35,7 @@ private slots:
     void watchingOffRecordsNothing();
     void pictureOnlyChangesThePreview();
     void secretsAreNeverRecorded();
+    void aFullDiskIsToldOnce();
     void choosingAnEntryRestoresItWhole();
     void choosingANumberNoLineCarries();
     void enterNeverInsertsAnItem();
@@ -201,6 +203,30 @@ void TestFrmMain::pictureOnlyChangesThePreview()
     m_fakes->clipboard.put({false, {}, true, picture.scaled(4, 3)});
     QCOMPARE(w.image1()->pixmap().size(), QSize(4, 3));
     QCOMPARE(historyBytes(), QByteArray());
+}
+
+void TestFrmMain::aFullDiskIsToldOnce()
+{
+    frmMain &w = start();
+    m_fakes->clipboard.put(text(QStringLiteral("first")));
+    const QByteArray before = historyBytes();
+    {
+        FileSizeLimit full(before.size() + 4);
+        m_fakes->clipboard.put(text(QStringLiteral("second")));
+        m_fakes->clipboard.put(text(QStringLiteral("third")));
+    }
+    QCOMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("61"));
+    QCOMPARE(historyBytes(), before);
+    // Space again: numbering goes on with no number used twice, and a new failure is told again.
+    m_fakes->clipboard.put(text(QStringLiteral("fourth")));
+    QCOMPARE(historyBytes(), before + "000002fourth\r\n");
+    QCOMPARE(w.combo1Tag(), QStringLiteral("000002"));
+    {
+        FileSizeLimit full(0);
+        m_fakes->clipboard.put(text(QStringLiteral("fifth")));
+    }
+    QCOMPARE(m_fakes->messages.shown.size(), 2);
 }
 
 void TestFrmMain::secretsAreNeverRecorded()

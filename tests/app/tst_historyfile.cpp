@@ -1,6 +1,7 @@
 #include "app/historyfile.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "fakes/filesizelimit.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -33,6 +34,7 @@ private slots:
     void appendAfterATornLastLine_data();
     void appendAfterATornLastLine();
     void aLoneCrNeverStartsAnEntry();
+    void aFailedAppendLeavesOnlyWholeEntries();
     void leadingByteOrderMarkStaysInTheText();
     void numbering_data();
     void numbering();
@@ -242,6 +244,32 @@ void TestHistoryFile::aLoneCrNeverStartsAnEntry()
     QCOMPARE(again.lastNumber(), 3);
     QCOMPARE(again.entryCount(), 3);
     QCOMPARE(again.entryText(1), QStringLiteral("line\r\n500000 forged\r\n"));
+}
+
+void TestHistoryFile::aFailedAppendLeavesOnlyWholeEntries()
+{
+    HistoryFile h(path(), CodePage::Utf8);
+    h.append(1, u"first");
+    const QByteArray before = bytes();
+    int number = 0;
+    {
+        // The disk fills up 10 bytes into the next line.
+        FileSizeLimit full(before.size() + 10);
+        try {
+            h.append(2, QString(100, QLatin1Char('x')));
+        } catch (const CommandError &e) {
+            number = e.number;
+        }
+    }
+    QCOMPARE(number, 61);
+    QCOMPARE(bytes(), before); // no cut line left behind
+    QCOMPARE(h.lastNumber(), 1);
+    h.append(2, u"second");
+    QCOMPARE(bytes(), before + "000002second\r\n");
+    HistoryFile again(path());
+    again.load();
+    QCOMPARE(again.entryCount(), 2);
+    QCOMPARE(again.lastNumber(), 2);
 }
 
 void TestHistoryFile::leadingByteOrderMarkStaysInTheText()
