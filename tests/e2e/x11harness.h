@@ -236,6 +236,35 @@ inline void key(qulonglong window, const QString &keys)
     xdotool({QStringLiteral("key"), keys});
 }
 
+// Like key(), but waits until the window has the focus before pressing: without a window manager a
+// window that has just been shown, or that lost the focus to a closed box, may not have it yet.
+inline void keySync(qulonglong window, const QString &keys)
+{
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)});
+    xdotool({QStringLiteral("key"), keys});
+}
+
+// Clicks at a point of the screen with a mouse button (1 left, 3 right).
+inline void clickScreen(QPoint at, int button = 1)
+{
+    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+             QString::number(button)});
+}
+
+// The window's _NET_WM_STATE atoms (e.g. "_NET_WM_STATE_ABOVE"), as the window manager reads them.
+inline QStringList netWmState(qulonglong window)
+{
+    const Result r =
+        run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_STATE")});
+    const qsizetype eq = r.out.indexOf('=');
+    if (eq < 0)
+        return {};
+    QStringList atoms;
+    for (const QByteArray &atom : r.out.mid(eq + 1).split(','))
+        atoms << QString::fromLatin1(atom.trimmed());
+    return atoms;
+}
+
 // Saves a picture of the whole screen as <temp>/<prefix>-<name>.png and says where it is.
 inline void saveScreen(const QString &prefix, const QString &name)
 {

@@ -1,0 +1,552 @@
+// End to end: what a user and the desktop do must never lose the history or crash the program. The
+// real vornkip binary runs on a private Xvfb with its own data folder; its windows are read from the
+// accessibility bus as a screen reader reads them (message-box texts, menu ticks and captions, button
+// places), keys and clicks come from xdotool, copies from xclip, and the checks read the files.
+#include "a11yharness.h"
+#include "x11harness.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+namespace {
+using namespace x11harness;
+
+const QString kKeepHistoryText = QStringLiteral("次回に履歴を残しておきますか？");
+const QString kKeepHistoryTitle = QStringLiteral("ID:Q0001");
+const QString kTextWindowTitle = QStringLiteral("クリップボードの内容");
+const QString kTopmostItem = QStringLiteral("最前面表示");
+const QString kTopmostOnCaption = QStringLiteral("最前面表示解除");
+const QString kTopmostOffCaption = QStringLiteral("最前面表示セット");
+
+quint32 permissions(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0xFFFFFFFF;
+}
+
+QString octal(quint32 mode)
+{
+    return mode == 0xFFFFFFFF ? QStringLiteral("missing") : QString::number(mode, 8);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, int mode)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return false;
+    f.close();
+    return ::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)) == 0;
+}
+
+// The lines of a history file by its reading rule: a line ends at CR LF or at a lone CR.
+QList<QByteArray> historyLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype cr = bytes.indexOf('\r', start);
+        if (cr < 0) {
+            lines << bytes.mid(start);
+            break;
+        }
+        lines << bytes.mid(start, cr - start);
+        start = cr + (cr + 1 < bytes.size() && bytes[cr + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+// How a process ended after a signal: "exit 0", "crashed (signal 6)", or that it did not end.
+QString endAfter(QProcess *p, int signal)
+{
+    ::kill(static_cast<pid_t>(p->processId()), signal);
+    if (!p->waitForFinished(kWaitMs))
+        return QStringLiteral("still running %1 s after the signal").arg(kWaitMs / 1000);
+    return p->exitStatus() == QProcess::NormalExit ? QStringLiteral("exit %1").arg(p->exitCode())
+                                                   : QStringLiteral("crashed (signal %1)").arg(p->exitCode());
+}
+
+QString ended(QProcess *p)
+{
+    if (!p->waitForFinished(kWaitMs))
+        return QStringLiteral("still running %1 s later").arg(kWaitMs / 1000);
+    return p->exitStatus() == QProcess::NormalExit ? QStringLiteral("exit %1").arg(p->exitCode())
+                                                   : QStringLiteral("crashed (signal %1)").arg(p->exitCode());
+}
+
+// Push buttons in screen order, left to right.
+QStringList buttonsInScreenOrder(QList<a11y::Node> nodes)
+{
+    nodes.removeIf([](const a11y::Node &n) { return n.role != QLatin1String("push button"); });
+    std::sort(nodes.begin(), nodes.end(),
+              [](const a11y::Node &a, const a11y::Node &b) { return a.extents.x() < b.extents.x(); });
+    QStringList names;
+    for (const a11y::Node &n : nodes)
+        names << n.name;
+    return names;
+}
+
+enum class Answer
+{
+    Escape,
+    WindowClose,
+    No,
+    Yes
+};
+
+enum class OpenBox
+{
+    TextWindowCount,
+    ExitQuestion,
+    StartupError
+};
+} // namespace
+
+class TestTrust final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void exitQuestion_data();
+    void exitQuestion();
+    void loneCarriageReturnIsALineBreak();
+    void terminateWithABoxOpen_data();
+    void terminateWithABoxOpen();
+    void topmostTogglesBothWays();
+    void createdFolderAndFilesArePrivate();
+    void widerFilesAreNarrowedAtStart();
+    void plantedSymlinkIsNotFollowed();
+
+private:
+    QProcess *startVornkip(const QString &folder = {}, bool openUmask = false);
+    QProcess *startAndShow(qulonglong *window);
+    bool copyAndWait(const QByteArray &text, const QByteArray &recorded);
+    // Opens the main window's context menu (the tray menu when there is no tray) and reads it.
+    QList<a11y::Node> contextMenu(QProcess *vornkip);
+    // Opens Toolbar1's drop-down of the `hides` button and reads it.
+    QList<a11y::Node> hidesMenu(QProcess *vornkip);
+    QList<a11y::Node> openPopup(const std::function<void()> &open);
+    QString home() const { return m_home->path(); }
+    QString file(const char *name) const { return home() + QLatin1Char('/') + QLatin1String(name); }
+
+    QProcess m_xvfb;
+    a11y::Bus m_bus;
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_logs;
+    std::vector<std::unique_ptr<QProcess>> m_started;
+};
+
+void TestTrust::initTestCase()
+{
+    QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_BIN)).isExecutable(), VORNKIP_BIN " is not built");
+    QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_WMCLOSE)).isExecutable(), VORNKIP_WMCLOSE " is not built");
+    for (const char *tool : {"Xvfb", "xclip", "xdotool", "xprop", "import", "dbus-daemon", "dbus-send"}) {
+        if (!haveTool(QLatin1String(tool)))
+            QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
+    }
+    for (const QString &service : {a11y::kLauncher, a11y::kRegistry}) {
+        if (!QFileInfo(service).isExecutable())
+            QSKIP(qPrintable(service + QStringLiteral(" is not installed (Debian package at-spi2-core)")));
+    }
+    a11y::g_script = QStringLiteral(VORNKIP_A11Y_SCRIPT);
+    m_runtime = std::make_unique<QTemporaryDir>();
+    setUpChildEnvironment(m_runtime->path(), kSessionVariables + QStringList{QStringLiteral("QT_LOGGING_RULES")});
+    if (run(a11y::python(), {QStringLiteral("-c"), QStringLiteral("import gi; gi.require_version('Atspi', '2.0')")})
+            .exitCode != 0)
+        QSKIP("python3 cannot load Atspi (Debian packages python3-gi and gir1.2-atspi-2.0)");
+    QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
+    const QString failed = m_bus.start();
+    QVERIFY2(failed.isEmpty(), qPrintable(failed + QStringLiteral(" did not start")));
+}
+
+void TestTrust::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    m_logs = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid() && m_logs->isValid());
+    // The clipboard outlives each program run; a text left there from the test before would be taken
+    // as the one shown at start and not recorded again.
+    QVERIFY(copyText(QByteArray("before ") + QTest::currentTestFunction() + ' ' + QTest::currentDataTag()));
+}
+
+void TestTrust::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        saveScreen(QStringLiteral("vornkip-trust"), QLatin1String(QTest::currentTestFunction()));
+        for (const auto &p : m_started) {
+            if (p->state() == QProcess::Running) {
+                const QByteArray tree =
+                    a11y::runReader({QStringLiteral("dump"), QStringLiteral("--pid"), QString::number(p->processId())},
+                                    20000)
+                        .out;
+                qInfo("windows of pid %lld:\n%s", static_cast<long long>(p->processId()), tree.left(6000).constData());
+            }
+        }
+        for (const QString &log : QDir(m_logs->path()).entryList(QDir::Files, QDir::Name)) {
+            const QByteArray text = fileBytes(m_logs->filePath(log)).left(4000);
+            if (!text.isEmpty())
+                qInfo("output of %s:\n%s", qPrintable(log), text.constData());
+        }
+    }
+    killAll(m_started);
+}
+
+void TestTrust::cleanupTestCase()
+{
+    m_bus.stop();
+    stopXvfb(m_xvfb);
+}
+
+QProcess *TestTrust::startVornkip(const QString &folder, bool openUmask)
+{
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = a11y::Bus::programEnvironment();
+    env.insert(QStringLiteral("VORNKIP_HOME"), folder.isEmpty() ? home() : folder);
+    p->setProcessEnvironment(env);
+    p->setStandardInputFile(QProcess::nullDevice());
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(m_started.size() + 1)));
+    if (openUmask)
+        p->setChildProcessModifier([] { ::umask(0); });
+    p->start(QStringLiteral(VORNKIP_BIN), {});
+    p->waitForStarted();
+    m_started.push_back(std::move(p));
+    return m_started.back().get();
+}
+
+QProcess *TestTrust::startAndShow(qulonglong *window)
+{
+    QProcess *p = startVornkip();
+    *window = waitForWindow(mainWindowOf(*p));
+    return *window ? p : nullptr;
+}
+
+bool TestTrust::copyAndWait(const QByteArray &text, const QByteArray &recorded)
+{
+    if (!copyText(text))
+        return false;
+    for (int waited = 0; waited < kWaitMs; waited += 20) {
+        if (fileBytes(file("temp.ifo")).endsWith(recorded + "\r\n"))
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+// A pop-up menu opens asynchronously: when the program was still busy with the key before, the click
+// can reach the window while it is being shown again. Try again then.
+QList<a11y::Node> TestTrust::openPopup(const std::function<void()> &open)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        a11y::PopupWatch watch;
+        if (!watch.start(3000))
+            return {};
+        open();
+        const QList<a11y::Node> menu = watch.menu();
+        if (!menu.isEmpty())
+            return menu;
+    }
+    return {};
+}
+
+QList<a11y::Node> TestTrust::contextMenu(QProcess *vornkip)
+{
+    return openPopup([vornkip] {
+        // A point of the window itself: the gap between Toolbar1 and the history list.
+        const QList<a11y::Node> tree = a11y::dump(vornkip->processId());
+        const a11y::Node bar = a11y::find(tree, QStringLiteral("tool bar"));
+        const a11y::Node list = a11y::find(tree, QStringLiteral("combo box"));
+        const QPoint at(bar.extents.center().x(), (bar.extents.y() + bar.extents.height() + list.extents.y()) / 2);
+        clickScreen(at, 3);
+    });
+}
+
+QList<a11y::Node> TestTrust::hidesMenu(QProcess *vornkip)
+{
+    return openPopup([vornkip] {
+        // The arrow on the right of the drop-down button.
+        const a11y::Node button =
+            a11y::find(a11y::dump(vornkip->processId()), QStringLiteral("push button"), QStringLiteral("隠れる"));
+        clickScreen(QPoint(button.extents.right() - 4, button.extents.center().y()));
+    });
+}
+
+// Ctrl+Q asks whether to keep the history. Only an explicit いいえ deletes it: Escape and the window
+// manager's close dismiss the question, and a dismissal keeps what the user copied.
+void TestTrust::exitQuestion_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("Escape") << Answer::Escape << true;
+    QTest::newRow("window manager's close") << Answer::WindowClose << true;
+    QTest::newRow("いいえ (Alt+N)") << Answer::No << false;
+    QTest::newRow("はい (Alt+Y)") << Answer::Yes << true;
+}
+
+void TestTrust::exitQuestion()
+{
+    QFETCH(Answer, answer);
+    QFETCH(bool, kept);
+    qulonglong window = 0;
+    QProcess *vornkip = startAndShow(&window);
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    QVERIFY(copyAndWait("worth keeping", "000001worth keeping"));
+
+    keySync(window, QStringLiteral("ctrl+q"));
+    const QList<a11y::Node> box = a11y::waitFor(vornkip->processId(), QStringLiteral("alert"), kKeepHistoryTitle);
+    QVERIFY2(!box.isEmpty(), "no box titled ID:Q0001 on the accessibility bus after Ctrl+Q");
+    QVERIFY2(a11y::names(box, QStringLiteral("label")).contains(kKeepHistoryText),
+             qPrintable(a11y::names(box, QStringLiteral("label")).join(QLatin1String(" | "))));
+    QCOMPARE(buttonsInScreenOrder(box), (QStringList{QStringLiteral("はい(Y)"), QStringLiteral("いいえ(N)")}));
+
+    const qulonglong boxWindow =
+        waitForWindow(ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^ID:Q0001$")}));
+    QVERIFY2(boxWindow, "the box is on the bus but has no visible X window");
+    switch (answer) {
+    case Answer::Escape:
+        keySync(boxWindow, QStringLiteral("Escape"));
+        break;
+    case Answer::WindowClose:
+        QCOMPARE(run(QStringLiteral(VORNKIP_WMCLOSE), {QString::number(boxWindow)}).exitCode, 0);
+        break;
+    case Answer::No:
+        keySync(boxWindow, QStringLiteral("alt+n"));
+        break;
+    case Answer::Yes:
+        keySync(boxWindow, QStringLiteral("alt+y"));
+        break;
+    }
+    QCOMPARE(ended(vornkip), QStringLiteral("exit 0"));
+    if (kept)
+        QVERIFY2(fileBytes(file("temp.ifo")) == "000001worth keeping\r\n",
+                 QFile::exists(file("temp.ifo")) ? "temp.ifo changed" : "temp.ifo was deleted");
+    else
+        QVERIFY2(!QFile::exists(file("temp.ifo")), "temp.ifo is still there after いいえ");
+    QVERIFY(fileBytes(file("form.ini")).contains("[Main]"));
+}
+
+// A lone CR in a copied text is a line break like LF: it is stored as the line-break marker, so each
+// line of the history file stays one entry and a text cannot forge entries or their numbers.
+void TestTrust::loneCarriageReturnIsALineBreak()
+{
+    qulonglong window = 0;
+    QProcess *vornkip = startAndShow(&window);
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    QVERIFY(copyAndWait("first", "000001first"));
+    QVERIFY(copyText("a\r123456forged"));
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file("temp.ifo")).contains("forged\r\n"), kWaitMs);
+    QVERIFY(copyText("third"));
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file("temp.ifo")).endsWith("third\r\n"), kWaitMs);
+    QCOMPARE(historyLines(fileBytes(file("temp.ifo"))).join(" | "),
+             QByteArray("000001first | 000002a@1@2@3123456forged | 000003third"));
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+}
+
+// SIGTERM (logout, shutdown, kill) while a modal box runs its own loop: the box closes, the shutdown
+// runs, the program exits 0 with the settings written and the history kept.
+void TestTrust::terminateWithABoxOpen_data()
+{
+    QTest::addColumn<OpenBox>("open");
+    QTest::newRow("text window's count box") << OpenBox::TextWindowCount;
+    QTest::newRow("exit question") << OpenBox::ExitQuestion;
+    QTest::newRow("error box at start") << OpenBox::StartupError;
+}
+
+void TestTrust::terminateWithABoxOpen()
+{
+    QFETCH(OpenBox, open);
+    QProcess *vornkip = nullptr;
+    QByteArray history;
+    if (open == OpenBox::StartupError) {
+        // A history path that cannot be read stops the start with an error box, before the event loop.
+        QVERIFY(QDir(home()).mkdir(QStringLiteral("temp.ifo")));
+        vornkip = startVornkip();
+        QVERIFY2(!a11y::waitFor(vornkip->processId(), QStringLiteral("alert"), {}, {}, kStartMs).isEmpty(),
+                 "no error box at start on the accessibility bus");
+    } else {
+        qulonglong window = 0;
+        vornkip = startAndShow(&window);
+        QVERIFY2(vornkip, "no vornkip window appeared");
+        QVERIFY(copyAndWait("copied before the signal", "000001copied before the signal"));
+        history = fileBytes(file("temp.ifo"));
+        if (open == OpenBox::ExitQuestion) {
+            keySync(window, QStringLiteral("ctrl+q"));
+            QVERIFY2(!a11y::waitFor(vornkip->processId(), QStringLiteral("alert"), kKeepHistoryTitle).isEmpty(),
+                     "no exit question on the accessibility bus after Ctrl+Q");
+        } else {
+            // Toolbar1's テキスト詳細 opens the text window; its menu おまけ → 表示文字数 opens the count box.
+            const a11y::Node button = a11y::find(a11y::dump(vornkip->processId()), QStringLiteral("push button"),
+                                                 QStringLiteral("テキスト詳細"));
+            QVERIFY2(button.valid(), "no テキスト詳細 button on the accessibility bus");
+            clickScreen(button.center());
+            QVERIFY2(!a11y::waitFor(vornkip->processId(), QStringLiteral("frame"), kTextWindowTitle,
+                                    QStringLiteral("showing"))
+                          .isEmpty(),
+                     "the text window did not open");
+            const qulonglong text = waitForWindow(ofProcess(
+                *vornkip, {QStringLiteral("--name"), QLatin1Char('^') + kTextWindowTitle + QLatin1Char('$')}));
+            QVERIFY(text);
+            keySync(text, QStringLiteral("alt+o"));
+            QVERIFY2(!a11y::waitFor(vornkip->processId(), QStringLiteral("menu item"), QStringLiteral("表示文字数"),
+                                    QStringLiteral("focused"))
+                          .isEmpty(),
+                     "Alt+O did not open おまけ at its first item");
+            xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+            QVERIFY2(
+                !a11y::waitFor(vornkip->processId(), QStringLiteral("alert"), QStringLiteral("文字数チェックその１"))
+                     .isEmpty(),
+                "no count box on the accessibility bus");
+        }
+    }
+    QFile::remove(file("form.ini"));
+
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+    QVERIFY2(fileBytes(file("form.ini")).contains("[Main]"), "form.ini was not written");
+    if (open != OpenBox::StartupError)
+        QVERIFY2(fileBytes(file("temp.ifo")) == history,
+                 QFile::exists(file("temp.ifo")) ? "temp.ifo changed" : "temp.ifo was deleted");
+}
+
+// 最前面表示 switches always-on-top off and on again, by F4 and by the menu item itself; the menu's
+// tick, Toolbar1's caption and the window's state all follow.
+void TestTrust::topmostTogglesBothWays()
+{
+    qulonglong window = 0;
+    QProcess *vornkip = startAndShow(&window);
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    int step = 0;
+    const auto expect = [&](bool onTop, const char *after) {
+        ++step;
+        const QString label = QStringLiteral("step %1, after %2: ").arg(step).arg(QLatin1String(after));
+        const QList<a11y::Node> menu = contextMenu(vornkip);
+        QVERIFY2(!menu.isEmpty(), qPrintable(label + QStringLiteral("no context menu on the accessibility bus")));
+        const a11y::Node item = a11y::find(menu, QStringLiteral("menu item"), kTopmostItem);
+        QVERIFY2(item.valid(), qPrintable(label + QStringLiteral("no 最前面表示 in the context menu")));
+        xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        QVERIFY2(item.has("checked") == onTop,
+                 qPrintable(label + QStringLiteral("最前面表示 is %1")
+                                        .arg(QLatin1String(item.has("checked") ? "ticked" : "unticked"))));
+
+        const QList<a11y::Node> hides = hidesMenu(vornkip);
+        xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        const QStringList captions = a11y::names(hides, QStringLiteral("menu item"));
+        QVERIFY2(captions.contains(onTop ? kTopmostOnCaption : kTopmostOffCaption),
+                 qPrintable(label + QStringLiteral("Toolbar1's menu reads ") + captions.join(QLatin1String(" | "))));
+
+        window = waitForWindow(mainWindowOf(*vornkip));
+        QVERIFY(window);
+        const QStringList state = netWmState(window);
+        QVERIFY2(state.contains(QLatin1String("_NET_WM_STATE_ABOVE")) == onTop,
+                 qPrintable(label + QStringLiteral("_NET_WM_STATE is ") + state.join(QLatin1String(", "))));
+    };
+    expect(true, "the start");
+    if (QTest::currentTestFailed())
+        return;
+    keySync(window, QStringLiteral("F4"));
+    expect(false, "F4");
+    if (QTest::currentTestFailed())
+        return;
+    keySync(window, QStringLiteral("F4"));
+    expect(true, "F4 again");
+    if (QTest::currentTestFailed())
+        return;
+    // The menu item itself.
+    const QList<a11y::Node> menu = contextMenu(vornkip);
+    const a11y::Node item = a11y::find(menu, QStringLiteral("menu item"), kTopmostItem);
+    QVERIFY2(item.valid(), "no 最前面表示 in the context menu");
+    clickScreen(item.center());
+    expect(false, "choosing 最前面表示 in the context menu");
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+}
+
+// Under an open umask every folder the program creates for its data is 0700 and its files 0600: the
+// history holds whatever was copied, passwords included.
+void TestTrust::createdFolderAndFilesArePrivate()
+{
+    const QString folder = home() + QStringLiteral("/new/nested");
+    QProcess *vornkip = startVornkip(folder, true);
+    QVERIFY2(waitForWindow(mainWindowOf(*vornkip)), "no vornkip window appeared");
+    QVERIFY(copyText("private text"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(folder + QStringLiteral("/temp.ifo")), QByteArray("000001private text\r\n"),
+                              kWaitMs);
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+    QCOMPARE(QStringLiteral("new ") + octal(permissions(home() + QStringLiteral("/new"))), QStringLiteral("new 700"));
+    QCOMPARE(QStringLiteral("new/nested ") + octal(permissions(folder)), QStringLiteral("new/nested 700"));
+    for (const char *name : {"temp.ifo", "form.ini"}) {
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        QCOMPARE(QLatin1String(name) + QLatin1Char(' ') + octal(permissions(path)),
+                 QLatin1String(name) + QStringLiteral(" 600"));
+    }
+}
+
+// Files left readable by others (by an older version, a copy, an archive) are narrowed at start.
+void TestTrust::widerFilesAreNarrowedAtStart()
+{
+    QVERIFY(writeFile(file("temp.ifo"), "000001old entry\r\n", 0666));
+    QVERIFY(writeFile(file("form.ini"), "", 0666));
+    QVERIFY(writeFile(file("templ.txt"), "", 0644));
+    QProcess *vornkip = startVornkip({}, true);
+    QVERIFY2(waitForWindow(mainWindowOf(*vornkip)), "no vornkip window appeared");
+    QStringList modes;
+    for (const char *name : {"temp.ifo", "form.ini", "templ.txt"})
+        modes << QLatin1String(name) + QLatin1Char(' ') + octal(permissions(file(name)));
+    QCOMPARE(modes.join(QLatin1String(", ")), QStringLiteral("temp.ifo 600, form.ini 600, templ.txt 600"));
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+    QCOMPARE(fileBytes(file("temp.ifo")), QByteArray("000001old entry\r\n"));
+}
+
+// A symlink planted as temp.ifo is refused with an error box: copies never reach the file it points at.
+void TestTrust::plantedSymlinkIsNotFollowed()
+{
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("target"));
+    const QByteArray outsideBytes = "not the program's file\r\n";
+    QVERIFY(writeFile(outside, outsideBytes, 0644));
+    QVERIFY(QFile::link(outside, file("temp.ifo")));
+
+    QProcess *vornkip = startVornkip();
+    // The error may come at start (the main window then waits for it) or at the first copy.
+    bool copied = false;
+    bool errorShown = false;
+    for (QDeadlineTimer deadline(kStartMs); !deadline.hasExpired() && vornkip->state() == QProcess::Running;) {
+        const QList<a11y::Node> tree = a11y::dump(vornkip->processId());
+        if (a11y::find(tree, QStringLiteral("alert")).valid()) {
+            errorShown = true;
+            break;
+        }
+        if (fileBytes(outside) != outsideBytes)
+            break;
+        if (!copied && !findWindows(mainWindowOf(*vornkip)).isEmpty())
+            copied = copyText("must not reach the target");
+        QTest::qWait(100);
+    }
+    QCOMPARE(fileBytes(outside), outsideBytes);
+    QVERIFY2(vornkip->state() == QProcess::Running, qPrintable(ended(vornkip)));
+    QVERIFY2(errorShown, "no error box on the accessibility bus");
+    QVERIFY(QFileInfo(file("temp.ifo")).isSymLink());
+}
+
+QTEST_GUILESS_MAIN(TestTrust)
+#include "tst_trust.moc"
