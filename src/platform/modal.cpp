@@ -14,10 +14,9 @@ void closeAll()
 {
     refusing = true;
     // Pop-up menus first: they grab the input while open.
-    while (QWidget *popup = QApplication::activePopupWidget()) {
-        if (!popup->close())
-            break;
-    }
+    for (QWidget *popup = QApplication::activePopupWidget(), *last = nullptr; popup && popup != last;
+         last = popup, popup = QApplication::activePopupWidget())
+        popup->close();
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
             dialog->reject(); // ends its exec() with no button chosen
