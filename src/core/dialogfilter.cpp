@@ -1,7 +1,5 @@
 #include "dialogfilter.h"
 
-#include <QFileInfo>
-
 namespace dialogfilter {
 QStringList toQtFilters(const QString &filter)
 {
@@ -17,11 +15,13 @@ QStringList toQtFilters(const QString &filter)
     return out;
 }
 
-QString withDefaultExtension(const QString &path, const QString &defaultExtension)
+QString defaultSuffix(DialogMode mode, const QString &defaultExtension)
 {
-    if (path.isEmpty() || defaultExtension.isEmpty() || !QFileInfo(path).suffix().isEmpty())
-        return path;
-    return defaultExtension.startsWith(QLatin1Char('.')) ? path + defaultExtension
-                                                         : path + QLatin1Char('.') + defaultExtension;
+    if (mode == DialogMode::Open)
+        return {};
+    QString suffix = defaultExtension.trimmed();
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    return suffix;
 }
 } // namespace dialogfilter

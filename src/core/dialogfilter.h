@@ -10,6 +10,13 @@ namespace dialogfilter {
 // alone when it already ends with its pattern in parentheses.
 QStringList toQtFilters(const QString &filter);
 
-// `path` with `defaultExtension` (".ifo") added when its file name has no extension.
-QString withDefaultExtension(const QString &path, const QString &defaultExtension);
+enum class DialogMode
+{
+    Open,
+    Save
+};
+
+// The suffix a dialog adds to a name typed without one ("ifo" for ".ifo"). Only a save dialog adds
+// it: the file picked or named in an open dialog is the file read, extension or not.
+QString defaultSuffix(DialogMode mode, const QString &defaultExtension);
 } // namespace dialogfilter

@@ -4,49 +4,59 @@
 
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QPointer>
+
+#include <memory>
 
 namespace {
-std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, bool save)
+std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, dialogfilter::DialogMode mode)
 {
-    QFileDialog dialog(parent);
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    const bool save = mode == dialogfilter::DialogMode::Save;
+    // On the heap and watched: a window closed while the dialog runs takes its children with it.
+    QPointer<QFileDialog> dialog = new QFileDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     const QStringList filters = dialogfilter::toQtFilters(request.filter);
-    dialog.setNameFilters(filters);
+    dialog->setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[request.filterIndex - 1]);
-    QString suffix = request.defaultExtension;
-    if (suffix.startsWith(QLatin1Char('.')))
-        suffix.remove(0, 1);
-    dialog.setDefaultSuffix(suffix);
+        dialog->selectNameFilter(filters[request.filterIndex - 1]);
+    // The dialog adds the suffix itself, to a typed name only, before it asks about replacing a file.
+    dialog->setDefaultSuffix(dialogfilter::defaultSuffix(mode, request.defaultExtension));
     if (!request.fileName.isEmpty())
-        dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        dialog->selectFile(request.fileName);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!dialog)
         return std::nullopt;
-    const qsizetype index = filters.indexOf(dialog.selectedNameFilter());
-    return FileDialogResult{
-        dialogfilter::withDefaultExtension(dialog.selectedFiles().front(), request.defaultExtension),
-        index < 0 ? request.filterIndex : static_cast<int>(index) + 1};
+    const std::unique_ptr<QFileDialog> owned(dialog.data());
+    if (!accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    const qsizetype index = filters.indexOf(dialog->selectedNameFilter());
+    return FileDialogResult{dialog->selectedFiles().front(),
+                            index < 0 ? request.filterIndex : static_cast<int>(index) + 1};
 }
 } // namespace
 
 std::optional<FileDialogResult> QtFileDialogs::open(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, request, false);
+    return run(parent, request, dialogfilter::DialogMode::Open);
 }
 
 std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, request, true);
+    return run(parent, request, dialogfilter::DialogMode::Save);
 }
 
 std::optional<QFont> QtFileDialogs::font(QWidget *parent, const QFont &initial)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
-    if (!ok)
+    QPointer<QFontDialog> dialog = new QFontDialog(initial, parent);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!dialog)
         return std::nullopt;
-    return chosen;
+    const std::unique_ptr<QFontDialog> owned(dialog.data());
+    if (!accepted)
+        return std::nullopt;
+    return dialog->selectedFont();
 }

@@ -36,22 +36,25 @@ void TestDialogFilter::filters()
 
 void TestDialogFilter::defaultExtension_data()
 {
-    QTest::addColumn<QString>("path");
+    using dialogfilter::DialogMode;
+    QTest::addColumn<DialogMode>("mode");
     QTest::addColumn<QString>("ext");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("added") << QStringLiteral("/t/save") << QStringLiteral(".ifo") << QStringLiteral("/t/save.ifo");
-    QTest::newRow("kept") << QStringLiteral("/t/save.txt") << QStringLiteral(".ifo") << QStringLiteral("/t/save.txt");
-    QTest::newRow("dot in folder only") << QStringLiteral("/t.d/save") << QStringLiteral("bmp")
-                                        << QStringLiteral("/t.d/save.bmp");
-    QTest::newRow("no default") << QStringLiteral("/t/save") << QString() << QStringLiteral("/t/save");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("save, with its dot") << DialogMode::Save << QStringLiteral(".ifo") << QStringLiteral("ifo");
+    QTest::newRow("save, without a dot") << DialogMode::Save << QStringLiteral("bmp") << QStringLiteral("bmp");
+    QTest::newRow("save, none") << DialogMode::Save << QString() << QString();
+    QTest::newRow("save, a dot alone") << DialogMode::Save << QStringLiteral(".") << QString();
+    // An existing "README" picked under "all files" is the file to read, not "README.txt".
+    QTest::newRow("open adds nothing") << DialogMode::Open << QStringLiteral(".txt") << QString();
+    QTest::newRow("open, without a dot") << DialogMode::Open << QStringLiteral("bmp") << QString();
 }
 
 void TestDialogFilter::defaultExtension()
 {
-    QFETCH(QString, path);
+    QFETCH(dialogfilter::DialogMode, mode);
     QFETCH(QString, ext);
-    QFETCH(QString, result);
-    QCOMPARE(dialogfilter::withDefaultExtension(path, ext), result);
+    QFETCH(QString, suffix);
+    QCOMPARE(dialogfilter::defaultSuffix(mode, ext), suffix);
 }
 
 QTEST_GUILESS_MAIN(TestDialogFilter)

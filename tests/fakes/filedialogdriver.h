@@ -1,0 +1,83 @@
+#pragma once
+
+// Answers the next real (non-native) file dialog the way a person would: picks a listed file or
+// types a name, then presses OK. A message box the dialog raises on OK is recorded and answered
+// (Yes where it asks, otherwise closed); a dialog still open after that is cancelled.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QTimer>
+
+class FileDialogDriver final : public QObject
+{
+public:
+    enum class How
+    {
+        Pick, // select the file in the dialog's list
+        Type  // type the name into the file name box
+    };
+
+    FileDialogDriver(How how, QString path) : m_how(how), m_path(std::move(path)) { schedule(); }
+
+    bool answered() const { return m_answered; }
+    bool finished() const { return m_finished; }
+    QStringList boxes; // texts of the message boxes the dialog raised
+
+private:
+    void schedule()
+    {
+        QTimer::singleShot(10, this, [this] { step(); });
+    }
+
+    void step()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            boxes << box->text();
+            schedule();
+            if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                yes->click();
+            else
+                box->reject();
+            return;
+        }
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            if (m_answered)
+                m_finished = true;
+            else
+                schedule();
+            return;
+        }
+        // The next step is queued first: OK may open a box with a loop of its own.
+        schedule();
+        if (m_answered) {
+            dialog->reject();
+            return;
+        }
+        m_answered = true;
+        const QFileInfo info(m_path);
+        dialog->setDirectory(info.absolutePath());
+        if (m_how == How::Pick) {
+            auto *model = dialog->findChild<QFileSystemModel *>();
+            auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
+            if (model && list)
+                list->selectionModel()->select(model->index(info.absoluteFilePath()),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        } else if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+            edit->setText(info.fileName());
+        }
+        static_cast<QDialog *>(dialog)->accept(); // OK, as its button does
+    }
+
+    How m_how;
+    QString m_path;
+    bool m_answered = false;
+    bool m_finished = false;
+};
