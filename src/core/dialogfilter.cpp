@@ -6,11 +6,14 @@ QStringList toQtFilters(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString description = parts[i].trimmed();
-        QString pattern = parts[i + 1].trimmed();
-        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString parenthesised = QLatin1Char('(') + pattern + QLatin1Char(')');
-        out << (description.endsWith(parenthesised) ? description : description + QLatin1Char(' ') + parenthesised);
+        QStringList patterns;
+        for (const QString &p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString pattern = p.trimmed();
+            // "*.*" means every file; as a glob it would leave out every name without a dot.
+            if (!pattern.isEmpty())
+                patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern);
+        }
+        out << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return out;
 }

@@ -6,8 +6,9 @@
 // File dialog settings written the classic way: filters as "description|pattern|description|pattern",
 // a 1-based filter index, a default extension with its dot.
 namespace dialogfilter {
-// Qt name filters, one per description/pattern pair: "description (pattern)", or the description
-// alone when it already ends with its pattern in parentheses.
+// Qt name filters, one per description/pattern pair: "description (patterns)", patterns separated by
+// blanks and "*.*" (every file) as "*". A dialog shows the description alone (its own
+// HideNameFilterDetails), word for word.
 QStringList toQtFilters(const QString &filter);
 
 enum class DialogMode

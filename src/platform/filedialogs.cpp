@@ -19,6 +19,7 @@ std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &reque
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = dialogfilter::toQtFilters(request.filter);
     dialog->setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())

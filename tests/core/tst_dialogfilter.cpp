@@ -19,7 +19,13 @@ void TestDialogFilter::filters_data()
     QTest::addColumn<QStringList>("qt");
     QTest::newRow("two pairs, patterns already shown")
         << QStringLiteral("履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt")
-        << QStringList{QStringLiteral("履歴ファイル(*.ifo)"), QStringLiteral("テキストファイル(*.txt)")};
+        << QStringList{QStringLiteral("履歴ファイル(*.ifo) (*.ifo)"),
+                       QStringLiteral("テキストファイル(*.txt) (*.txt)")};
+    QTest::newRow("all files: every name, with or without a dot")
+        << QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*")
+        << QStringList{QStringLiteral("テキストファイル（*.txt) (*.txt)"), QStringLiteral("全てのファイル(*.*) (*)")};
+    QTest::newRow("several patterns") << QStringLiteral("ピクチャ(*.bmp;*.gif*.wmf)|*.bmp; *.gif;;*.wmf")
+                                      << QStringList{QStringLiteral("ピクチャ(*.bmp;*.gif*.wmf) (*.bmp *.gif *.wmf)")};
     QTest::newRow("pattern added") << QStringLiteral("Pictures|*.bmp;*.png")
                                    << QStringList{QStringLiteral("Pictures (*.bmp *.png)")};
     QTest::newRow("dangling description ignored")

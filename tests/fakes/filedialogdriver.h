@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -27,7 +28,9 @@ public:
 
     bool answered() const { return m_answered; }
     bool finished() const { return m_finished; }
-    QStringList boxes; // texts of the message boxes the dialog raised
+    QStringList boxes;       // texts of the message boxes the dialog raised
+    QStringList filterNames; // the file types the dialog offered, as shown
+    bool listed = false;     // the file to pick was in the dialog's list
 
 private:
     void schedule()
@@ -61,23 +64,44 @@ private:
             dialog->reject();
             return;
         }
-        m_answered = true;
         const QFileInfo info(m_path);
-        dialog->setDirectory(info.absolutePath());
+        if (!m_started) {
+            m_started = true;
+            if (auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+                for (int i = 0; i < types->count(); ++i)
+                    filterNames << types->itemText(i);
+            }
+            dialog->setDirectory(info.absolutePath());
+        }
         if (m_how == How::Pick) {
+            // A file is listed once the dialog has read its folder, and only if the filter shows it.
             auto *model = dialog->findChild<QFileSystemModel *>();
             auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
-            if (model && list)
-                list->selectionModel()->select(model->index(info.absoluteFilePath()),
-                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            QModelIndex index;
+            if (model && list) {
+                const QModelIndex root = list->rootIndex();
+                for (int row = 0; row < model->rowCount(root) && !index.isValid(); ++row) {
+                    const QModelIndex shown = model->index(row, 0, root);
+                    if (shown.data(QFileSystemModel::FilePathRole).toString() == info.absoluteFilePath())
+                        index = shown;
+                }
+            }
+            if (!index.isValid() && ++m_waits < 100)
+                return;
+            listed = index.isValid();
+            if (listed)
+                list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         } else if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
             edit->setText(info.fileName());
         }
+        m_answered = true;
         static_cast<QDialog *>(dialog)->accept(); // OK, as its button does
     }
 
     How m_how;
     QString m_path;
+    bool m_started = false;
+    int m_waits = 0;
     bool m_answered = false;
     bool m_finished = false;
 };

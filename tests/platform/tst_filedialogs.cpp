@@ -65,6 +65,10 @@ void TestFileDialogs::chosenPath()
     const auto chosen = save ? dialogs.save(nullptr, request) : dialogs.open(nullptr, request);
 
     QVERIFY(driver.answered());
+    QCOMPARE(driver.filterNames,
+             QStringList({QStringLiteral("テキストファイル(*.txt)"), QStringLiteral("すべてのファイル(*.*)")}));
+    if (pick)
+        QVERIFY(driver.listed);
     if (save && QFile::exists(dir.filePath(result)))
         QCOMPARE(driver.boxes.size(), 1); // the question before replacing
     else
