@@ -18,6 +18,17 @@ QStringList toQtFilters(const QString &filter)
     return out;
 }
 
+int filterIndexOf(const QStringList &qtFilters, const QString &selected)
+{
+    for (qsizetype i = 0; i < qtFilters.size(); ++i) {
+        const QString &filter = qtFilters[i];
+        const qsizetype patterns = filter.lastIndexOf(QStringLiteral(" ("));
+        if (filter == selected || (patterns >= 0 && filter.left(patterns).simplified() == selected.simplified()))
+            return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
 QString defaultSuffix(DialogMode mode, const QString &defaultExtension)
 {
     if (mode == DialogMode::Open)

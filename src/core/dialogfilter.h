@@ -11,6 +11,10 @@ namespace dialogfilter {
 // HideNameFilterDetails), word for word.
 QStringList toQtFilters(const QString &filter);
 
+// The 1-based place in `qtFilters` of the filter a dialog reports as selected: the whole filter, or
+// its description alone as a dialog hiding the patterns reports it. 0 when it is none of them.
+int filterIndexOf(const QStringList &qtFilters, const QString &selected);
+
 enum class DialogMode
 {
     Open,

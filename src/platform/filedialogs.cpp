@@ -34,9 +34,8 @@ std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &reque
     const std::unique_ptr<QFileDialog> owned(dialog.data());
     if (!accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const qsizetype index = filters.indexOf(dialog->selectedNameFilter());
-    return FileDialogResult{dialog->selectedFiles().front(),
-                            index < 0 ? request.filterIndex : static_cast<int>(index) + 1};
+    const int index = dialogfilter::filterIndexOf(filters, dialog->selectedNameFilter());
+    return FileDialogResult{dialog->selectedFiles().front(), index > 0 ? index : request.filterIndex};
 }
 } // namespace
 

@@ -9,6 +9,8 @@ class TestDialogFilter final : public QObject
 private slots:
     void filters_data();
     void filters();
+    void selectedIndex_data();
+    void selectedIndex();
     void defaultExtension_data();
     void defaultExtension();
 };
@@ -38,6 +40,27 @@ void TestDialogFilter::filters()
     QFETCH(QString, vb);
     QFETCH(QStringList, qt);
     QCOMPARE(dialogfilter::toQtFilters(vb), qt);
+}
+
+void TestDialogFilter::selectedIndex_data()
+{
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<int>("index");
+    QTest::newRow("whole filter") << "全てのファイル(*.*) (*)" << 2;
+    QTest::newRow("description, as shown") << "全てのファイル(*.*)" << 2;
+    QTest::newRow("first") << "テキストファイル（*.txt)" << 1;
+    QTest::newRow("pattern alone") << "(*.txt)" << 0;
+    QTest::newRow("unknown") << "Pictures" << 0;
+    QTest::newRow("nothing") << "" << 0;
+}
+
+void TestDialogFilter::selectedIndex()
+{
+    QFETCH(QString, selected);
+    QFETCH(int, index);
+    const QStringList filters =
+        dialogfilter::toQtFilters(QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*"));
+    QCOMPARE(dialogfilter::filterIndexOf(filters, selected), index);
 }
 
 void TestDialogFilter::defaultExtension_data()

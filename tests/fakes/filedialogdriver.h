@@ -24,7 +24,11 @@ public:
         Type  // type the name into the file name box
     };
 
-    FileDialogDriver(How how, QString path) : m_how(how), m_path(std::move(path)) { schedule(); }
+    // `filter`: the file type to choose first (1-based), 0 to keep the dialog's.
+    FileDialogDriver(How how, QString path, int filter = 0) : m_how(how), m_path(std::move(path)), m_filter(filter)
+    {
+        schedule();
+    }
 
     bool answered() const { return m_answered; }
     bool finished() const { return m_finished; }
@@ -71,6 +75,8 @@ private:
                 for (int i = 0; i < types->count(); ++i)
                     filterNames << types->itemText(i);
             }
+            if (m_filter > 0)
+                dialog->selectNameFilter(dialog->nameFilters().value(m_filter - 1));
             dialog->setDirectory(info.absolutePath());
         }
         if (m_how == How::Pick) {
@@ -100,6 +106,7 @@ private:
 
     How m_how;
     QString m_path;
+    int m_filter;
     bool m_started = false;
     int m_waits = 0;
     bool m_answered = false;

@@ -55,13 +55,14 @@ void TestFileDialogs::chosenPath()
     }
     FileDialogSpec request;
     request.filter = QStringLiteral("テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*");
-    request.filterIndex = 2;
+    request.filterIndex = 1;
     request.defaultExtension = QStringLiteral(".txt");
     request.overwritePrompt = true;
     request.mustExist = mustExist;
 
     QtFileDialogs dialogs;
-    FileDialogDriver driver(pick ? FileDialogDriver::How::Pick : FileDialogDriver::How::Type, dir.filePath(name));
+    // The person switches to "all files" first.
+    FileDialogDriver driver(pick ? FileDialogDriver::How::Pick : FileDialogDriver::How::Type, dir.filePath(name), 2);
     const auto chosen = save ? dialogs.save(nullptr, request) : dialogs.open(nullptr, request);
 
     QVERIFY(driver.answered());
