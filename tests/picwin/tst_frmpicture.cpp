@@ -1,9 +1,11 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "fakes/fakes.h"
+#include "fakes/filedialogdriver.h"
 #include "picwin/frmpicture.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +19,7 @@ private slots:
     void init();
     void menuStatesFollowThePicture();
     void openAndSave();
+    void openAnExtensionlessPicture();
     void openACorruptPicture();
     void cancelledDialogsChangeNothing();
     void drops_data();
@@ -109,6 +112,28 @@ void TestFrmPicture::openAndSave()
     QVERIFY(saved.startsWith("BM"));
     QCOMPARE(QImage::fromData(saved).size(), QSize(40, 30));
     QVERIFY(m_fakes->messages.shown.isEmpty());
+}
+
+// The real dialog: a picture file named without extension is read as it is named.
+void TestFrmPicture::openAnExtensionlessPicture()
+{
+    const QString png = writePng(QStringLiteral("in.png"), QSize(40, 30));
+    const QString photo = file(QStringLiteral("photo"));
+    QVERIFY(QFile::rename(png, photo));
+    QtFileDialogs dialogs;
+    Platform platform = m_fakes->platform();
+    platform.dialogs = &dialogs;
+    PictureHost host;
+    frmPicture w(platform, std::move(host));
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    FileDialogDriver driver(FileDialogDriver::How::Type, photo);
+    w.file_Open_Click();
+    QVERIFY(driver.answered());
+    QTRY_VERIFY(driver.finished());
+    QCOMPARE(driver.boxes, QStringList());
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.pictureFileName(), photo);
+    QCOMPARE(w.displayed().size(), QSize(40, 30));
 }
 
 void TestFrmPicture::openACorruptPicture()

@@ -1,9 +1,11 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "fakes/fakes.h"
+#include "fakes/filedialogdriver.h"
 #include "textwin/frmtext.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QImage>
 #include <QMenuBar>
 #include <QMimeData>
@@ -26,6 +28,8 @@ private slots:
 
     void open_data();
     void open();
+    void realDialogs_data();
+    void realDialogs();
     void saveAsProposesClipboardTxtEveryTime_data();
     void saveAsProposesClipboardTxtEveryTime();
     void copyAndCut_data();
@@ -198,6 +202,59 @@ void TestFrmText::open()
     if (!saved.isNull())
         QCOMPARE(fileio::readWholeFile(file("saved.txt")), saved);
     QCOMPARE(w.text(), after);
+}
+
+void TestFrmText::realDialogs_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<bool>("pick");
+    QTest::addColumn<int>("filter"); // the file type the person chooses first, 0: as proposed
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file"); // the file read or written
+
+    QTest::newRow("open: README picked under all files") << false << true << 2 << "README"
+                                                         << "README";
+    QTest::newRow("open: README typed") << false << false << 0 << "README"
+                                        << "README";
+    QTest::newRow("save: a typed name gets .txt") << true << false << 0 << "notes"
+                                                  << "notes.txt";
+    QTest::newRow("save: README picked under all files") << true << true << 2 << "README"
+                                                         << "README";
+}
+
+// The commands with the real dialogs, answered as a person would.
+void TestFrmText::realDialogs()
+{
+    QFETCH(bool, save);
+    QFETCH(bool, pick);
+    QFETCH(int, filter);
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    fileio::writeFileAtomic(this->file("README"), "readme\r\ntext");
+    QtFileDialogs dialogs;
+    Platform platform = m_fakes->platform();
+    platform.dialogs = &dialogs;
+    m_w = std::make_unique<frmText>(platform, CodePage::Utf8);
+    if (save)
+        m_w->setText(QStringLiteral("saved\r\ntext"));
+    FileDialogDriver driver(pick ? FileDialogDriver::How::Pick : FileDialogDriver::How::Type, this->file(name), filter);
+
+    if (save)
+        m_w->file_Save_Click();
+    else
+        m_w->file_Open_Click();
+
+    QVERIFY(driver.answered());
+    QVERIFY(!pick || driver.listed);
+    QTRY_VERIFY(driver.finished());
+    QCOMPARE(driver.boxes.size(), save && pick ? 1 : 0); // replacing README is asked about
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    if (save) {
+        QCOMPARE(fileio::readWholeFile(this->file(file)), QByteArray("saved\r\ntext"));
+    } else {
+        QCOMPARE(m_w->text(), QStringLiteral("readme\r\ntext"));
+        QVERIFY(!QFileInfo::exists(this->file("README.txt")));
+    }
 }
 
 void TestFrmText::saveAsProposesClipboardTxtEveryTime_data()
