@@ -1,6 +1,7 @@
 #include "frmtext.h"
 
 #include "core/commanderror.h"
+#include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "platform/clipboard.h"
@@ -426,9 +427,12 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                 if (!text().isEmpty() && m_platform.messages->show(this, textAdd, titleAdd, MsgIcon::Information,
                                                                    MsgButtons::YesNo) == MsgAnswer::No)
                     setText(QString());
-                if (cfType(data, formatText) || cfType(data, formatRichText))
-                    return;
+                // File managers offer the dropped files' names as text beside the files: such a
+                // drop is the files'.
                 const QStringList files = Clipboard::localFiles(data);
+                const bool namesOnly = offersPlainText(data) && dropdata::textIsFileList(data->text(), files);
+                if (!namesOnly && (cfType(data, formatText) || cfType(data, formatRichText)))
+                    return;
                 if (files.isEmpty())
                     throw commandError(ErrorNumber::FormatNotFound);
                 const bool several = files.size() > 1;

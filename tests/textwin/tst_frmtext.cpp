@@ -53,6 +53,8 @@ private slots:
     void fontDialogStartsFromItsLastChoice();
     void drops_data();
     void drops();
+    void fileManagerDrops_data();
+    void fileManagerDrops();
 
 private:
     frmText &make(const QString &text = {}, CodePage writePage = CodePage::Utf8);
@@ -773,6 +775,41 @@ void TestFrmText::drops()
         dropped.isNull() && std::any_of(files.begin(), files.end(), [](const auto &f) { return !f.isEmpty(); });
     if (fileText) // the caret goes to the end of what the files added
         QCOMPARE(w.selStart(), w.richText()->document()->characterCount() - 1);
+}
+
+void TestFrmText::fileManagerDrops_data()
+{
+    QTest::addColumn<QString>("text"); // %1 and %2: the two files' paths, %3 and %4: their URLs
+    QTest::addColumn<QString>("after");
+    const QString files = "a\r\nb c\r\n";
+    QTest::newRow("paths, LF") << "%1\n%2" << files;
+    QTest::newRow("paths, CR LF, trailing line break") << "%1\r\n%2\r\n" << files;
+    QTest::newRow("file URLs") << "%3\r\n%4\r\n" << files;
+    QTest::newRow("blanks around") << "  %1 \n\n %2\n" << files;
+    QTest::newRow("unrelated text: the text") << "hello"
+                                              << "hello";
+    QTest::newRow("a path and more: the text") << "%1\nmore"
+                                               << "%1\r\nmore";
+}
+
+// File managers offer the dropped files' names as text beside the files.
+void TestFrmText::fileManagerDrops()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, after);
+    const QString a = file("a.txt");
+    const QString b = file("b c.txt");
+    fileio::writeFileAtomic(a, "a");
+    fileio::writeFileAtomic(b, "b c");
+    const QUrl ua = QUrl::fromLocalFile(a);
+    const QUrl ub = QUrl::fromLocalFile(b);
+    frmText &w = make();
+    QMimeData data;
+    data.setUrls({ua, ub});
+    data.setText(text.arg(a, b, ua.toString(QUrl::FullyEncoded), ub.toString(QUrl::FullyEncoded)));
+    w.richText_OLEDragDrop(&data);
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.text(), after.arg(a));
 }
 
 QTEST_MAIN(TestFrmText)
