@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -457,8 +458,6 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                     const QByteArray bytes = fileio::readWholeFile(path);
                     if (!bytes.isEmpty())
                         block += textConv::fileLines(codec::decode(bytes));
-                    if (several)
-                        QCoreApplication::processEvents();
                 }
                 if (several)
                     nullCheck();
@@ -501,7 +500,12 @@ bool frmText::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             drop->acceptProposedAction();
-            richText_OLEDragDrop(drop->mimeData());
+            // Handled once the drag is over: the handler may ask a question, and a box must not
+            // run its loop inside the drag. The drag's data goes with it, so a copy is handled.
+            if (drop->mimeData()) {
+                const std::shared_ptr<QMimeData> dropped = dropdata::copy(*drop->mimeData());
+                QTimer::singleShot(0, this, [this, dropped] { richText_OLEDragDrop(dropped.get()); });
+            }
             return true;
         }
         default:

@@ -55,6 +55,7 @@ private slots:
     void drops();
     void fileManagerDrops_data();
     void fileManagerDrops();
+    void dropIsHandledAfterTheDrag();
 
 private:
     frmText &make(const QString &text = {}, CodePage writePage = CodePage::Utf8);
@@ -812,5 +813,33 @@ void TestFrmText::fileManagerDrops()
     QCOMPARE(w.text(), after.arg(a));
 }
 
+// A drop is handled once the drag is over, from its own copy of the data: the question is not asked
+// inside the drop event.
+void TestFrmText::dropIsHandledAfterTheDrag()
+{
+    frmText &w = make("old");
+    const QString a = file("a.txt");
+    const QString b = file("b.txt");
+    fileio::writeFileAtomic(a, "a");
+    fileio::writeFileAtomic(b, "b");
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    data->setText(a + QLatin1Char('\n') + b);
+    m_fakes->messages.answers.enqueue(MsgAnswer::Yes);
+    // The drag enters, as Qt delivers a drop only to the widget that accepted the drag.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.richText()->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.richText()->viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.text(), QStringLiteral("old"));
+    data.reset(); // the drag's data goes with it
+
+    QTRY_COMPARE(w.text(), QStringLiteral("old\r\na\r\nb\r\n"));
+    QCOMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("新規確認"));
+}
 QTEST_MAIN(TestFrmText)
 #include "tst_frmtext.moc"
