@@ -14,7 +14,6 @@ std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &reque
     const bool save = mode == dialogfilter::DialogMode::Save;
     // On the heap and watched: a window closed while the dialog runs takes its children with it.
     QPointer<QFileDialog> dialog = new QFileDialog(parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
