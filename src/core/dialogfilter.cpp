@@ -1,27 +1,41 @@
 #include "dialogfilter.h"
 
-#include <QFileInfo>
-
 namespace dialogfilter {
 QStringList toQtFilters(const QString &filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString description = parts[i].trimmed();
-        QString pattern = parts[i + 1].trimmed();
-        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString parenthesised = QLatin1Char('(') + pattern + QLatin1Char(')');
-        out << (description.endsWith(parenthesised) ? description : description + QLatin1Char(' ') + parenthesised);
+        QStringList patterns;
+        for (const QString &p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString pattern = p.trimmed();
+            // "*.*" means every file; as a glob it would leave out every name without a dot.
+            if (!pattern.isEmpty())
+                patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern);
+        }
+        out << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return out;
 }
 
-QString withDefaultExtension(const QString &path, const QString &defaultExtension)
+int filterIndexOf(const QStringList &qtFilters, const QString &selected)
 {
-    if (path.isEmpty() || defaultExtension.isEmpty() || !QFileInfo(path).suffix().isEmpty())
-        return path;
-    return defaultExtension.startsWith(QLatin1Char('.')) ? path + defaultExtension
-                                                         : path + QLatin1Char('.') + defaultExtension;
+    for (qsizetype i = 0; i < qtFilters.size(); ++i) {
+        const QString &filter = qtFilters[i];
+        const qsizetype patterns = filter.lastIndexOf(QStringLiteral(" ("));
+        if (filter == selected || (patterns >= 0 && filter.left(patterns).simplified() == selected.simplified()))
+            return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+QString defaultSuffix(DialogMode mode, const QString &defaultExtension)
+{
+    if (mode == DialogMode::Open)
+        return {};
+    QString suffix = defaultExtension.trimmed();
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    return suffix;
 }
 } // namespace dialogfilter

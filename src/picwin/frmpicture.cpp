@@ -1,6 +1,7 @@
 #include "frmpicture.h"
 
 #include "core/commanderror.h"
+#include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "platform/clipboard.h"
@@ -14,6 +15,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -406,7 +408,12 @@ bool frmPicture::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             drop->acceptProposedAction();
-            Picture1_OLEDragDrop(drop->mimeData());
+            // Handled once the drag is over, from a copy of its data: an unreadable file opens the
+            // error box, which must not run its loop inside the drag.
+            if (drop->mimeData()) {
+                const std::shared_ptr<QMimeData> dropped = dropdata::copy(*drop->mimeData());
+                QTimer::singleShot(0, this, [this, dropped] { Picture1_OLEDragDrop(dropped.get()); });
+            }
             return true;
         }
         default:

@@ -6,52 +6,55 @@
 #include <QFileDialog>
 #include <QFontDialog>
 
+#include <memory>
+
 namespace {
-std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, bool save)
+std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, dialogfilter::DialogMode mode)
 {
     if (modal::closing())
         return std::nullopt;
-    QFileDialog dialog(parent);
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    const bool save = mode == dialogfilter::DialogMode::Save;
+    // On the heap: a window deleted while the dialog runs takes its children with it.
+    auto *dialog = new QFileDialog(parent);
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = dialogfilter::toQtFilters(request.filter);
-    dialog.setNameFilters(filters);
+    dialog->setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[request.filterIndex - 1]);
-    QString suffix = request.defaultExtension;
-    if (suffix.startsWith(QLatin1Char('.')))
-        suffix.remove(0, 1);
-    dialog.setDefaultSuffix(suffix);
+        dialog->selectNameFilter(filters[request.filterIndex - 1]);
+    // The dialog adds the suffix itself, to a typed name only, before it asks about replacing a file.
+    dialog->setDefaultSuffix(dialogfilter::defaultSuffix(mode, request.defaultExtension));
     if (!request.fileName.isEmpty())
-        dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        dialog->selectFile(request.fileName);
+    int result = 0;
+    const std::unique_ptr<QFileDialog> closed = modal::exec(dialog, result);
+    if (!closed || result != QDialog::Accepted || closed->selectedFiles().isEmpty())
         return std::nullopt;
-    const qsizetype index = filters.indexOf(dialog.selectedNameFilter());
-    return FileDialogResult{
-        dialogfilter::withDefaultExtension(dialog.selectedFiles().front(), request.defaultExtension),
-        index < 0 ? request.filterIndex : static_cast<int>(index) + 1};
+    const int index = dialogfilter::filterIndexOf(filters, closed->selectedNameFilter());
+    return FileDialogResult{closed->selectedFiles().front(), index > 0 ? index : request.filterIndex};
 }
 } // namespace
 
 std::optional<FileDialogResult> QtFileDialogs::open(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, request, false);
+    return run(parent, request, dialogfilter::DialogMode::Open);
 }
 
 std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, request, true);
+    return run(parent, request, dialogfilter::DialogMode::Save);
 }
 
 std::optional<QFont> QtFileDialogs::font(QWidget *parent, const QFont &initial)
 {
     if (modal::closing())
         return std::nullopt;
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent);
-    if (!ok)
+    int result = 0;
+    const std::unique_ptr<QFontDialog> closed = modal::exec(new QFontDialog(initial, parent), result);
+    if (!closed || result != QDialog::Accepted)
         return std::nullopt;
-    return chosen;
+    return closed->selectedFont();
 }

@@ -12,7 +12,7 @@ struct FileDialogSpec
 {
     QString filter;               // "description|pattern|..."
     int filterIndex = 1;          // 1-based
-    QString defaultExtension;     // ".ifo"; added to a name typed without extension
+    QString defaultExtension;     // ".ifo"; a save dialog adds it to a name typed without one
     QString fileName;             // proposed name
     bool overwritePrompt = false; // save: ask before replacing an existing file
     bool mustExist = true;        // open: only existing files

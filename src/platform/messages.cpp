@@ -58,25 +58,25 @@ MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QSt
 {
     if (modal::closing())
         return dismissal(buttons);
-    QMessageBox box(parent);
-    box.setWindowTitle(title);
-    box.setText(text);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    auto *box = new QMessageBox(parent);
+    box->setWindowTitle(title);
+    box->setText(text);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
     switch (icon) {
     case MsgIcon::None:
-        box.setIcon(QMessageBox::NoIcon);
+        box->setIcon(QMessageBox::NoIcon);
         break;
     case MsgIcon::Information:
-        box.setIcon(QMessageBox::Information);
+        box->setIcon(QMessageBox::Information);
         break;
     case MsgIcon::Question:
-        box.setIcon(QMessageBox::Question);
+        box->setIcon(QMessageBox::Question);
         break;
     case MsgIcon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
+        box->setIcon(QMessageBox::Warning);
         break;
     case MsgIcon::Critical:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     }
     QPushButton *ok = nullptr;
@@ -84,22 +84,25 @@ MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QSt
     QPushButton *no = nullptr;
     QPushButton *cancel = nullptr;
     if (buttons == MsgButtons::Ok) {
-        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        box.setDefaultButton(ok);
-        box.setEscapeButton(ok);
+        ok = box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box->setDefaultButton(ok);
+        box->setEscapeButton(ok);
     } else {
-        yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
+        yes = box->addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        no = box->addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        box->setDefaultButton(yes);
         if (buttons == MsgButtons::YesNoCancel) {
-            cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
-            box.setEscapeButton(cancel);
+            cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+            box->setEscapeButton(cancel);
         } else {
-            new DismissWithoutAnswer(&box);
+            new DismissWithoutAnswer(box);
         }
     }
-    box.exec();
-    const auto *clicked = box.clickedButton();
+    int result = 0;
+    const std::unique_ptr<QMessageBox> closed = modal::exec(box, result);
+    if (!closed)
+        return dismissal(buttons);
+    const auto *clicked = closed->clickedButton();
     if (clicked == yes && yes)
         return MsgAnswer::Yes;
     if (clicked == no && no)
@@ -114,14 +117,16 @@ std::optional<QString> QtMessageService::input(QWidget *parent, const QString &p
 {
     if (modal::closing())
         return std::nullopt;
-    QInputDialog box(parent);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.setWindowTitle(title);
-    box.setLabelText(prompt);
-    box.setTextValue(defaultAnswer);
-    box.setOkButtonText(QStringLiteral("OK"));
-    box.setCancelButtonText(QStringLiteral("キャンセル"));
-    if (box.exec() != QDialog::Accepted)
+    auto *box = new QInputDialog(parent);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setWindowTitle(title);
+    box->setLabelText(prompt);
+    box->setTextValue(defaultAnswer);
+    box->setOkButtonText(QStringLiteral("OK"));
+    box->setCancelButtonText(QStringLiteral("キャンセル"));
+    int result = 0;
+    const std::unique_ptr<QInputDialog> closed = modal::exec(box, result);
+    if (!closed || result != QDialog::Accepted)
         return std::nullopt;
-    return box.textValue();
+    return closed->textValue();
 }

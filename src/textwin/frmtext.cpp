@@ -1,6 +1,7 @@
 #include "frmtext.h"
 
 #include "core/commanderror.h"
+#include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "platform/clipboard.h"
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -426,9 +428,12 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                 if (!text().isEmpty() && m_platform.messages->show(this, textAdd, titleAdd, MsgIcon::Information,
                                                                    MsgButtons::YesNo) == MsgAnswer::No)
                     setText(QString());
-                if (cfType(data, formatText) || cfType(data, formatRichText))
-                    return;
+                // File managers offer the dropped files' names as text beside the files: such a
+                // drop is the files'.
                 const QStringList files = Clipboard::localFiles(data);
+                const bool namesOnly = offersPlainText(data) && dropdata::textIsFileList(data->text(), files);
+                if (!namesOnly && (cfType(data, formatText) || cfType(data, formatRichText)))
+                    return;
                 if (files.isEmpty())
                     throw commandError(ErrorNumber::FormatNotFound);
                 const bool several = files.size() > 1;
@@ -453,8 +458,6 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
                     const QByteArray bytes = fileio::readWholeFile(path);
                     if (!bytes.isEmpty())
                         block += textConv::fileLines(codec::decode(bytes));
-                    if (several)
-                        QCoreApplication::processEvents();
                 }
                 if (several)
                     nullCheck();
@@ -497,7 +500,12 @@ bool frmText::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             drop->acceptProposedAction();
-            richText_OLEDragDrop(drop->mimeData());
+            // Handled once the drag is over: the handler may ask a question, and a box must not
+            // run its loop inside the drag. The drag's data goes with it, so a copy is handled.
+            if (drop->mimeData()) {
+                const std::shared_ptr<QMimeData> dropped = dropdata::copy(*drop->mimeData());
+                QTimer::singleShot(0, this, [this, dropped] { richText_OLEDragDrop(dropped.get()); });
+            }
             return true;
         }
         default:

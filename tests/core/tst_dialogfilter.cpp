@@ -9,6 +9,8 @@ class TestDialogFilter final : public QObject
 private slots:
     void filters_data();
     void filters();
+    void selectedIndex_data();
+    void selectedIndex();
     void defaultExtension_data();
     void defaultExtension();
 };
@@ -19,7 +21,13 @@ void TestDialogFilter::filters_data()
     QTest::addColumn<QStringList>("qt");
     QTest::newRow("two pairs, patterns already shown")
         << QStringLiteral("履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt")
-        << QStringList{QStringLiteral("履歴ファイル(*.ifo)"), QStringLiteral("テキストファイル(*.txt)")};
+        << QStringList{QStringLiteral("履歴ファイル(*.ifo) (*.ifo)"),
+                       QStringLiteral("テキストファイル(*.txt) (*.txt)")};
+    QTest::newRow("all files: every name, with or without a dot")
+        << QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*")
+        << QStringList{QStringLiteral("テキストファイル（*.txt) (*.txt)"), QStringLiteral("全てのファイル(*.*) (*)")};
+    QTest::newRow("several patterns") << QStringLiteral("ピクチャ(*.bmp;*.gif*.wmf)|*.bmp; *.gif;;*.wmf")
+                                      << QStringList{QStringLiteral("ピクチャ(*.bmp;*.gif*.wmf) (*.bmp *.gif *.wmf)")};
     QTest::newRow("pattern added") << QStringLiteral("Pictures|*.bmp;*.png")
                                    << QStringList{QStringLiteral("Pictures (*.bmp *.png)")};
     QTest::newRow("dangling description ignored")
@@ -34,24 +42,48 @@ void TestDialogFilter::filters()
     QCOMPARE(dialogfilter::toQtFilters(vb), qt);
 }
 
+void TestDialogFilter::selectedIndex_data()
+{
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<int>("index");
+    QTest::newRow("whole filter") << "全てのファイル(*.*) (*)" << 2;
+    QTest::newRow("description, as shown") << "全てのファイル(*.*)" << 2;
+    QTest::newRow("first") << "テキストファイル（*.txt)" << 1;
+    QTest::newRow("pattern alone") << "(*.txt)" << 0;
+    QTest::newRow("unknown") << "Pictures" << 0;
+    QTest::newRow("nothing") << "" << 0;
+}
+
+void TestDialogFilter::selectedIndex()
+{
+    QFETCH(QString, selected);
+    QFETCH(int, index);
+    const QStringList filters =
+        dialogfilter::toQtFilters(QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*"));
+    QCOMPARE(dialogfilter::filterIndexOf(filters, selected), index);
+}
+
 void TestDialogFilter::defaultExtension_data()
 {
-    QTest::addColumn<QString>("path");
+    using dialogfilter::DialogMode;
+    QTest::addColumn<DialogMode>("mode");
     QTest::addColumn<QString>("ext");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("added") << QStringLiteral("/t/save") << QStringLiteral(".ifo") << QStringLiteral("/t/save.ifo");
-    QTest::newRow("kept") << QStringLiteral("/t/save.txt") << QStringLiteral(".ifo") << QStringLiteral("/t/save.txt");
-    QTest::newRow("dot in folder only") << QStringLiteral("/t.d/save") << QStringLiteral("bmp")
-                                        << QStringLiteral("/t.d/save.bmp");
-    QTest::newRow("no default") << QStringLiteral("/t/save") << QString() << QStringLiteral("/t/save");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("save, with its dot") << DialogMode::Save << QStringLiteral(".ifo") << QStringLiteral("ifo");
+    QTest::newRow("save, without a dot") << DialogMode::Save << QStringLiteral("bmp") << QStringLiteral("bmp");
+    QTest::newRow("save, none") << DialogMode::Save << QString() << QString();
+    QTest::newRow("save, a dot alone") << DialogMode::Save << QStringLiteral(".") << QString();
+    // An existing "README" picked under "all files" is the file to read, not "README.txt".
+    QTest::newRow("open adds nothing") << DialogMode::Open << QStringLiteral(".txt") << QString();
+    QTest::newRow("open, without a dot") << DialogMode::Open << QStringLiteral("bmp") << QString();
 }
 
 void TestDialogFilter::defaultExtension()
 {
-    QFETCH(QString, path);
+    QFETCH(dialogfilter::DialogMode, mode);
     QFETCH(QString, ext);
-    QFETCH(QString, result);
-    QCOMPARE(dialogfilter::withDefaultExtension(path, ext), result);
+    QFETCH(QString, suffix);
+    QCOMPARE(dialogfilter::defaultSuffix(mode, ext), suffix);
 }
 
 QTEST_GUILESS_MAIN(TestDialogFilter)

@@ -1,9 +1,11 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "fakes/fakes.h"
+#include "fakes/filedialogdriver.h"
 #include "picwin/frmpicture.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,10 +19,12 @@ private slots:
     void init();
     void menuStatesFollowThePicture();
     void openAndSave();
+    void openAnExtensionlessPicture();
     void openACorruptPicture();
     void cancelledDialogsChangeNothing();
     void drops_data();
     void drops();
+    void dropIsHandledAfterTheDrag();
     void clearAndDelete();
     void pasteNewShowsThePreviewPicture();
     void selection_data();
@@ -111,6 +115,28 @@ void TestFrmPicture::openAndSave()
     QVERIFY(m_fakes->messages.shown.isEmpty());
 }
 
+// The real dialog: a picture file named without extension is read as it is named.
+void TestFrmPicture::openAnExtensionlessPicture()
+{
+    const QString png = writePng(QStringLiteral("in.png"), QSize(40, 30));
+    const QString photo = file(QStringLiteral("photo"));
+    QVERIFY(QFile::rename(png, photo));
+    QtFileDialogs dialogs;
+    Platform platform = m_fakes->platform();
+    platform.dialogs = &dialogs;
+    PictureHost host;
+    frmPicture w(platform, std::move(host));
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    FileDialogDriver driver(FileDialogDriver::How::Type, photo);
+    w.file_Open_Click();
+    QVERIFY(driver.answered());
+    QTRY_VERIFY(driver.finished());
+    QCOMPARE(driver.boxes, QStringList());
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.pictureFileName(), photo);
+    QCOMPARE(w.displayed().size(), QSize(40, 30));
+}
+
 void TestFrmPicture::openACorruptPicture()
 {
     fileio::writeFileAtomic(file(QStringLiteral("bad.bmp")), "not a picture");
@@ -172,6 +198,34 @@ void TestFrmPicture::drops()
     QCOMPARE(m_fakes->clipboard.content.hasImage, clipboardPicture);
     if (!path.isEmpty())
         QCOMPARE(w->pictureFileName(), path);
+}
+
+// A drop is handled once the drag is over, from its own copy of the data: the error box for a
+// file that is gone is not shown inside the drop event.
+void TestFrmPicture::dropIsHandledAfterTheDrag()
+{
+    auto w = make();
+    const QString missing = file(QStringLiteral("gone.bmp"));
+    const QString good = writePng(QStringLiteral("good.png"), QSize(20, 10));
+    for (const QString &path : {missing, good}) {
+        const qsizetype boxes = m_fakes->messages.shown.size();
+        auto data = std::make_unique<QMimeData>();
+        data->setUrls({QUrl::fromLocalFile(path)});
+        // The drag enters, as Qt delivers a drop only to the widget that accepted the drag.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w->picture1(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w->picture1(), &drop);
+        QVERIFY(drop.isAccepted());
+        data.reset(); // the drag's data goes with it
+        QCOMPARE(w->pictureFileName(), path == good ? missing : QString());
+        QCOMPARE(m_fakes->messages.shown.size(), boxes);
+        QTRY_COMPARE(w->pictureFileName(), path);
+    }
+    QCOMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("53"));
+    QCOMPARE(w->displayed().size(), QSize(20, 10));
 }
 
 void TestFrmPicture::clearAndDelete()

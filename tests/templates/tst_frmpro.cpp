@@ -1,5 +1,6 @@
 #include "core/fileio.h"
 #include "fakes/fakes.h"
+#include "fakes/filedialogdriver.h"
 #include "templates/frmpro.h"
 #include "templates/templatefile.h"
 
@@ -20,6 +21,7 @@ private slots:
     void newAsksEveryTime();
     void open_data();
     void open();
+    void openAnExtensionlessFile();
     void openEmptyOrMissingChangesNoSlot_data();
     void openEmptyOrMissingChangesNoSlot();
     void saveThenTemplateModeReadsTenEntries();
@@ -114,6 +116,23 @@ void TestFrmPro::open()
     QCOMPARE(w.phrases(), slots_);
     QVERIFY(m_fakes->messages.shown.isEmpty());
     QCOMPARE(w.editorFilePath(), QString()); // opening does not set the path saving writes to
+}
+
+// The real dialog: a template file named without extension is read as it is named.
+void TestFrmPro::openAnExtensionlessFile()
+{
+    fileio::writeFileAtomic(file("templ"), "first\r\nsecond\r\n");
+    QtFileDialogs dialogs;
+    Platform platform = m_fakes->platform();
+    platform.dialogs = &dialogs;
+    frmPro w(platform, CodePage::Utf8);
+    FileDialogDriver driver(FileDialogDriver::How::Type, file("templ"));
+    w.file_Open_Click();
+    QVERIFY(driver.answered());
+    QTRY_VERIFY(driver.finished());
+    QCOMPARE(driver.boxes, QStringList());
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.phrases().mid(0, 2), QStringList({"first", "second"}));
 }
 
 void TestFrmPro::openEmptyOrMissingChangesNoSlot_data()

@@ -1,9 +1,11 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "fakes/fakes.h"
+#include "fakes/filedialogdriver.h"
 #include "textwin/frmtext.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QImage>
 #include <QMenuBar>
 #include <QMimeData>
@@ -26,6 +28,8 @@ private slots:
 
     void open_data();
     void open();
+    void realDialogs_data();
+    void realDialogs();
     void saveAsProposesClipboardTxtEveryTime_data();
     void saveAsProposesClipboardTxtEveryTime();
     void copyAndCut_data();
@@ -49,6 +53,9 @@ private slots:
     void fontDialogStartsFromItsLastChoice();
     void drops_data();
     void drops();
+    void fileManagerDrops_data();
+    void fileManagerDrops();
+    void dropIsHandledAfterTheDrag();
 
 private:
     frmText &make(const QString &text = {}, CodePage writePage = CodePage::Utf8);
@@ -198,6 +205,59 @@ void TestFrmText::open()
     if (!saved.isNull())
         QCOMPARE(fileio::readWholeFile(file("saved.txt")), saved);
     QCOMPARE(w.text(), after);
+}
+
+void TestFrmText::realDialogs_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<bool>("pick");
+    QTest::addColumn<int>("filter"); // the file type the person chooses first, 0: as proposed
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file"); // the file read or written
+
+    QTest::newRow("open: README picked under all files") << false << true << 2 << "README"
+                                                         << "README";
+    QTest::newRow("open: README typed") << false << false << 0 << "README"
+                                        << "README";
+    QTest::newRow("save: a typed name gets .txt") << true << false << 0 << "notes"
+                                                  << "notes.txt";
+    QTest::newRow("save: README picked under all files") << true << true << 2 << "README"
+                                                         << "README";
+}
+
+// The commands with the real dialogs, answered as a person would.
+void TestFrmText::realDialogs()
+{
+    QFETCH(bool, save);
+    QFETCH(bool, pick);
+    QFETCH(int, filter);
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    fileio::writeFileAtomic(this->file("README"), "readme\r\ntext");
+    QtFileDialogs dialogs;
+    Platform platform = m_fakes->platform();
+    platform.dialogs = &dialogs;
+    m_w = std::make_unique<frmText>(platform, CodePage::Utf8);
+    if (save)
+        m_w->setText(QStringLiteral("saved\r\ntext"));
+    FileDialogDriver driver(pick ? FileDialogDriver::How::Pick : FileDialogDriver::How::Type, this->file(name), filter);
+
+    if (save)
+        m_w->file_Save_Click();
+    else
+        m_w->file_Open_Click();
+
+    QVERIFY(driver.answered());
+    QVERIFY(!pick || driver.listed);
+    QTRY_VERIFY(driver.finished());
+    QCOMPARE(driver.boxes.size(), save && pick ? 1 : 0); // replacing README is asked about
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    if (save) {
+        QCOMPARE(fileio::readWholeFile(this->file(file)), QByteArray("saved\r\ntext"));
+    } else {
+        QCOMPARE(m_w->text(), QStringLiteral("readme\r\ntext"));
+        QVERIFY(!QFileInfo::exists(this->file("README.txt")));
+    }
 }
 
 void TestFrmText::saveAsProposesClipboardTxtEveryTime_data()
@@ -718,5 +778,68 @@ void TestFrmText::drops()
         QCOMPARE(w.selStart(), w.richText()->document()->characterCount() - 1);
 }
 
+void TestFrmText::fileManagerDrops_data()
+{
+    QTest::addColumn<QString>("text"); // %1 and %2: the two files' paths, %3 and %4: their URLs
+    QTest::addColumn<QString>("after");
+    const QString files = "a\r\nb c\r\n";
+    QTest::newRow("paths, LF") << "%1\n%2" << files;
+    QTest::newRow("paths, CR LF, trailing line break") << "%1\r\n%2\r\n" << files;
+    QTest::newRow("file URLs") << "%3\r\n%4\r\n" << files;
+    QTest::newRow("blanks around") << "  %1 \n\n %2\n" << files;
+    QTest::newRow("unrelated text: the text") << "hello"
+                                              << "hello";
+    QTest::newRow("a path and more: the text") << "%1\nmore"
+                                               << "%1\r\nmore";
+}
+
+// File managers offer the dropped files' names as text beside the files.
+void TestFrmText::fileManagerDrops()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, after);
+    const QString a = file("a.txt");
+    const QString b = file("b c.txt");
+    fileio::writeFileAtomic(a, "a");
+    fileio::writeFileAtomic(b, "b c");
+    const QUrl ua = QUrl::fromLocalFile(a);
+    const QUrl ub = QUrl::fromLocalFile(b);
+    frmText &w = make();
+    QMimeData data;
+    data.setUrls({ua, ub});
+    data.setText(text.arg(a, b, ua.toString(QUrl::FullyEncoded), ub.toString(QUrl::FullyEncoded)));
+    w.richText_OLEDragDrop(&data);
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.text(), after.arg(a));
+}
+
+// A drop is handled once the drag is over, from its own copy of the data: the question is not asked
+// inside the drop event.
+void TestFrmText::dropIsHandledAfterTheDrag()
+{
+    frmText &w = make("old");
+    const QString a = file("a.txt");
+    const QString b = file("b.txt");
+    fileio::writeFileAtomic(a, "a");
+    fileio::writeFileAtomic(b, "b");
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    data->setText(a + QLatin1Char('\n') + b);
+    m_fakes->messages.answers.enqueue(MsgAnswer::Yes);
+    // The drag enters, as Qt delivers a drop only to the widget that accepted the drag.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.richText()->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.richText()->viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(m_fakes->messages.shown.size(), 0);
+    QCOMPARE(w.text(), QStringLiteral("old"));
+    data.reset(); // the drag's data goes with it
+
+    QTRY_COMPARE(w.text(), QStringLiteral("old\r\na\r\nb\r\n"));
+    QCOMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("新規確認"));
+}
 QTEST_MAIN(TestFrmText)
 #include "tst_frmtext.moc"
