@@ -45,7 +45,6 @@
 #include <QProxyStyle>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
