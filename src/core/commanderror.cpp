@@ -12,6 +12,8 @@ QString errorDescription(int number)
         return QStringLiteral("プロシージャの呼び出し、または引数が不正です。");
     case ErrorNumber::Overflow:
         return QStringLiteral("オーバーフローしました。");
+    case ErrorNumber::OutOfMemory:
+        return QStringLiteral("メモリが不足しています。");
     case ErrorNumber::DivisionByZero:
         return QStringLiteral("0 で除算しました。");
     case ErrorNumber::TypeMismatch:
