@@ -1066,6 +1066,7 @@ void frmMain::openTemplates()
     const auto chosen = m_platform.dialogs->open(this, request);
     if (!chosen)
         cancelled();
+    checkSettingsPath(chosen->path); // form.ini keeps it, and cannot hold a line break
     if (QFileInfo(chosen->path).size() == 0) {
         if (!QFileInfo::exists(chosen->path))
             throw fileError(ENOENT, chosen->path);

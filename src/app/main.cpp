@@ -5,6 +5,7 @@
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
+#include "platform/modal.h"
 #include "platform/singleinstance.h"
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
@@ -17,12 +18,28 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 bool displayAvailable()
 {
     return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QtMessageHandler defaultMessages = nullptr;
+
+// While the application object is made, Qt ends the process with abort() when the display cannot be
+// reached (a DISPLAY naming a server that is gone): say so in one line and exit instead.
+void startupMessages(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        defaultMessages(type, context, text);
+        return;
+    }
+    std::fprintf(stderr, "vornkip: no window can be shown: %s\n", qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 } // namespace
 
@@ -32,7 +49,9 @@ int main(int argc, char *argv[])
         std::fputs("vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n", stderr);
         return 1;
     }
+    defaultMessages = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(defaultMessages);
     QApplication::setApplicationName(QStringLiteral("vornkip"));
     QApplication::setQuitOnLastWindowClosed(false);
     // Every text the user sees is Japanese, the standard dialogs' included.
@@ -41,16 +60,20 @@ int main(int argc, char *argv[])
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
+    // A request to end the program closes any box first; until the main window exists that is all.
+    UnixSignals unixSignals;
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app, &modal::closeAll);
+
+    // A start that cannot go on says why in the error box and ends with a failure status.
+    QtMessageService messages;
     QString folder;
     try {
         folder = datafolder::prepare(QCoreApplication::applicationDirPath());
     } catch (const CommandError &e) {
-        std::fprintf(stderr, "vornkip: %s\n", qPrintable(e.description));
+        messages.showError(nullptr, e);
         return 1;
     }
 
-    UnixSignals unixSignals;
-    QtMessageService messages;
     QtClipboard clipboard;
     QtTrayIcon tray;
     LockFileInstance instance(folder);
@@ -64,9 +87,14 @@ int main(int argc, char *argv[])
     // the box, and the program ends once started.
     QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &window, &frmMain::requestShutdown);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &frmMain::sessionEnding);
-    if (!window.Form_Load())
-        return 0;
-    QObject::connect(&unixSignals, &UnixSignals::activateRequested, &window, [&window] {
+    try {
+        if (!window.Form_Load())
+            return 0;
+    } catch (const CommandError &e) { // the lock could not be taken
+        messages.showError(nullptr, e);
+        return 1;
+    }
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.show();
         window.raise();
         window.activateWindow();

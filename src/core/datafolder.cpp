@@ -26,6 +26,11 @@ QString prepare(const QString &executableFolder)
     // Our own per-user folder is always private, even when something else created it first.
     if (folder == QDir::cleanPath(userRoot + QStringLiteral("/vornkip")))
         ::chmod(QFile::encodeName(folder).constData(), fileio::privateDirMode);
+    fileio::setDataFolder(folder);
+    // Files left readable by others (copied in, or written under another program's umask) hold the
+    // history and the settings: they are the user's alone.
+    for (const QString &file : {settingsFile(folder), historyFile(folder), templateFile(folder)})
+        fileio::narrowToOwner(file);
     return folder;
 }
 } // namespace datafolder

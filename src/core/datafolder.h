@@ -9,8 +9,10 @@ namespace datafolder {
 // The folder chosen by the rule above; `home` is the value of VORNKIP_HOME.
 QString resolve(const QString &home, const QString &executableFolder, const QString &userDataRoot);
 
-// The folder for this process: resolved from the environment, created (0700) when missing.
-// Throws CommandError when it cannot be created.
+// The folder for this process: resolved from the environment, created (0700, its missing parents
+// too) when missing, and marked as the data folder for fileio (no symbolic links followed there).
+// form.ini, temp.ifo and templ.txt in it are narrowed to 0600. Throws CommandError when the folder
+// cannot be created.
 QString prepare(const QString &executableFolder);
 
 inline QString settingsFile(const QString &folder)

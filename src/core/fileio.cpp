@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,35 @@ QByteArray nativePath(const QString &path)
 [[noreturn]] void fail(const QString &path)
 {
     throw fileError(errno, path);
+}
+
+QString &dataFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+bool inDataFolder(const QString &path)
+{
+    return !dataFolder().isEmpty() && QFileInfo(path).absolutePath() == dataFolder();
+}
+
+// A new, empty file beside `path` with a name no other file has, created with `mode` (less the umask).
+UniqueFd createTemporaryBeside(const QString &path, unsigned mode, QByteArray &name)
+{
+    const QFileInfo info(path);
+    const QByteArray base =
+        nativePath(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') + info.fileName() + QLatin1Char('.'));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = base + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
+        if (fd >= 0)
+            return UniqueFd(fd);
+        if (errno != EEXIST && errno != EINTR)
+            fail(path);
+    }
+    fail(path); // errno is EEXIST
 }
 
 void syncFolderOf(const QString &path)
@@ -63,6 +94,8 @@ UniqueFd openFile(const QString &path, int flags, unsigned mode)
         errno = ENOENT;
         fail(path);
     }
+    if (inDataFolder(path))
+        flags |= O_NOFOLLOW;
     int fd;
     do {
         fd = ::open(nativePath(path).constData(), flags | O_CLOEXEC, static_cast<mode_t>(mode));
@@ -136,10 +169,28 @@ bool exists(const QString &path)
     return !path.isEmpty() && ::stat(nativePath(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+void setDataFolder(const QString &folder)
+{
+    dataFolder() = folder.isEmpty() ? QString() : QFileInfo(folder).absoluteFilePath();
+}
+
 QByteArray readWholeFile(const QString &path)
 {
-    UniqueFd fd = openFile(path, O_RDONLY);
-    return readAt(fd.get(), 0, fileSize(fd.get(), path), path);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
+    UniqueFd fd = openFile(path, O_RDONLY | O_NONBLOCK);
+    struct stat st
+    {
+    };
+    if (::fstat(fd.get(), &st) != 0)
+        fail(path);
+    if (!S_ISREG(st.st_mode))
+        throw fileError(EINVAL, path);
+    if (st.st_size > maxWholeFileSize) {
+        CommandError e = commandError(ErrorNumber::OutOfMemory);
+        e.description += QLatin1Char('\n') + path;
+        throw e;
+    }
+    return readAt(fd.get(), 0, st.st_size, path);
 }
 
 void touch(const QString &path)
@@ -147,25 +198,34 @@ void touch(const QString &path)
     openFile(path, O_WRONLY | O_CREAT | O_APPEND);
 }
 
-void writeFileAtomic(const QString &path, QByteArrayView data, unsigned mode)
+void writeFileAtomic(const QString &path, QByteArrayView data, FileMode mode)
 {
-    const QFileInfo info(path);
-    QByteArray tmpl = nativePath(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') + info.fileName() +
-                                 QStringLiteral(".XXXXXX"));
-    const int raw = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (raw < 0)
+    const QByteArray target = nativePath(path);
+    struct stat st
+    {
+    };
+    // The rename would replace a planted link rather than follow it; refuse it all the same, so that
+    // the user hears of it.
+    if (inDataFolder(path) && ::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        errno = ELOOP;
         fail(path);
-    UniqueFd fd(raw);
-    const QString tmpPath = QFile::decodeName(tmpl);
+    }
+    std::optional<mode_t> keep;
+    if (mode == FileMode::Private)
+        keep = static_cast<mode_t>(privateFileMode);
+    else if (::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        keep = st.st_mode & 07777;
+    QByteArray tmpl;
+    UniqueFd fd = createTemporaryBeside(path, mode == FileMode::Private ? privateFileMode : 0666, tmpl);
     try {
-        if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0)
+        if (keep && ::fchmod(fd.get(), *keep) != 0)
             fail(path);
         writeAll(fd.get(), data, path);
         if (::fsync(fd.get()) != 0)
             fail(path);
         if (::close(fd.release()) != 0)
             fail(path);
-        if (::rename(tmpl.constData(), nativePath(path).constData()) != 0)
+        if (::rename(tmpl.constData(), target.constData()) != 0)
             fail(path);
     } catch (...) {
         ::unlink(tmpl.constData());
@@ -192,8 +252,31 @@ void makeDir(const QString &path)
     const QString parent = QFileInfo(path).absolutePath();
     if (parent != path && !QFileInfo(parent).isDir())
         makeDir(parent);
-    if (::mkdir(nativePath(path).constData(), static_cast<mode_t>(privateDirMode)) != 0 && errno != EEXIST)
-        fail(path);
-    ::chmod(nativePath(path).constData(), static_cast<mode_t>(privateDirMode));
+    const QByteArray native = nativePath(path);
+    if (::mkdir(native.constData(), static_cast<mode_t>(privateDirMode)) != 0) {
+        if (errno != EEXIST)
+            fail(path);
+        // Made meanwhile by someone else: use it as it is, if it is a folder.
+        if (!QFileInfo(path).isDir()) {
+            errno = ENOTDIR;
+            fail(path);
+        }
+        return;
+    }
+    // A umask such as 0277 would leave the new folder without the owner's write bit.
+    ::chmod(native.constData(), static_cast<mode_t>(privateDirMode));
+}
+
+void narrowToOwner(const QString &path)
+{
+    const int raw = ::open(nativePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (raw < 0)
+        return;
+    const UniqueFd fd(raw);
+    struct stat st
+    {
+    };
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777 & ~privateFileMode) != 0)
+        ::fchmod(fd.get(), st.st_mode & privateFileMode);
 }
 } // namespace fileio

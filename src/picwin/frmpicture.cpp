@@ -197,14 +197,16 @@ void frmPicture::Picture1_Change()
 
 QImage frmPicture::readPicture(const QString &path) const
 {
-    QImageReader reader(path);
+    // Read through fileio: a regular file of bounded size only, so a FIFO or a device is an error
+    // instead of a wait that never ends.
+    QByteArray bytes = fileio::readWholeFile(path);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     const QImage picture = reader.read();
-    if (picture.isNull()) {
-        if (!QFileInfo::exists(path))
-            throw fileError(ENOENT, path);
+    if (picture.isNull())
         throw commandError(ErrorNumber::InvalidPicture);
-    }
     return picture;
 }
 
@@ -243,7 +245,7 @@ void frmPicture::file_Save_Click()
                 buffer.open(QIODevice::WriteOnly);
                 if (displayed().isNull() || !displayed().save(&buffer, "BMP"))
                     throw commandError(ErrorNumber::InvalidPicture);
-                fileio::writeFileAtomic(chosen->path, bytes, 0644);
+                fileio::writeFileAtomic(chosen->path, bytes, fileio::FileMode::KeepExisting);
             },
             {ErrorNumber::Cancel});
 }

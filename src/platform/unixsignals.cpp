@@ -28,7 +28,7 @@ UnixSignals::UnixSignals(QObject *parent) : QObject(parent)
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &sa, nullptr);
 }
 
@@ -38,7 +38,7 @@ UnixSignals::~UnixSignals()
     {
     };
     sa.sa_handler = SIG_DFL;
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &sa, nullptr);
 }
 
@@ -47,11 +47,7 @@ void UnixSignals::readPipe()
     char buf[32];
     ssize_t n;
     while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0) {
-        for (ssize_t i = 0; i < n; ++i) {
-            if (buf[i] == SIGUSR1)
-                emit activateRequested();
-            else
-                emit terminateRequested();
-        }
+        for (ssize_t i = 0; i < n; ++i)
+            emit terminateRequested();
     }
 }

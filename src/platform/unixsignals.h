@@ -4,8 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM, SIGINT and SIGHUP (end the program) and SIGUSR1 (come to the front) into Qt
-// signals delivered on the event loop.
+// Turns SIGTERM, SIGINT and SIGHUP (end the program) into a Qt signal delivered on the event loop.
 class UnixSignals final : public QObject
 {
     Q_OBJECT
@@ -16,7 +15,6 @@ public:
 
 signals:
     void terminateRequested();
-    void activateRequested();
 
 private:
     void readPipe();

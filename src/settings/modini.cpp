@@ -1,9 +1,12 @@
 #include "modini.h"
 
+#include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "settings/profile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -27,7 +30,8 @@ QString quoted(const QString &path)
     return QLatin1Char('"') + path + QLatin1Char('"');
 }
 
-// A whole number of twips; anything else (missing, empty, not a number, out of range) gives `fallback`.
+// A whole number of twips, held to ±maxPlaceTwips; anything else (missing, empty, not a number) gives
+// `fallback`.
 int readNumber(const Profile &p, const QString &section, const QString &key, int fallback)
 {
     const auto text = p.value(section, key);
@@ -35,9 +39,9 @@ int readNumber(const Profile &p, const QString &section, const QString &key, int
         return fallback;
     bool ok = false;
     const double v = text->toDouble(&ok);
-    if (!ok || !std::isfinite(v) || std::fabs(v) > 1e9)
+    if (!ok || std::isnan(v))
         return fallback;
-    return static_cast<int>(std::lround(v));
+    return static_cast<int>(std::lround(std::clamp(v, double(-maxPlaceTwips), double(maxPlaceTwips))));
 }
 
 QString readText(const Profile &p, const QString &section, const QString &key, const QString &fallback)
@@ -133,6 +137,12 @@ Settings iniRead(const QString &folder)
     if (readNumber(p, sData, kCodePage, 0) == 932)
         s.writePage = CodePage::Cp932;
     return s;
+}
+
+void checkSettingsPath(const QString &path)
+{
+    if (Profile::hasLineBreak(path))
+        throw fileError(EINVAL, path); // 75
 }
 
 void iniWrite(const QString &folder, const Settings &settings)

@@ -40,10 +40,20 @@ QString defaultIniText(const QString &folder);
 void iniDefault(const QString &folder);
 
 // Creates the file when missing, then reads every key. A key that is missing or does not hold a
-// number gives that key's default; values are read whole. Throws CommandError when the file cannot
+// number gives that key's default; a number beyond maxPlaceTwips either way reads as that limit;
+// values are read whole. Throws CommandError when the file cannot
 // be created or read.
 Settings iniRead(const QString &folder);
 
 // Writes every key into the existing file (keeping everything else in it) and replaces the file
-// atomically. Throws CommandError.
+// atomically. A value that cannot be written (a path holding a line break) leaves its key as it was.
+// Throws CommandError.
 void iniWrite(const QString &folder, const Settings &settings);
+
+// Positions and sizes read from the file are held to this many twips either way (about 17 m): far
+// outside any screen, yet never near the limits of the pixel arithmetic.
+inline constexpr int maxPlaceTwips = 1'000'000;
+
+// A path the settings are to keep: form.ini cannot hold a line break in a value, so a path with a CR
+// or LF is refused when it is chosen, with error 75 naming it.
+void checkSettingsPath(const QString &path);

@@ -75,8 +75,15 @@ std::optional<QString> Profile::value(QStringView section, QStringView key) cons
     return v.toString();
 }
 
-void Profile::setValue(const QString &section, const QString &key, const QString &value)
+bool Profile::hasLineBreak(QStringView text)
 {
+    return text.contains(u'\r') || text.contains(u'\n');
+}
+
+bool Profile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value))
+        return false;
     const QString entry = key + QLatin1Char('=') + value;
     qsizetype header = findSection(section);
     if (header < 0) {
@@ -88,12 +95,12 @@ void Profile::setValue(const QString &section, const QString &key, const QString
             --at;
         m_lines.insert(at, QLatin1Char('[') + section + QLatin1Char(']'));
         m_lines.insert(at + 1, entry);
-        return;
+        return true;
     }
     const qsizetype at = findKey(header, key);
     if (at >= 0) {
         m_lines[at] = entry;
-        return;
+        return true;
     }
     // A new key goes after the section's last non-empty line.
     qsizetype end = header + 1;
@@ -104,6 +111,7 @@ void Profile::setValue(const QString &section, const QString &key, const QString
     m_lines.insert(end, entry);
     if (end == m_lines.size() - 1)
         m_endsWithBreak = true;
+    return true;
 }
 
 QString Profile::text() const

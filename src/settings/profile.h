@@ -16,7 +16,11 @@ public:
     explicit Profile(const QString &text);
 
     std::optional<QString> value(QStringView section, QStringView key) const;
-    void setValue(const QString &section, const QString &key, const QString &value);
+    // Sets the key; false, and nothing changed, when the section, key or value holds a CR or LF (the
+    // text has no way to write one: it would end the line and could start another key or section).
+    bool setValue(const QString &section, const QString &key, const QString &value);
+
+    static bool hasLineBreak(QStringView text);
 
     // The text, each line ended by CR LF (a last line without an end in the source stays without).
     QString text() const;

@@ -242,7 +242,7 @@ QString frmText::showSave()
 
 void frmText::saveText(const QString &path) const
 {
-    fileio::writeFileAtomic(path, codec::encode(text(), m_writePage), 0644);
+    fileio::writeFileAtomic(path, codec::encode(text(), m_writePage), fileio::FileMode::KeepExisting);
 }
 
 void frmText::fileOpen()

@@ -51,6 +51,7 @@ private slots:
     void resetSwitch();
     void secondStartIsRefused();
     void historyFileThatCannotBeWritten();
+    void farPlacesComeBackInRange();
 
 private:
     frmMain &start(const QStringList &args = {});
@@ -458,6 +459,25 @@ void TestFrmMain::historyFileThatCannotBeWritten()
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("75"));
     QCOMPARE(w.combo1()->count(), 0);
     QCOMPARE(w.combo1Tag(), QStringLiteral("000000"));
+}
+
+// Places far off any screen are applied held in range, and written back at exit without overflowing
+// on their way from pixels to twips.
+void TestFrmMain::farPlacesComeBackInRange()
+{
+    const QString f = m_dir->path();
+    QByteArray ini;
+    for (const char *section : {"Main", "Picture", "Text", "Pro"})
+        ini += QByteArray("[") + section + "]\r\nPosX=100000000\r\nPosY=-100000000\r\nWidth=100000000\r\n" +
+               "Height=100000000\r\n";
+    fileio::writeFileAtomic(datafolder::settingsFile(f), ini);
+    frmMain &w = start();
+    w.Form_Unload(false);
+    const Settings s = iniRead(f);
+    for (const int v : {s.main.left, s.picture.left, s.text.left, s.pro.left})
+        QVERIFY2(v > 0 && v <= maxPlaceTwips + 15, qPrintable(QString::number(v)));
+    for (const int v : {s.main.top, s.picture.top, s.text.top, s.pro.top})
+        QVERIFY2(v < 0 && v >= -maxPlaceTwips - 15, qPrintable(QString::number(v)));
 }
 
 QTEST_MAIN(TestFrmMain)

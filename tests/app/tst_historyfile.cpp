@@ -400,7 +400,7 @@ void TestHistoryFile::aLineOf50MB()
 
 void TestHistoryFile::windowsEraFileReads()
 {
-    // Shift_JIS bytes written by the Windows program: "日本" and a wave dash.
+    // Shift_JIS (code page 932) bytes, as Japanese Windows systems write them: "日本" and a wave dash.
     put("000001\x93\xFA\x96\x7B\r\n000002\x81\x60@1@2@3\x82\xA0\r\n");
     HistoryFile h(path());
     h.load();

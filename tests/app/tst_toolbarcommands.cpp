@@ -37,6 +37,7 @@ private slots:
     void templateModeWithoutAFile();
     void templateModeWithAFile();
     void openTemplates();
+    void templatePathWithALineBreakIsRefused();
     void openEmptyOrMissingTemplates();
     void keysIgnoreCaseAndUnknownKeysDoNothing();
 
@@ -335,6 +336,21 @@ void TestToolbarCommands::openTemplates()
     QCOMPARE(w.settings().templatePath, other);
     QCOMPARE(w.combo2()->count(), 2);
     QVERIFY(w.combo2()->isHidden()); // loaded while template mode is off: stays hidden
+}
+
+// form.ini cannot keep a line break in a value: such a file is refused with error 75 when chosen.
+void TestToolbarCommands::templatePathWithALineBreakIsRefused()
+{
+    const QString odd = file(QStringLiteral("odd\r\n[Main]\r\nPosX=5.txt"));
+    fileio::writeFileAtomic(odd, "a\r\nb\r\n");
+    frmMain &w = start();
+    const QString before = w.settings().templatePath;
+    m_fakes->dialogs.answers.enqueue(FileDialogResult{odd, 1});
+    w.Toolbar2_ButtonMenuClick(QStringLiteral("open_pro"));
+    QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("75"));
+    QVERIFY(m_fakes->messages.shown.last().text.contains(odd));
+    QCOMPARE(w.settings().templatePath, before);
+    QCOMPARE(w.combo2()->count(), 0);
 }
 
 void TestToolbarCommands::openEmptyOrMissingTemplates()

@@ -2,11 +2,14 @@
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
+#include "core/twips.h"
 #include "settings/modini.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <limits>
 
 namespace {
 void writeIni(const QString &folder, const QByteArray &text)
@@ -34,6 +37,12 @@ private slots:
     void codePage932WritesShiftJis();
     void cp932FileFromWindowsReads();
     void unreadableFolderIsACommandError();
+    void farPlacesAreHeldInRange_data();
+    void farPlacesAreHeldInRange();
+    void pixelConversionsNeverOverflow_data();
+    void pixelConversionsNeverOverflow();
+    void pathWithLineBreakIsRefused_data();
+    void pathWithLineBreakIsRefused();
 };
 
 void TestModIni::firstStartWritesTheDefaultFile()
@@ -75,7 +84,7 @@ void TestModIni::badValuesGiveTheKeysDefault_data()
     QTest::newRow("blanks and a sign") << QByteArray("Width= -45 \r\n[Data]\r\nTitle= 3 ") << -45
                                        << QStringLiteral("3");
     QTest::newRow("fraction rounds") << QByteArray("Width=1500.6\r\n") << 1501 << QStringLiteral("1");
-    QTest::newRow("absurdly large") << QByteArray("Width=1e300\r\n") << 3000 << QStringLiteral("1");
+    QTest::newRow("absurdly large is held") << QByteArray("Width=1e300\r\n") << 1000000 << QStringLiteral("1");
     QTest::newRow("trailing junk") << QByteArray("Width=12px\r\n") << 3000 << QStringLiteral("1");
     QTest::newRow("title out of range kept as text") << QByteArray("[Data]\r\nTitle=9") << 3000 << QStringLiteral("9");
 }
@@ -149,6 +158,111 @@ void TestModIni::unreadableFolderIsACommandError()
     } catch (const CommandError &e) {
         QCOMPARE(e.number, 76);
     }
+}
+
+void TestModIni::farPlacesAreHeldInRange_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("far right") << QByteArray("100000000") << 1000000;
+    QTest::newRow("far left") << QByteArray("-100000000") << -1000000;
+    QTest::newRow("past int") << QByteArray("2147483648") << 1000000;
+    QTest::newRow("past int, negative") << QByteArray("-2147483649") << -1000000;
+    QTest::newRow("infinite") << QByteArray("-inf") << -1000000;
+    QTest::newRow("exponent") << QByteArray("1e12") << 1000000;
+    QTest::newRow("at the limit") << QByteArray("1000000") << 1000000;
+    QTest::newRow("off screen, kept") << QByteArray("-32000") << -32000;
+    QTest::newRow("ordinary") << QByteArray("1500") << 1500;
+}
+
+// Places far outside any screen are kept off screen, but held where the pixel arithmetic of the
+// windows cannot overflow.
+void TestModIni::farPlacesAreHeldInRange()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(int, expected);
+    QTemporaryDir tmp;
+    QByteArray ini;
+    for (const char *section : {"Main", "Picture", "Text", "Pro"})
+        ini += QByteArray("[") + section + "]\r\nPosX=" + value + "\r\nPosY=" + value + "\r\nWidth=" + value +
+               "\r\nHeight=" + value + "\r\n";
+    writeIni(tmp.path(), ini);
+    const Settings s = iniRead(tmp.path());
+    for (const WindowPlace &place : {s.main, s.pro})
+        QCOMPARE((QList<int>{place.left, place.top}), (QList<int>{expected, expected}));
+    for (const WindowPlace &place : {s.picture, s.text})
+        QCOMPARE(place, (WindowPlace{expected, expected, expected, expected}));
+    // Every value read converts to pixels and back at any common DPI without leaving int.
+    for (const double dpi : {72.0, 96.0, 144.0, 192.0, 480.0}) {
+        const int px = twips::toPixels(s.picture.width - twips::sizableFrameWidth, dpi);
+        QVERIFY(qAbs(twips::fromPixels(px, dpi) - (s.picture.width - twips::sizableFrameWidth)) <= 1440 / dpi);
+    }
+}
+
+void TestModIni::pixelConversionsNeverOverflow_data()
+{
+    QTest::addColumn<bool>("toPixels");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("expected");
+    const int big = std::numeric_limits<int>::max();
+    const int small = std::numeric_limits<int>::min();
+    QTest::newRow("twips to pixels") << true << 1500.0 << 100;
+    QTest::newRow("twips to pixels, negative") << true << -1500.0 << -100;
+    QTest::newRow("twips beyond int") << true << 1e30 << big;
+    QTest::newRow("twips beyond int, negative") << true << -1e30 << small;
+    QTest::newRow("pixels to twips") << false << 100.0 << 1500;
+    QTest::newRow("pixels to twips, negative") << false << -100.0 << -1500;
+    QTest::newRow("pixels whose twips pass int") << false << 200000000.0 << big;
+    QTest::newRow("pixels whose twips pass int, negative") << false << -200000000.0 << small;
+}
+
+void TestModIni::pixelConversionsNeverOverflow()
+{
+    QFETCH(bool, toPixels);
+    QFETCH(double, value);
+    QFETCH(int, expected);
+    if (toPixels)
+        QCOMPARE(twips::toPixels(value, 96), expected);
+    else
+        QCOMPARE(twips::fromPixels(static_cast<int>(value), 96), expected);
+}
+
+void TestModIni::pathWithLineBreakIsRefused_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("CR LF and a section") << "/t/a\r\n[Main]\r\nPosX=5.txt";
+    QTest::newRow("LF and a key") << "/t/a\nTitle=7.txt";
+    QTest::newRow("lone CR") << "/t/a\r.txt";
+    QTest::newRow("at the end") << "/t/a.txt\n";
+}
+
+// A path chosen in a dialog may hold a line break; form.ini cannot. It is refused when chosen, and
+// should one reach the file anyway, its key keeps what it held and no key is added.
+void TestModIni::pathWithLineBreakIsRefused()
+{
+    QFETCH(QString, path);
+    try {
+        checkSettingsPath(path);
+        QFAIL("no error");
+    } catch (const CommandError &e) {
+        QCOMPARE(e.number, 75);
+        QVERIFY(e.description.contains(path));
+    }
+    checkSettingsPath(QStringLiteral("/t/a b \"c\" [d]=e.txt")); // anything else goes
+
+    QTemporaryDir tmp;
+    Settings s = iniRead(tmp.path());
+    s.main = {1500, 600, 0, 0};
+    s.title = QStringLiteral("3");
+    const QString kept = s.templatePath;
+    s.templatePath = path;
+    iniWrite(tmp.path(), s);
+    const Settings again = iniRead(tmp.path());
+    QCOMPARE(again.templatePath, kept);
+    QCOMPARE(again.main, s.main);
+    QCOMPARE(again.title, QStringLiteral("3"));
+    QCOMPARE(readIni(tmp.path()).count("PosX="), 4);
+    QCOMPARE(readIni(tmp.path()).count("[Main]"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestModIni)

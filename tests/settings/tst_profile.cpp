@@ -11,6 +11,8 @@ private slots:
     void read();
     void write_data();
     void write();
+    void lineBreaksAreNeverWritten_data();
+    void lineBreaksAreNeverWritten();
 };
 
 void TestProfile::read_data()
@@ -94,6 +96,42 @@ void TestProfile::write()
     p.setValue(section, key, value);
     QCOMPARE(p.text(), after);
     QCOMPARE(Profile(p.text()).value(section, key).value_or(QString()), value);
+}
+
+void TestProfile::lineBreaksAreNeverWritten_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("value starting a section") << "Data"
+                                              << "FilePath1"
+                                              << "\"/t/a\r\n[Main]\r\nPosX=5\"";
+    QTest::newRow("value adding a key") << "Data"
+                                        << "FilePath1"
+                                        << "\"/t/a\nTitle=7\"";
+    QTest::newRow("lone CR") << "Data"
+                             << "FilePath1"
+                             << "/t/a\r";
+    QTest::newRow("key") << "Data"
+                         << "Title\nPosX"
+                         << "1";
+    QTest::newRow("section") << "Main]\r\n[Data"
+                             << "PosX"
+                             << "1";
+}
+
+// A line break would end the line early and the rest could read as another key or section: nothing
+// holding one is written.
+void TestProfile::lineBreaksAreNeverWritten()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QString before = QStringLiteral("[Main]\r\nPosX=1\r\n[Data]\r\nFilePath1=\"/t/old\"\r\nTitle=2\r\n");
+    Profile p(before);
+    QVERIFY(!p.setValue(section, key, value));
+    QCOMPARE(p.text(), before);
+    QVERIFY(p.setValue(QStringLiteral("Data"), QStringLiteral("FilePath1"), QStringLiteral("\"/t/new\"")));
 }
 
 QTEST_GUILESS_MAIN(TestProfile)
