@@ -96,21 +96,26 @@ UniqueFd openFile(const QString &path, int flags, unsigned mode)
     }
     if (inDataFolder(path))
         flags |= O_NOFOLLOW;
+    // Without O_NONBLOCK, opening a FIFO would wait for a peer that may never come; on a regular
+    // file it changes nothing.
     int fd;
     do {
-        fd = ::open(nativePath(path).constData(), flags | O_CLOEXEC, static_cast<mode_t>(mode));
+        fd = ::open(nativePath(path).constData(), flags | O_CLOEXEC | O_NONBLOCK, static_cast<mode_t>(mode));
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         fail(path);
+    UniqueFd opened(fd);
     struct stat st
     {
     };
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
+    if (::fstat(fd, &st) != 0)
+        fail(path);
+    // Only regular files are the program's files: a folder, a FIFO or a device is refused.
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         fail(path);
     }
-    return UniqueFd(fd);
+    return opened;
 }
 
 void writeAll(int fd, QByteArrayView data, const QString &path)
@@ -176,15 +181,12 @@ void setDataFolder(const QString &folder)
 
 QByteArray readWholeFile(const QString &path)
 {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come.
-    UniqueFd fd = openFile(path, O_RDONLY | O_NONBLOCK);
+    UniqueFd fd = openFile(path, O_RDONLY);
     struct stat st
     {
     };
     if (::fstat(fd.get(), &st) != 0)
         fail(path);
-    if (!S_ISREG(st.st_mode))
-        throw fileError(EINVAL, path);
     if (st.st_size > maxWholeFileSize) {
         CommandError e = commandError(ErrorNumber::OutOfMemory);
         e.description += QLatin1Char('\n') + path;

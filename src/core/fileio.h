@@ -45,7 +45,8 @@ private:
     int m_fd = -1;
 };
 
-// open(2) that throws; `mode` applies when the file is created.
+// open(2) of a regular file, that throws (a folder, a FIFO or a device is refused, and opening one
+// never waits); `mode` applies when the file is created.
 UniqueFd openFile(const QString &path, int flags, unsigned mode = privateFileMode);
 
 // Writes all of `data` at the descriptor's position, retrying short writes and EINTR.

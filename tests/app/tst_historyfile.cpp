@@ -3,9 +3,12 @@
 #include "core/fileio.h"
 #include "fakes/filesizelimit.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 QStringList items(const HistoryFile &h)
@@ -35,6 +38,7 @@ private slots:
     void appendAfterATornLastLine();
     void aLoneCrNeverStartsAnEntry();
     void aFailedAppendLeavesOnlyWholeEntries();
+    void onlyARegularFileIsAHistory();
     void leadingByteOrderMarkStaysInTheText();
     void numbering_data();
     void numbering();
@@ -270,6 +274,24 @@ void TestHistoryFile::aFailedAppendLeavesOnlyWholeEntries()
     again.load();
     QCOMPARE(again.entryCount(), 2);
     QCOMPARE(again.lastNumber(), 2);
+}
+
+void TestHistoryFile::onlyARegularFileIsAHistory()
+{
+    // A FIFO planted as temp.ifo: every use fails at once instead of waiting for a peer for ever.
+    QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    HistoryFile h(path(), CodePage::Utf8);
+    const auto number = [](auto &&use) {
+        try {
+            use();
+        } catch (const CommandError &e) {
+            return e.number;
+        }
+        return 0;
+    };
+    QCOMPARE(number([&] { h.ensureExists(); }), 75);
+    QCOMPARE(number([&] { h.load(); }), 75);
+    QCOMPARE(number([&] { h.append(1, u"x"); }), 75);
 }
 
 void TestHistoryFile::leadingByteOrderMarkStaysInTheText()
