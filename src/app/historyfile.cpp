@@ -62,8 +62,7 @@ void HistoryFile::setPath(const QString &path)
 
 void HistoryFile::ensureExists() const
 {
-    // The history is never read or written through a link planted in its place.
-    fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW);
+    fileio::touch(m_path);
 }
 
 QString HistoryFile::numberText(int number)
@@ -149,7 +148,7 @@ void HistoryFile::load()
     m_stamp = {};
     fileio::UniqueFd fd;
     try {
-        fd = fileio::openFile(m_path, O_RDONLY | O_NOFOLLOW);
+        fd = fileio::openFile(m_path, O_RDONLY);
     } catch (const CommandError &e) {
         if (e.number == ErrorNumber::FileNotFound || e.number == ErrorNumber::PathNotFound)
             return; // a missing file is an empty history
@@ -179,7 +178,7 @@ QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
 {
     if (l.length <= 6 && l.number >= 0)
         return {};
-    fileio::UniqueFd fd = fileio::openFile(m_path, O_RDONLY | O_NOFOLLOW);
+    fileio::UniqueFd fd = fileio::openFile(m_path, O_RDONLY);
     const qint64 skip = l.number >= 0 ? 6 : 0;
     return fileio::readAt(fd.get(), l.offset + skip, std::min<qint64>(l.length - skip, maxBytes), m_path);
 }
@@ -246,7 +245,7 @@ HistoryFile::Written HistoryFile::write(int number, QStringView text) const
     w.number = number;
     w.line = encodeLine(number, text, m_writePage);
     QByteArray bytes = w.line;
-    fileio::UniqueFd fd = fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW);
+    fileio::UniqueFd fd = fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND);
     struct stat st
     {
     };
@@ -257,7 +256,7 @@ HistoryFile::Written HistoryFile::write(int number, QStringView text) const
     // holds nothing counts as unchanged, so the first entry of a new file is a plain append).
     w.changedBehind = !(stampOf(st) == m_stamp) && !(st.st_size == 0 && m_lastLine.length < 0);
     if (st.st_size > 0) {
-        fileio::UniqueFd rd = fileio::openFile(m_path, O_RDONLY | O_NOFOLLOW);
+        fileio::UniqueFd rd = fileio::openFile(m_path, O_RDONLY);
         if (!endsWithLineEnd(fileio::readAt(rd.get(), st.st_size - std::min<qint64>(st.st_size, 2), 2, m_path)))
             bytes.prepend("\r\n");
     }
