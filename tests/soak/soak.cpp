@@ -335,11 +335,13 @@ bool Soak::click()
     const xwindows::Window &w = shown[pick(static_cast<int>(shown.size()))];
     const QPoint at(w.geometry.x() + pick(std::max(1, w.geometry.width())),
                     w.geometry.y() + pick(std::max(1, w.geometry.height())));
-    const int button = pick(5) == 0 ? 3 : 1;
+    const int roll = pick(10);
+    const int button = roll < 7 ? 1 : roll < 9 ? 3 : 2; // the middle button pastes
     const bool twice = pick(8) == 0;
     log(QStringLiteral("%1click %2 at %3,%4 of '%5'%6")
-            .arg(twice ? QStringLiteral("double ") : QString(),
-                 button == 3 ? QStringLiteral("right") : QStringLiteral("left"))
+            .arg(twice ? QStringLiteral("double ") : QString(), button == 1   ? QStringLiteral("left")
+                                                                : button == 3 ? QStringLiteral("right")
+                                                                              : QStringLiteral("middle"))
             .arg(at.x())
             .arg(at.y())
             .arg(w.title, w.popup ? QStringLiteral(" (pop-up)") : QString()));
@@ -359,7 +361,13 @@ bool Soak::clickOutside()
 bool Soak::key()
 {
     const QList<xwindows::Window> shown = windows();
-    QString keys = kKeys[pick(static_cast<int>(kKeys.size()))];
+    // The clipboard's keys come more often than their share: pasting is where the clipboard's state
+    // (empty, without an owner, a picture, huge) meets every edit field.
+    static const QStringList clipboardKeys = {QStringLiteral("ctrl+v"),      QStringLiteral("shift+Insert"),
+                                              QStringLiteral("ctrl+Insert"), QStringLiteral("shift+Delete"),
+                                              QStringLiteral("ctrl+c"),      QStringLiteral("ctrl+x")};
+    const QString keys = pick(4) == 0 ? clipboardKeys[pick(static_cast<int>(clipboardKeys.size()))]
+                                      : kKeys[pick(static_cast<int>(kKeys.size()))];
     if (!shown.isEmpty() && pick(3) == 0) {
         // Another window takes the focus first.
         const xwindows::Window &w = shown[pick(static_cast<int>(shown.size()))];
@@ -382,7 +390,7 @@ bool Soak::typing()
 
 bool Soak::copy()
 {
-    const int kind = pick(14);
+    const int kind = pick(16);
     QByteArray text;
     switch (kind) {
     case 0:
@@ -440,7 +448,9 @@ bool Soak::copy()
     case 10:
         text = QByteArray();
         break;
-    case 13: {
+    case 13:
+    case 14:
+    case 15: {
         // The other program quits once its text has been read: the clipboard is left without an owner.
         text = "owner quits " + QByteArray::number(m_action);
         log(QStringLiteral("copy from a program that quits after one request: %1").arg(QString::fromUtf8(text)));
