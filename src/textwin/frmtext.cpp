@@ -8,6 +8,7 @@
 #include "platform/guard.h"
 #include "platform/messages.h"
 #include "textwin/filelines.h"
+#include "textwin/pasteedit.h"
 #include "textwin/textconv.h"
 #include "textwin/textlayout.h"
 
@@ -71,8 +72,10 @@ frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     auto *inner = new QWidget(this);
     setCentralWidget(inner);
-    m_richText = new QPlainTextEdit(inner);
+    m_richText = new PasteEdit(inner);
     m_richText->setObjectName(QStringLiteral("richText"));
+    // Every paste into the editor is the edit menu's paste.
+    connect(m_richText, &PasteEdit::pasteRequested, this, &frmText::edit_Paste_Click);
     m_richText->setAcceptDrops(false); // drops are taken by the window's own handler
     m_richText->viewport()->setAcceptDrops(true);
     m_richText->installEventFilter(this);
@@ -305,7 +308,7 @@ void frmText::edit_All_Click()
 
 void frmText::edit_Paste_Click()
 {
-    const ClipboardContent content = m_platform.clipboard->read();
+    const ClipboardContent content = m_platform.clipboard->read(false);
     setSelText(content.hasText ? content.text : QString());
 }
 

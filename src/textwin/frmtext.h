@@ -3,12 +3,12 @@
 #include "core/codec.h"
 #include "platform/filedialogs.h"
 #include "platform/platform.h"
+#include "textwin/pasteedit.h"
 
 #include <QFont>
 #include <QMainWindow>
 
 class QMimeData;
-class QPlainTextEdit;
 
 // The text window: the clipboard's text in an editor, with file, edit, style and extra commands.
 class frmText final : public QMainWindow
@@ -71,7 +71,7 @@ private:
 
     Platform m_platform;
     CodePage m_writePage;
-    QPlainTextEdit *m_richText = nullptr;
+    PasteEdit *m_richText = nullptr;
     QFont m_dialogFont;
     bool m_layingOut = false;
     // The window's one dialog object: what a command sets stays set for the next use.

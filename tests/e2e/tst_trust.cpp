@@ -82,7 +82,8 @@ QString endAfter(QProcess *p, int signal)
 
 QString ended(QProcess *p)
 {
-    if (!p->waitForFinished(kWaitMs))
+    // waitForFinished() is false for a process that has already ended.
+    if (p->state() != QProcess::NotRunning && !p->waitForFinished(kWaitMs))
         return QStringLiteral("still running %1 s later").arg(kWaitMs / 1000);
     return p->exitStatus() == QProcess::NormalExit ? QStringLiteral("exit %1").arg(p->exitCode())
                                                    : QStringLiteral("crashed (signal %1)").arg(p->exitCode());
@@ -114,6 +115,48 @@ enum class OpenBox
     ExitQuestion,
     StartupError
 };
+
+enum class Emptied
+{
+    ByF6,
+    OwnerGone
+};
+
+// True when some program owns the selection ("clipboard" or "primary") and offers its targets.
+bool owned(const QString &selection)
+{
+    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), selection, QStringLiteral("-o"),
+                                         QStringLiteral("-t"), QStringLiteral("TARGETS")})
+               .exitCode == 0;
+}
+
+// Leaves the selection without an owner, as when the program that copied has exited: a foreground
+// xclip (-quiet, so the process started here is the owner) takes it and is then ended. True once
+// nobody owns it.
+bool leaveWithoutOwner(const QString &selection)
+{
+    QProcess owner;
+    owner.setProcessEnvironment(g_env);
+    owner.setStandardOutputFile(QProcess::nullDevice());
+    owner.setStandardErrorFile(QProcess::nullDevice());
+    owner.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), selection, QStringLiteral("-i"), QStringLiteral("-quiet")});
+    if (!owner.waitForStarted())
+        return false;
+    const QByteArray text = "from a program that goes away";
+    owner.write(text);
+    owner.closeWriteChannel();
+    // The owner before (another xclip) answers until this one has taken the selection.
+    const QStringList read{QStringLiteral("-selection"), selection, QStringLiteral("-o")};
+    QDeadlineTimer deadline(kWaitMs);
+    while (run(QStringLiteral("xclip"), read).out != text && !deadline.hasExpired())
+        QTest::qWait(20);
+    owner.kill();
+    owner.waitForFinished();
+    for (deadline.setRemainingTime(kWaitMs); owned(selection) && !deadline.hasExpired();)
+        QTest::qWait(20);
+    return !owned(selection);
+}
 } // namespace
 
 class TestTrust final : public QObject
@@ -135,6 +178,8 @@ private slots:
     void createdFolderAndFilesArePrivate();
     void widerFilesAreNarrowedAtStart();
     void plantedSymlinkIsNotFollowed();
+    void pasteWithAnEmptyClipboard_data();
+    void pasteWithAnEmptyClipboard();
 
 private:
     QProcess *startVornkip(const QString &folder = {}, bool openUmask = false);
@@ -546,6 +591,89 @@ void TestTrust::plantedSymlinkIsNotFollowed()
     QVERIFY2(vornkip->state() == QProcess::Running, qPrintable(ended(vornkip)));
     QVERIFY2(errorShown, "no error box on the accessibility bus");
     QVERIFY(QFileInfo(file("temp.ifo")).isSymLink());
+}
+
+void TestTrust::pasteWithAnEmptyClipboard_data()
+{
+    QTest::addColumn<Emptied>("emptied");
+    QTest::newRow("F6 in the bar, はい") << Emptied::ByF6;
+    QTest::newRow("the copying program is gone") << Emptied::OwnerGone;
+}
+
+// With nobody owning the clipboard and the primary selection, every paste gesture in the text window's
+// editor pastes nothing and the program runs on (Qt 6.4's own paste crashed on such a clipboard); a
+// text copied afterwards pastes as usual.
+void TestTrust::pasteWithAnEmptyClipboard()
+{
+    QFETCH(Emptied, emptied);
+    qulonglong window = 0;
+    QProcess *vornkip = startAndShow(&window);
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    QVERIFY(copyAndWait("copied first", "000001copied first"));
+    if (emptied == Emptied::ByF6) {
+        keySync(window, QStringLiteral("F6"));
+        const qulonglong box =
+            waitForWindow(ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^削除確認$")}));
+        QVERIFY2(box, "no question box after F6");
+        keySync(box, QStringLiteral("alt+y"));
+        QTRY_VERIFY2_WITH_TIMEOUT(!owned(QStringLiteral("clipboard")), "the clipboard still has an owner after はい",
+                                  kWaitMs);
+    } else {
+        QVERIFY2(leaveWithoutOwner(QStringLiteral("clipboard")), "the clipboard kept an owner");
+    }
+    QVERIFY2(leaveWithoutOwner(QStringLiteral("primary")), "the primary selection kept an owner");
+
+    const a11y::Node button =
+        a11y::find(a11y::dump(vornkip->processId()), QStringLiteral("push button"), QStringLiteral("テキスト詳細"));
+    QVERIFY2(button.valid(), "no テキスト詳細 button on the accessibility bus");
+    clickScreen(button.center());
+    const QList<a11y::Node> frame =
+        a11y::waitFor(vornkip->processId(), QStringLiteral("frame"), kTextWindowTitle, QStringLiteral("showing"));
+    QVERIFY2(!frame.isEmpty(), "the text window did not open");
+    const a11y::Node editor = a11y::find(frame, QStringLiteral("text"));
+    QVERIFY2(editor.valid(), "no editor in the text window on the accessibility bus");
+    QCOMPARE(editor.text, QString());
+    const qulonglong text = waitForWindow(
+        ofProcess(*vornkip, {QStringLiteral("--name"), QLatin1Char('^') + kTextWindowTitle + QLatin1Char('$')}));
+    QVERIFY(text);
+
+    // The editor's text as a screen reader reads it.
+    const auto editorText = [vornkip] {
+        const QList<a11y::Node> tree = a11y::dump(vornkip->processId());
+        bool inTextWindow = false;
+        for (const a11y::Node &n : tree) {
+            if (n.role == QLatin1String("frame"))
+                inTextWindow = n.name == kTextWindowTitle;
+            else if (inTextWindow && n.role == QLatin1String("text"))
+                return n.text;
+        }
+        return QStringLiteral("<no editor>");
+    };
+    // After each gesture a digit is typed: keys and clicks are handled in order, so once the digit
+    // shows the gesture before it was handled.
+    const QList<std::pair<QString, std::function<void()>>> gestures{
+        {QStringLiteral("Ctrl+V"), [&] { keySync(text, QStringLiteral("ctrl+v")); }},
+        {QStringLiteral("Shift+Insert"), [&] { keySync(text, QStringLiteral("shift+Insert")); }},
+        {QStringLiteral("Ctrl+Shift+Insert"), [&] { keySync(text, QStringLiteral("ctrl+shift+Insert")); }},
+        {QStringLiteral("a middle click"), [&] { clickScreen(editor.center(), 2); }},
+    };
+    QString typed;
+    for (const auto &[name, gesture] : gestures) {
+        gesture();
+        typed += QString::number(typed.size() + 1);
+        keySync(text, typed.right(1));
+        for (QDeadlineTimer deadline(kWaitMs); editorText() != typed && !deadline.hasExpired();)
+            QTest::qWait(50);
+        if (vornkip->state() != QProcess::Running)
+            QFAIL(qPrintable(QStringLiteral("the program ended after %1: %2").arg(name, ended(vornkip))));
+        QCOMPARE(editorText(), typed);
+    }
+
+    QVERIFY(copyText("pasted"));
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file("temp.ifo")).endsWith("pasted\r\n"), kWaitMs);
+    keySync(text, QStringLiteral("ctrl+v"));
+    QTRY_COMPARE_WITH_TIMEOUT(editorText(), typed + QStringLiteral("pasted"), kWaitMs);
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
 }
 
 QTEST_GUILESS_MAIN(TestTrust)

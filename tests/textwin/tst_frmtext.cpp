@@ -5,11 +5,15 @@
 #include "textwin/frmtext.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +21,15 @@
 
 // Message answers in the tables; noQuestion where no question may be asked.
 constexpr int noQuestion = -1;
+
+// The ways a user pastes into the editor.
+enum class PasteRoute
+{
+    CtrlV,
+    ShiftInsert,
+    ContextMenu,
+    MiddleClick
+};
 
 class TestFrmText final : public QObject
 {
@@ -36,6 +49,8 @@ private slots:
     void copyAndCut();
     void paste_data();
     void paste();
+    void everyPasteIsTheWindowsPaste_data();
+    void everyPasteIsTheWindowsPaste();
     void selectAllAndCopyAll();
     void shortcutsActOnTheWholeText_data();
     void shortcutsActOnTheWholeText();
@@ -362,6 +377,82 @@ void TestFrmText::paste()
     w.setSelection(1, 3); // "bc", the line break
     QVERIFY(trigger("edit_Paste"));
     QCOMPARE(w.text(), after);
+    QVERIFY(m_fakes->messages.shown.isEmpty());
+}
+
+void TestFrmText::everyPasteIsTheWindowsPaste_data()
+{
+    QTest::addColumn<PasteRoute>("route");
+    QTest::addColumn<bool>("desktopOffersNothing"); // as the X11 clipboard does when nobody owns it
+    QTest::addColumn<bool>("hasText");              // the program's clipboard holds text (else a picture)
+    QTest::addColumn<QString>("after");
+    // The text is "abc\r\nd" with "bc" and the line break selected; the middle click is below the text.
+    const QList<std::pair<const char *, PasteRoute>> routes{{"Ctrl+V", PasteRoute::CtrlV},
+                                                            {"Shift+Insert", PasteRoute::ShiftInsert},
+                                                            {"context menu", PasteRoute::ContextMenu},
+                                                            {"middle click", PasteRoute::MiddleClick}};
+    for (const auto &[name, route] : routes) {
+        const bool atEnd = route == PasteRoute::MiddleClick;
+        const QString pasted = atEnd ? "abc\r\ndx\r\ny" : "ax\r\nyd";
+        const QString nothing = atEnd ? "abc\r\nd" : "ad";
+        QTest::addRow("%s, desktop holds other text", name) << route << false << true << pasted;
+        QTest::addRow("%s, desktop offers nothing", name) << route << true << true << pasted;
+        QTest::addRow("%s, no text, desktop offers nothing", name) << route << true << false << nothing;
+    }
+}
+
+// Every paste into the editor is the edit menu's paste: the program's clipboard is read once, for
+// its text only, and Qt's own paste never reads the desktop's clipboard, which may offer no formats
+// at all (Qt 6.4 crashed on such a clipboard).
+void TestFrmText::everyPasteIsTheWindowsPaste()
+{
+    QFETCH(PasteRoute, route);
+    QFETCH(bool, desktopOffersNothing);
+    QFETCH(bool, hasText);
+    QFETCH(QString, after);
+    frmText &w = make("abc\r\nd");
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    m_fakes->clipboard.put({hasText, hasText ? "x\r\ny" : "", !hasText, hasText ? QImage() : picture});
+    if (desktopOffersNothing)
+        QGuiApplication::clipboard()->setMimeData(new QMimeData);
+    else
+        QGuiApplication::clipboard()->setText("desktop text");
+    const auto restore = qScopeGuard([] { QGuiApplication::clipboard()->clear(); });
+    QVERIFY(showWindow());
+    w.richText()->setFocus();
+    w.setSelection(1, 3);
+    const int reads = m_fakes->clipboard.reads;
+
+    QWidget *viewport = w.richText()->viewport();
+    switch (route) {
+    case PasteRoute::CtrlV:
+        QTest::keyClick(w.richText(), Qt::Key_V, Qt::ControlModifier);
+        break;
+    case PasteRoute::ShiftInsert:
+        QTest::keyClick(w.richText(), Qt::Key_Insert, Qt::ShiftModifier);
+        break;
+    case PasteRoute::ContextMenu: {
+        const QPoint at(5, 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &event);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *paste = menu->findChild<QAction *>("edit-paste");
+        QVERIFY(paste);
+        QVERIFY(paste->isEnabled());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(paste).center());
+        break;
+    }
+    case PasteRoute::MiddleClick:
+        QTest::mouseClick(viewport, Qt::MiddleButton, {}, QPoint(viewport->width() - 5, viewport->height() - 5));
+        break;
+    }
+
+    QCOMPARE(w.text(), after);
+    QCOMPARE(w.richText()->toPlainText(), QString(after).replace("\r\n", "\n"));
+    QCOMPARE(m_fakes->clipboard.reads - reads, 1);
+    QCOMPARE(m_fakes->clipboard.pictureReads, 0);
     QVERIFY(m_fakes->messages.shown.isEmpty());
 }
 
@@ -814,10 +905,11 @@ void TestFrmText::fileManagerDrops()
 }
 
 // A drop is handled once the drag is over, from its own copy of the data: the question is not asked
-// inside the drop event.
+// inside the drop event. A drop is never taken for a paste.
 void TestFrmText::dropIsHandledAfterTheDrag()
 {
     frmText &w = make("old");
+    m_fakes->clipboard.put({true, "clipboard", false, {}});
     const QString a = file("a.txt");
     const QString b = file("b.txt");
     fileio::writeFileAtomic(a, "a");
@@ -840,6 +932,7 @@ void TestFrmText::dropIsHandledAfterTheDrag()
     QTRY_COMPARE(w.text(), QStringLiteral("old\r\na\r\nb\r\n"));
     QCOMPARE(m_fakes->messages.shown.size(), 1);
     QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("新規確認"));
+    QCOMPARE(m_fakes->clipboard.reads, 0);
 }
 QTEST_MAIN(TestFrmText)
 #include "tst_frmtext.moc"
