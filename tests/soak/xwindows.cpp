@@ -47,41 +47,41 @@ bool Connection::open(const QByteArray &display)
     return true;
 }
 
-qint64 Connection::pidOf(::Window window)
+// A property's data, as 8- or 32-bit items; empty when the window or the property is gone.
+QByteArray Connection::property(::Window window, Atom name, Atom type, int wantedFormat)
 {
-    Atom type = 0;
+    Atom actualType = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char *data = nullptr;
-    qint64 pid = -1;
-    if (XGetWindowProperty(m_display, window, m_pid, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-            Success &&
-        data && count == 1 && format == 32)
-        pid = static_cast<qint64>(*reinterpret_cast<unsigned long *>(data));
+    QByteArray bytes;
+    if (XGetWindowProperty(m_display, window, name, 0, 1024, False, type, &actualType, &format, &count, &after,
+                           &data) == Success &&
+        data && format == wantedFormat) {
+        // Xlib hands 32-bit items over as longs.
+        const size_t itemSize = format == 32 ? sizeof(long) : 1;
+        bytes = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(count * itemSize));
+    }
     if (data)
         XFree(data);
-    return pid;
+    return bytes;
+}
+
+qint64 Connection::pidOf(::Window window)
+{
+    const QByteArray pid = property(window, m_pid, XA_CARDINAL, 32);
+    return pid.size() == sizeof(long) ? static_cast<qint64>(*reinterpret_cast<const long *>(pid.constData())) : -1;
 }
 
 QString Connection::title(::Window window)
 {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    QString text;
-    if (XGetWindowProperty(m_display, window, m_netName, 0, 1024, False, m_utf8, &type, &format, &count, &after,
-                           &data) == Success &&
-        data && format == 8)
-        text = QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(count));
-    if (data)
-        XFree(data);
-    return text;
+    return QString::fromUtf8(property(window, m_netName, m_utf8, 8));
 }
 
-QList<Window> Connection::windowsOf(qint64 pid)
+// The top-level windows of a process with their attributes, bottom of the stack first.
+QList<std::pair<::Window, XWindowAttributes>> Connection::topLevels(qint64 pid)
 {
-    QList<Window> found;
+    QList<std::pair<::Window, XWindowAttributes>> found;
     ::Window root = 0, parent = 0;
     ::Window *children = nullptr;
     unsigned int count = 0;
@@ -89,57 +89,58 @@ QList<Window> Connection::windowsOf(qint64 pid)
         return found;
     for (unsigned int i = 0; i < count; ++i) {
         XWindowAttributes a;
-        if (!XGetWindowAttributes(m_display, children[i], &a) || a.map_state != IsViewable || a.c_class != InputOutput)
-            continue;
-        if (pidOf(children[i]) != pid)
-            continue;
-        found << Window{children[i], QRect(a.x, a.y, a.width, a.height), title(children[i]), a.override_redirect != 0};
+        if (XGetWindowAttributes(m_display, children[i], &a) && a.c_class == InputOutput && pidOf(children[i]) == pid)
+            found.append({children[i], a});
     }
     if (children)
         XFree(children);
+    return found;
+}
+
+QList<Window> Connection::windowsOf(qint64 pid)
+{
+    QList<Window> found;
+    for (const auto &[id, a] : topLevels(pid)) {
+        if (a.map_state == IsViewable)
+            found << Window{id, QRect(a.x, a.y, a.width, a.height), title(id), a.override_redirect != 0};
+    }
     return found;
 }
 
 QList<::Window> Connection::topLevelsOf(qint64 pid)
 {
     QList<::Window> found;
-    ::Window root = 0, parent = 0;
-    ::Window *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count))
-        return found;
-    for (unsigned int i = 0; i < count; ++i) {
-        XWindowAttributes a;
-        if (!XGetWindowAttributes(m_display, children[i], &a) || a.override_redirect || a.c_class != InputOutput ||
-            pidOf(children[i]) != pid)
-            continue;
+    for (const auto &[id, a] : topLevels(pid)) {
         Atom *protocols = nullptr;
         int n = 0;
-        if (XGetWMProtocols(m_display, children[i], &protocols, &n)) {
+        if (!a.override_redirect && XGetWMProtocols(m_display, id, &protocols, &n)) {
             if (std::find(protocols, protocols + n, m_ping) != protocols + n)
-                found << children[i];
+                found << id;
             XFree(protocols);
         }
     }
-    if (children)
-        XFree(children);
     return found;
+}
+
+void Connection::sendProtocol(::Window window, Atom protocol, long time)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = m_protocols;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(protocol);
+    e.xclient.data.l[1] = time;
+    e.xclient.data.l[2] = static_cast<long>(window);
+    XSendEvent(m_display, window, False, NoEventMask, &e);
 }
 
 bool Connection::ping(const QList<::Window> &windows, int timeoutMs)
 {
+    // The "time" of a ping comes back unchanged in the answer: it tells this ping's answers apart.
     const long token = ++m_token;
-    for (const ::Window window : windows) {
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = window;
-        e.xclient.message_type = m_protocols;
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = static_cast<long>(m_ping);
-        e.xclient.data.l[1] = token;
-        e.xclient.data.l[2] = static_cast<long>(window);
-        XSendEvent(m_display, window, False, NoEventMask, &e);
-    }
+    for (const ::Window window : windows)
+        sendProtocol(window, m_ping, token);
     XFlush(m_display);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -167,14 +168,7 @@ bool Connection::exists(::Window window)
 
 void Connection::closeWindow(::Window window)
 {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = window;
-    e.xclient.message_type = m_protocols;
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(m_delete);
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(m_display, window, False, NoEventMask, &e);
+    sendProtocol(window, m_delete, CurrentTime);
     XFlush(m_display);
 }
 } // namespace xwindows

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+#include <utility>
+
 #include <X11/Xlib.h>
 
 namespace xwindows {
@@ -45,8 +47,11 @@ public:
     void closeWindow(::Window window);
 
 private:
+    QByteArray property(::Window window, Atom name, Atom type, int wantedFormat);
     QString title(::Window window);
     qint64 pidOf(::Window window);
+    QList<std::pair<::Window, XWindowAttributes>> topLevels(qint64 pid);
+    void sendProtocol(::Window window, Atom protocol, long time);
 
     Display *m_display = nullptr;
     Atom m_pid = 0, m_netName = 0, m_utf8 = 0, m_protocols = 0, m_ping = 0, m_delete = 0;
