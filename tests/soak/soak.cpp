@@ -142,6 +142,17 @@ enum class Action
     Count
 };
 
+// A sanitizer's report in a program's error output.
+bool reportsFault(const QByteArray &errors)
+{
+    for (const char *marker :
+         {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:", "Sanitizer:DEADLYSIGNAL"}) {
+        if (errors.contains(marker))
+            return true;
+    }
+    return false;
+}
+
 bool ended(QProcess &p)
 {
     return p.state() == QProcess::NotRunning || p.waitForFinished(0);
@@ -525,8 +536,9 @@ bool Soak::secondStart()
         // The running copy was ending (its user had just quit it): the second start took over. It is
         // ended as any copy is; the first one's end is checked by the next probe.
         log(QStringLiteral("the running copy had ended: the second start took over, SIGTERM"));
-        if (x11harness::stop(&second, SIGTERM) != 0)
-            return finding(QStringLiteral("a second start that took over did not end well"));
+        const int status = x11harness::stop(&second, SIGTERM);
+        if (status != 0 || reportsFault(fileBytes(err)))
+            return finding(QStringLiteral("a second start that took over did not end well (%1)").arg(err));
         return true;
     }
     if (second.state() != QProcess::NotRunning) {
@@ -536,7 +548,7 @@ bool Soak::secondStart()
         return false;
     }
     const QByteArray reported = fileBytes(err);
-    if (reported.contains("Sanitizer") || reported.contains("runtime error:"))
+    if (reportsFault(reported))
         return finding(QStringLiteral("a second start reported: %1").arg(QString::fromUtf8(reported.left(2000))));
     if (second.exitStatus() != QProcess::NormalExit || second.exitCode() != 0)
         return finding(QStringLiteral("a second start ended with status %1").arg(second.exitCode()));
@@ -562,12 +574,9 @@ bool Soak::signalAndRestart()
 bool Soak::checkEnd(int expectedSignal)
 {
     const QByteArray reported = fileBytes(m_stderr);
-    for (const char *marker :
-         {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:", "Sanitizer:DEADLYSIGNAL"}) {
-        if (reported.contains(marker))
-            return finding(
-                QStringLiteral("sanitizer report in %1:\n%2").arg(m_stderr, QString::fromUtf8(reported.right(4000))));
-    }
+    if (reportsFault(reported))
+        return finding(
+            QStringLiteral("sanitizer report in %1:\n%2").arg(m_stderr, QString::fromUtf8(reported.right(4000))));
     if (m_program->exitStatus() != QProcess::NormalExit)
         return finding(QStringLiteral("the program crashed (%1)").arg(m_stderr));
     if (m_program->exitCode() != 0)
