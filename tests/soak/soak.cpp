@@ -677,7 +677,10 @@ bool Soak::probe()
         if (!all.isEmpty())
             return finding(QStringLiteral("the program did not answer within %1 s").arg(kAnswerMs / 1000));
     }
-    return finding(QStringLiteral("the program has no window"));
+    // No window at all: the program is ending (its user has just quit it). It must then end.
+    if (m_program->waitForFinished(kEndMs))
+        return probe();
+    return finding(QStringLiteral("the program has no window and does not end"));
 }
 
 bool Soak::act(Action action)
