@@ -1,7 +1,9 @@
 #include "pasteedit.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QTextDocumentFragment>
 
 PasteEdit::PasteEdit(QWidget *parent) : QPlainTextEdit(parent) {}
 
@@ -11,6 +13,16 @@ void PasteEdit::requestPaste()
         return;
     emit pasteRequested();
     ensureCursorVisible();
+}
+
+// The editor's own copy and cut offer the selection as plain text only. Qt's rich-text copy would
+// also build an HTML document of the selection when the text is asked for, which takes seconds for
+// a selection of megabytes; the editor holds plain text, so nothing is lost.
+QMimeData *PasteEdit::createMimeDataFromSelection() const
+{
+    auto *data = new QMimeData;
+    data->setText(textCursor().selection().toPlainText());
+    return data;
 }
 
 // Asked by the context menu (is its paste available?) and, for a drag, by Qt's drop handling. The
