@@ -365,15 +365,21 @@ void TestFrmText::paste_data()
                                                  << "ad";
 }
 
+// A clipboard that holds the text, or else only a picture.
+static ClipboardContent textOrPicture(bool hasText, const QString &text)
+{
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    return {hasText, text, !hasText, hasText ? QImage() : picture};
+}
+
 void TestFrmText::paste()
 {
     QFETCH(bool, hasText);
     QFETCH(QString, clipboard);
     QFETCH(QString, after);
     frmText &w = make("abc\r\nd");
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    m_fakes->clipboard.put({hasText, clipboard, !hasText, hasText ? QImage() : picture});
+    m_fakes->clipboard.put(textOrPicture(hasText, clipboard));
     w.setSelection(1, 3); // "bc", the line break
     QVERIFY(trigger("edit_Paste"));
     QCOMPARE(w.text(), after);
@@ -411,9 +417,7 @@ void TestFrmText::everyPasteIsTheWindowsPaste()
     QFETCH(bool, hasText);
     QFETCH(QString, after);
     frmText &w = make("abc\r\nd");
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    m_fakes->clipboard.put({hasText, hasText ? "x\r\ny" : "", !hasText, hasText ? QImage() : picture});
+    m_fakes->clipboard.put(textOrPicture(hasText, hasText ? "x\r\ny" : ""));
     if (desktopOffersNothing)
         QGuiApplication::clipboard()->setMimeData(new QMimeData);
     else
