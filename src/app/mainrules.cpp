@@ -5,7 +5,11 @@
 namespace mainrules {
 bool isCurrentEntry(const QString &clipboardText, const QString &listText)
 {
-    return HistoryFile::markersToBreaks(clipboardText).left(maxEntryLength).compare(listText, Qt::CaseInsensitive) == 0;
+    // Only the start can matter, and a copy may be megabytes: a line break written as a marker takes
+    // three times the characters it stands for, so four times the shown length is always enough.
+    return HistoryFile::markersToBreaks(clipboardText.left(4 * maxEntryLength))
+               .left(maxEntryLength)
+               .compare(listText, Qt::CaseInsensitive) == 0;
 }
 
 QString dropText(const QStringList &paths)

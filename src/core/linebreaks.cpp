@@ -1,29 +1,40 @@
 #include "linebreaks.h"
 
+// Both run over texts of megabytes on every copy and paste: one pass each, straight into a buffer
+// of the final size or more (QString::replace moves the rest of the text once per batch of matches).
 namespace linebreaks {
 QString fromDesktop(QStringView text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    const QChar cr = QLatin1Char('\r');
-    const QChar lf = QLatin1Char('\n');
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    const qsizetype n = text.size();
+    const qsizetype breaks = text.count(QLatin1Char('\r')) + text.count(QLatin1Char('\n'));
+    QString out(n + breaks, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
-        if (c == cr) {
-            out += QStringLiteral("\r\n");
-            if (i + 1 < text.size() && text[i + 1] == lf)
+        if (c == u'\r' || c == u'\n') {
+            *o++ = u'\r';
+            *o++ = u'\n';
+            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
                 ++i;
-        } else if (c == lf) {
-            out += QStringLiteral("\r\n");
         } else {
-            out += c;
+            *o++ = c;
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
 QString toDesktop(QStringView text)
 {
-    return text.toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const qsizetype n = text.size();
+    QString out(n, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            continue; // the LF that follows is the break
+        *o++ = text[i];
+    }
+    out.truncate(o - out.constData());
+    return out;
 }
 } // namespace linebreaks

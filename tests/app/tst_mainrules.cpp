@@ -24,6 +24,12 @@ void TestMainRules::currentEntry_data()
     QTest::newRow("first 200 count") << (QString(200, QLatin1Char('a')) + QStringLiteral("tail"))
                                      << QString(200, QLatin1Char('a')) << true;
     QTest::newRow("marker read as line break") << QStringLiteral("a@1@2@3b") << QStringLiteral("a\r\nb") << true;
+    // 199 characters, then a marker the shown text ends in: written as markers, the 200 shown
+    // characters take up to 600 of the copy.
+    const QString markers = QStringLiteral("@1@2@3").repeated(99);
+    QTest::newRow("markers to the last shown character")
+        << (markers + QStringLiteral("x@1@2@3") + QString(1000, QLatin1Char('y')))
+        << (QStringLiteral("\r\n").repeated(99) + QStringLiteral("x\r")) << true;
     QTest::newRow("marker letters case") << QStringLiteral("x@1@2@3") << QStringLiteral("X\r\n") << true;
     QTest::newRow("empty equals empty") << QString() << QString() << true;
     QTest::newRow("full-width differs") << QStringLiteral("ＡＢＣ") << QStringLiteral("abc") << false;
