@@ -13,6 +13,7 @@
 #include "textwin/textlayout.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -190,12 +191,12 @@ void frmText::buildMenus()
 
 QString frmText::text() const
 {
-    return Clipboard::fromDesktop(m_richText->toPlainText());
+    return Clipboard::fromDesktop(m_richText->plainText());
 }
 
 void frmText::setText(const QString &text)
 {
-    m_richText->setPlainText(Clipboard::toDesktop(text));
+    m_richText->setWholeText(Clipboard::toDesktop(text));
 }
 
 int frmText::selStart() const
@@ -211,14 +212,12 @@ int frmText::selLength() const
 
 QString frmText::selText() const
 {
-    QString selected = m_richText->textCursor().selectedText();
-    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return Clipboard::fromDesktop(selected);
+    return Clipboard::fromDesktop(m_richText->selectedPlainText());
 }
 
 void frmText::setSelText(const QString &text)
 {
-    m_richText->textCursor().insertText(Clipboard::toDesktop(text));
+    m_richText->replaceSelection(Clipboard::toDesktop(text));
 }
 
 void frmText::setSelection(int start, int length)
@@ -371,7 +370,8 @@ void frmText::styleFont(int points)
 
 void frmText::convertWhole(QString (*conversion)(QStringView))
 {
-    setText(conversion(text()));
+    m_richText->rewrite(
+        [conversion](const QString &plain) { return Clipboard::toDesktop(conversion(Clipboard::fromDesktop(plain))); });
 }
 
 void frmText::convertSelection(QString (*conversion)(QStringView))
@@ -505,10 +505,8 @@ bool frmText::eventFilter(QObject *watched, QEvent *event)
             drop->acceptProposedAction();
             // Handled once the drag is over: the handler may ask a question, and a box must not
             // run its loop inside the drag. The drag's data goes with it, so a copy is handled.
-            if (drop->mimeData()) {
-                const std::shared_ptr<QMimeData> dropped = dropdata::copy(*drop->mimeData());
-                QTimer::singleShot(0, this, [this, dropped] { richText_OLEDragDrop(dropped.get()); });
-            }
+            if (drop->mimeData())
+                dropWhenIdle(dropdata::copy(*drop->mimeData()));
             return true;
         }
         default:
@@ -516,6 +514,28 @@ bool frmText::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// A drop is added once the editor is not laying out a large text: the drop builds on the text.
+void frmText::dropWhenIdle(std::shared_ptr<QMimeData> dropped)
+{
+    QTimer::singleShot(m_richText->isBuilding() ? 50 : 0, this, [this, dropped] {
+        if (m_richText->isBuilding())
+            dropWhenIdle(dropped);
+        else
+            richText_OLEDragDrop(dropped.get());
+    });
+}
+
+// The window closes only once the editor has its text: the command that set it is still running.
+void frmText::closeEvent(QCloseEvent *event)
+{
+    if (m_richText->isBuilding()) {
+        event->ignore();
+        QTimer::singleShot(50, this, &QWidget::close);
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void frmText::resizeEvent(QResizeEvent *event)

@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QMainWindow>
 
+#include <memory>
+
 class QMimeData;
 
 // The text window: the clipboard's text in an editor, with file, edit, style and extra commands.
@@ -60,9 +62,11 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void dropWhenIdle(std::shared_ptr<QMimeData> dropped);
     void buildMenus();
     int px(int twipsValue) const;
     int toTwips(int pixels) const;

@@ -1,11 +1,149 @@
 #include "pasteedit.h"
 
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QTextDocumentFragment>
+#include <QPlainTextDocumentLayout>
+#include <QPointer>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QThread>
 
-PasteEdit::PasteEdit(QWidget *parent) : QPlainTextEdit(parent) {}
+#include <algorithm>
+
+namespace {
+// A new empty plain-text document with the settings of the one it replaces.
+QTextDocument *emptyLike(const QTextDocument *model)
+{
+    auto *doc = new QTextDocument;
+    doc->setDefaultFont(model->defaultFont());
+    doc->setDefaultTextOption(model->defaultTextOption());
+    doc->setDocumentMargin(model->documentMargin());
+    return doc;
+}
+
+// Frees a document on a thread of its own: taking a document of megabytes apart costs a UI thread
+// as long as building one.
+void disposeOffThread(QTextDocument *doc)
+{
+    doc->setParent(nullptr);
+    QThread *thread = QThread::create([doc] { delete doc; });
+    doc->moveToThread(thread);
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+} // namespace
+
+// The editor's documents are its own from the start, so Qt never deletes one in passing (it deletes
+// its internal document when another is set) and a large one can always be freed off the UI thread.
+PasteEdit::PasteEdit(QWidget *parent) : QPlainTextEdit(parent)
+{
+    QTextDocument *own = emptyLike(document());
+    own->setParent(this);
+    own->setDocumentLayout(new QPlainTextDocumentLayout(own));
+    setDocument(own);
+}
+
+PasteEdit::~PasteEdit() = default;
+
+void PasteEdit::adopt(QTextDocument *doc)
+{
+    QTextDocument *previous = document();
+    doc->setParent(this);
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+    setDocument(doc);
+    if (previous->parent() == this)
+        disposeOffThread(previous);
+}
+
+void PasteEdit::setWholeText(const QString &text)
+{
+    if (text.size() < largeText) {
+        ++m_generation;
+        setPlainText(text);
+        return;
+    }
+    build([text] { return text; });
+}
+
+QString PasteEdit::plainText() const
+{
+    return document()->toRawText().replace(QChar::ParagraphSeparator, u'\n');
+}
+
+void PasteEdit::rewrite(const std::function<QString(const QString &)> &make)
+{
+    const QString plain = plainText();
+    if (plain.size() < largeText)
+        setWholeText(make(plain));
+    else
+        build([plain, make] { return make(plain); });
+}
+
+void PasteEdit::replaceSelection(const QString &text)
+{
+    QTextCursor cursor = textCursor();
+    if (text.size() < largeText && document()->characterCount() < largeText) {
+        cursor.insertText(text);
+        return;
+    }
+    // The rest of the text is taken as the document holds it, so nothing outside the selection changes.
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    build([raw = document()->toRawText(), start, end, text] {
+        QString whole = raw;
+        whole.replace(start, end - start, text);
+        whole.replace(QChar::ParagraphSeparator, u'\n');
+        return whole;
+    });
+    cursor = textCursor();
+    cursor.setPosition(std::min<qsizetype>(start + text.size(), document()->characterCount() - 1));
+    setTextCursor(cursor);
+}
+
+void PasteEdit::build(std::function<QString()> make)
+{
+    const quint64 generation = ++m_generation;
+    // The text is made and the document built with no layout and no undo history, on a thread that
+    // hands the document back here once it is done.
+    QTextDocument *doc = emptyLike(document());
+    QThread *ui = thread();
+    QThread *builder = QThread::create([doc, make = std::move(make), ui] {
+        doc->setUndoRedoEnabled(false);
+        doc->setPlainText(make());
+        // Every line's layout object is made here too; the editor would make them all at once
+        // when the document is set, one allocation after another.
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+            block.layout();
+        doc->setUndoRedoEnabled(true);
+        doc->setModified(false);
+        doc->moveToThread(ui);
+    });
+    doc->moveToThread(builder);
+    QPointer<PasteEdit> self(this);
+    ++m_building;
+    {
+        QEventLoop wait;
+        connect(builder, &QThread::finished, &wait, &QEventLoop::quit);
+        builder->start();
+        // The loop may end early when the program quits; the document is finished all the same.
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+        builder->wait();
+    }
+    delete builder;
+    if (!self) { // the editor went away meanwhile: nothing to show the text in
+        delete doc;
+        return;
+    }
+    --m_building;
+    if (generation != m_generation) { // a later text was set meanwhile, and stands
+        disposeOffThread(doc);
+        return;
+    }
+    adopt(doc);
+}
 
 void PasteEdit::requestPaste()
 {
@@ -15,13 +153,24 @@ void PasteEdit::requestPaste()
     ensureCursorVisible();
 }
 
-// The editor's own copy and cut offer the selection as plain text only. Qt's rich-text copy would
-// also build an HTML document of the selection when the text is asked for, which takes seconds for
-// a selection of megabytes; the editor holds plain text, so nothing is lost.
+QString PasteEdit::selectedPlainText() const
+{
+    const QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    const int length = cursor.selectionEnd() - start;
+    // Qt gathers a selection piece by piece; a large one is cut out of the whole text in one go.
+    QString selected = length < largeText ? cursor.selectedText() : document()->toRawText().mid(start, length);
+    return selected.replace(QChar::ParagraphSeparator, u'\n');
+}
+
+// The editor's own copy and cut, and on X11 every selection it makes (Ctrl+A, a drag), offer the
+// selection as plain text only, taken straight from the cursor. Qt's own copy first builds a second
+// document of the selection and, when asked, HTML from it: seconds for a selection of megabytes. The
+// editor holds plain text, so nothing is lost. Line breaks are the document's paragraph separators.
 QMimeData *PasteEdit::createMimeDataFromSelection() const
 {
     auto *data = new QMimeData;
-    data->setText(textCursor().selection().toPlainText());
+    data->setText(selectedPlainText());
     return data;
 }
 

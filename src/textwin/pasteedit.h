@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+#include <functional>
+
 // The text window's editor. Every way of pasting into it — the paste keys (Ctrl+V, Shift+Insert and,
 // on X11, Ctrl+Shift+Insert), the context menu's paste, a middle click, paste() — asks for the window's
 // own paste command through pasteRequested() instead of inserting the clipboard's data itself.
@@ -15,6 +17,29 @@ class PasteEdit final : public QPlainTextEdit
 
 public:
     explicit PasteEdit(QWidget *parent = nullptr);
+    ~PasteEdit() override;
+
+    // From this many characters on, a text is laid out into a new document on a worker thread:
+    // building a document costs about 0.1 s per megabyte, all of it in Qt's block structure.
+    static constexpr qsizetype largeText = qsizetype(1) << 20;
+
+    // Replaces the whole text, as setPlainText() does: the undo history starts again. A large text
+    // is built off the UI thread while the program keeps answering (windows repaint, the clipboard
+    // is still recorded); input waits until the text is in place. Returns once it is.
+    void setWholeText(const QString &text);
+    // The whole text, lines separated by LF, every other character as typed. (toPlainText() turns
+    // no-break spaces into spaces.)
+    QString plainText() const;
+    // Replaces the whole text with what `make` makes of plainText(); for a large text `make` runs
+    // off the UI thread too, so it must only compute.
+    void rewrite(const std::function<QString(const QString &)> &make);
+    // Replaces the selection with the text and puts the caret after it. A large text, or one in a
+    // large document, is spliced and built off the UI thread; the undo history then starts again.
+    void replaceSelection(const QString &text);
+    // The selected text, lines separated by LF.
+    QString selectedPlainText() const;
+    // True while a large text is being built (see setWholeText()).
+    bool isBuilding() const { return m_building > 0; }
 
 signals:
     // A paste was asked for; the window inserts the clipboard's text over the selection.
@@ -29,4 +54,11 @@ protected:
 
 private:
     void requestPaste();
+    // Builds a document of what `make` makes, off the UI thread, and installs it.
+    void build(std::function<QString()> make);
+    // Installs the document and lets the previous one of ours go, freed off the UI thread.
+    void adopt(QTextDocument *document);
+
+    int m_building = 0;
+    quint64 m_generation = 0;
 };

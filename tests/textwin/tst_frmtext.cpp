@@ -13,10 +13,13 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 
 // Message answers in the tables; noQuestion where no question may be asked.
@@ -71,6 +74,10 @@ private slots:
     void fileManagerDrops_data();
     void fileManagerDrops();
     void dropIsHandledAfterTheDrag();
+    void largeTexts_data();
+    void largeTexts();
+    void closeWhileALargeTextIsBuiltClosesAfterwards();
+    void laterTextWinsOverALargeOneBeingBuilt();
 
 private:
     frmText &make(const QString &text = {}, CodePage writePage = CodePage::Utf8);
@@ -581,6 +588,8 @@ void TestFrmText::conversions_data()
     // The selection is put back by its old numbers, so it may cover more or less than the result.
     QTest::newRow("narrow selection") << "omake_hnarrow"
                                       << "ガギ" << 0 << 2 << "ｶﾞｷﾞ" << 0 << 2;
+    QTest::newRow("whole text keeps no-break spaces") << "omake_ucase"
+                                                      << "a\u00A0b\r\nc" << 0 << 0 << "A\u00A0B\r\nC" << 0 << 0;
     QTest::newRow("narrow, nothing selected") << "omake_hnarrow"
                                               << "ガギ" << 1 << 0 << "ガギ" << 1 << 0;
     QTest::newRow("katakana selection across a line") << "omake_hkana"
@@ -938,5 +947,117 @@ void TestFrmText::dropIsHandledAfterTheDrag()
     QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("新規確認"));
     QCOMPARE(m_fakes->clipboard.reads, 0);
 }
+// --- Texts of megabytes: built off the UI thread, with the same results as small ones.
+
+namespace {
+// A first line of 100 characters (editor positions and text indexes agree there), then lines with
+// a no-break space and kana, until the text is large.
+QString largeText(QChar letter = u'a')
+{
+    QString t = QString(100, letter) + QStringLiteral("\r\n");
+    const QString line = QStringLiteral("x\u00A0y かな %1\r\n").arg(letter);
+    while (t.size() < 2 * PasteEdit::largeText) // large still with one character per line break
+        t += line;
+    return t;
+}
+
+// Editor positions of a text: a CR LF is one.
+int positions(const QString &t)
+{
+    return int(t.size() - t.count(QStringLiteral("\r\n")));
+}
+} // namespace
+
+void TestFrmText::largeTexts_data()
+{
+    QTest::addColumn<QString>("command"); // setText, paste, or a menu action
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("startAfter");
+    QTest::addColumn<int>("lengthAfter");
+
+    const QString big = largeText();
+    QString pastedInto = big;
+    pastedInto.replace(10, 5, QStringLiteral("P\r\nQ"));
+    QString upperHead = big;
+    upperHead.replace(0, 50, QString(50, u'A'));
+    QString upperAll = big;
+    upperAll.replace(u'a', u'A').replace(u'x', u'X').replace(u'y', u'Y');
+
+    QTest::newRow("whole text set") << "setText" << big << 0 << 0 << "" << big << 0 << 0;
+    QTest::newRow("small paste over a selection of a large text")
+        << "paste" << big << 10 << 5 << "P\r\nQ" << pastedInto << 13 << 0;
+    QTest::newRow("large paste into a small text")
+        << "paste"
+        << "abc" << 1 << 1 << big << ("a" + big + "c") << 1 + positions(big) << 0;
+    QTest::newRow("whole-text conversion") << "omake_ucase" << big << 3 << 0 << "" << upperAll << 0 << 0;
+    QTest::newRow("selection conversion in a large text")
+        << "omake_kucase" << big << 0 << 50 << "" << upperHead << 0 << 50;
+}
+
+void TestFrmText::largeTexts()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, before);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, after);
+    QFETCH(int, startAfter);
+    QFETCH(int, lengthAfter);
+    frmText &w = make(command == "setText" ? QString() : before);
+    w.styleFont(14);
+    w.setSelection(start, length);
+    m_fakes->clipboard.put({true, clipboard, false, {}});
+    // The program keeps answering while the text is built: an event queued now is handled before
+    // the command returns.
+    bool returned = false;
+    bool answeredMeanwhile = false;
+    QTimer::singleShot(0, &w, [&] { answeredMeanwhile = !returned; });
+    if (command == "setText")
+        w.setText(before);
+    else if (command == "paste")
+        w.edit_Paste_Click();
+    else
+        QVERIFY(trigger(command));
+    returned = true;
+    QVERIFY(answeredMeanwhile);
+    QCOMPARE(w.text(), after);
+    QCOMPARE(w.selStart(), startAfter);
+    QCOMPARE(w.selLength(), lengthAfter);
+    // The new document keeps the editor's font.
+    QCOMPARE(w.richText()->document()->defaultFont().pointSize(), 14);
+    QVERIFY(!w.richText()->isReadOnly());
+    QVERIFY(m_fakes->messages.shown.isEmpty());
+}
+
+void TestFrmText::closeWhileALargeTextIsBuiltClosesAfterwards()
+{
+    m_w = std::make_unique<frmText>(m_fakes->platform(), CodePage::Utf8);
+    QPointer<frmText> w = m_w.release(); // it deletes itself once closed
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTimer::singleShot(0, w, [&] { w->close(); });
+    w->setText(largeText());
+    QVERIFY(w); // still there, and with its text
+    QCOMPARE(w->text(), largeText());
+    QTRY_VERIFY(!w);
+}
+
+void TestFrmText::laterTextWinsOverALargeOneBeingBuilt()
+{
+    frmText &w = make();
+    QTimer::singleShot(0, &w, [&] { w.setText(QStringLiteral("later")); });
+    w.setText(largeText());
+    QCOMPARE(w.text(), QStringLiteral("later"));
+    // and the build's document was let go: typing lands in the document shown
+    w.setSelection(5, 0);
+    w.setSelText(QStringLiteral("!"));
+    QCOMPARE(w.text(), QStringLiteral("later!"));
+}
+
 QTEST_MAIN(TestFrmText)
 #include "tst_frmtext.moc"
