@@ -85,7 +85,9 @@ void PasteEdit::rewrite(const std::function<QString(const QString &)> &make)
 void PasteEdit::replaceSelection(const QString &text)
 {
     QTextCursor cursor = textCursor();
-    if (text.size() < largeText && document()->characterCount() < largeText) {
+    // Qt's cost is in the lines inserted and removed, not in the rest of the document: a small change
+    // in a large text stays in place, with its undo.
+    if (text.size() < largeText && cursor.selectionEnd() - cursor.selectionStart() < largeText) {
         cursor.insertText(text);
         return;
     }

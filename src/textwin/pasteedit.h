@@ -33,8 +33,8 @@ public:
     // Replaces the whole text with what `make` makes of plainText(); for a large text `make` runs
     // off the UI thread too, so it must only compute.
     void rewrite(const std::function<QString(const QString &)> &make);
-    // Replaces the selection with the text and puts the caret after it. A large text, or one in a
-    // large document, is spliced and built off the UI thread; the undo history then starts again.
+    // Replaces the selection with the text and puts the caret after it. When either is large, the
+    // whole text is spliced and built off the UI thread; the undo history then starts again.
     void replaceSelection(const QString &text);
     // The selected text, lines separated by LF.
     QString selectedPlainText() const;
