@@ -24,16 +24,6 @@ QTextDocument *emptyLike(const QTextDocument *model)
     return doc;
 }
 
-// Frees a document on a thread of its own: taking a document of megabytes apart costs a UI thread
-// as long as building one.
-void disposeOffThread(QTextDocument *doc)
-{
-    doc->setParent(nullptr);
-    QThread *thread = QThread::create([doc] { delete doc; });
-    doc->moveToThread(thread);
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
-}
 } // namespace
 
 // The editor's documents are its own from the start, so Qt never deletes one in passing (it deletes
@@ -46,7 +36,29 @@ PasteEdit::PasteEdit(QWidget *parent) : QPlainTextEdit(parent)
     setDocument(own);
 }
 
-PasteEdit::~PasteEdit() = default;
+// A document still being freed is waited for: nothing may run past the program's end.
+PasteEdit::~PasteEdit()
+{
+    for (const QPointer<QThread> &disposer : std::as_const(m_disposers)) {
+        if (disposer) {
+            disposer->wait();
+            delete disposer;
+        }
+    }
+}
+
+// Frees a document on a thread of its own: taking a document of megabytes apart costs a UI thread
+// as long as building one.
+void PasteEdit::disposeOffThread(QTextDocument *doc)
+{
+    doc->setParent(nullptr);
+    QThread *disposer = QThread::create([doc] { delete doc; });
+    doc->moveToThread(disposer);
+    connect(disposer, &QThread::finished, disposer, &QObject::deleteLater);
+    m_disposers.removeAll(nullptr);
+    m_disposers.append(disposer);
+    disposer->start();
+}
 
 void PasteEdit::adopt(QTextDocument *doc)
 {
@@ -94,18 +106,20 @@ void PasteEdit::replaceSelection(const QString &text)
     // The rest of the text is taken as the document holds it, so nothing outside the selection changes.
     const int start = cursor.selectionStart();
     const int end = cursor.selectionEnd();
-    build([raw = document()->toRawText(), start, end, text] {
+    const bool shown = build([raw = document()->toRawText(), start, end, text] {
         QString whole = raw;
         whole.replace(start, end - start, text);
         whole.replace(QChar::ParagraphSeparator, u'\n');
         return whole;
     });
+    if (!shown)
+        return;
     cursor = textCursor();
     cursor.setPosition(std::min<qsizetype>(start + text.size(), document()->characterCount() - 1));
     setTextCursor(cursor);
 }
 
-void PasteEdit::build(std::function<QString()> make)
+bool PasteEdit::build(std::function<QString()> make)
 {
     const quint64 generation = ++m_generation;
     // The text is made and the document built with no layout and no undo history, on a thread that
@@ -137,14 +151,15 @@ void PasteEdit::build(std::function<QString()> make)
     delete builder;
     if (!self) { // the editor went away meanwhile: nothing to show the text in
         delete doc;
-        return;
+        return false;
     }
     --m_building;
     if (generation != m_generation) { // a later text was set meanwhile, and stands
         disposeOffThread(doc);
-        return;
+        return false;
     }
     adopt(doc);
+    return true;
 }
 
 void PasteEdit::requestPaste()

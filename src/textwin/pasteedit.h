@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QThread>
 
 #include <functional>
 
@@ -54,11 +57,14 @@ protected:
 
 private:
     void requestPaste();
-    // Builds a document of what `make` makes, off the UI thread, and installs it.
-    void build(std::function<QString()> make);
+    // Builds a document of what `make` makes, off the UI thread, and installs it. False when it was
+    // not installed: a later text stands, or the editor is gone (then nothing of it may be touched).
+    bool build(std::function<QString()> make);
+    void disposeOffThread(QTextDocument *doc);
     // Installs the document and lets the previous one of ours go, freed off the UI thread.
     void adopt(QTextDocument *document);
 
+    QList<QPointer<QThread>> m_disposers;
     int m_building = 0;
     quint64 m_generation = 0;
 };
