@@ -229,6 +229,18 @@ bool Soak::finding(const QString &what)
 {
     log(QStringLiteral("FINDING: ") + what);
     saveScreen(QStringLiteral("soak-%1").arg(m_seed), QString::number(m_action));
+    // A program still running (one that does not answer) is caught where it is: every thread's stack.
+    if (m_program && m_program->state() == QProcess::Running && haveTool(QStringLiteral("gdb"))) {
+        const Result stacks =
+            x11harness::run(QStringLiteral("gdb"),
+                            {QStringLiteral("-p"), QString::number(m_program->processId()), QStringLiteral("-batch"),
+                             QStringLiteral("-ex"), QStringLiteral("thread apply all bt")},
+                            60000);
+        QFile out(m_dir.filePath(QStringLiteral("stacks-%1.txt").arg(m_action)));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(stacks.out);
+        log(QStringLiteral("stacks of the program's threads: %1").arg(out.fileName()));
+    }
     std::fprintf(stderr,
                  "soak: seed %u, action %lld: %s\n  log and data folder: %s\n  again: soak --seed %u --actions %lld\n",
                  m_seed, static_cast<long long>(m_action), qPrintable(what), qPrintable(m_dir.path()), m_seed,
