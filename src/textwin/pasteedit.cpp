@@ -24,6 +24,11 @@ QTextDocument *emptyLike(const QTextDocument *model)
     return doc;
 }
 
+// Text as a document holds it (a paragraph separator between lines) with LF line breaks.
+QString withLineFeeds(QString raw)
+{
+    return raw.replace(QChar::ParagraphSeparator, u'\n');
+}
 } // namespace
 
 // The editor's documents are its own from the start, so Qt never deletes one in passing (it deletes
@@ -82,7 +87,7 @@ void PasteEdit::setWholeText(const QString &text)
 
 QString PasteEdit::plainText() const
 {
-    return document()->toRawText().replace(QChar::ParagraphSeparator, u'\n');
+    return withLineFeeds(document()->toRawText());
 }
 
 void PasteEdit::rewrite(const std::function<QString(const QString &)> &make)
@@ -109,8 +114,7 @@ void PasteEdit::replaceSelection(const QString &text)
     const bool shown = build([raw = document()->toRawText(), start, end, text] {
         QString whole = raw;
         whole.replace(start, end - start, text);
-        whole.replace(QChar::ParagraphSeparator, u'\n');
-        return whole;
+        return withLineFeeds(std::move(whole));
     });
     if (!shown)
         return;
@@ -176,8 +180,7 @@ QString PasteEdit::selectedPlainText() const
     const int start = cursor.selectionStart();
     const int length = cursor.selectionEnd() - start;
     // Qt gathers a selection piece by piece; a large one is cut out of the whole text in one go.
-    QString selected = length < largeText ? cursor.selectedText() : document()->toRawText().mid(start, length);
-    return selected.replace(QChar::ParagraphSeparator, u'\n');
+    return withLineFeeds(length < largeText ? cursor.selectedText() : document()->toRawText().mid(start, length));
 }
 
 // The editor's own copy and cut, and on X11 every selection it makes (Ctrl+A, a drag), offer the
