@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/capturebackend.h"
+
+#include <memory>
+
+// Clipboard capture on Wayland through the data-control protocol (ext_data_control_manager_v1, or
+// the older zwlr_data_control_manager_v1 of wlroots compositors): it sees every change of the regular
+// selection whatever window has the focus, and it can own the selection itself.
+//
+// It has its own connection to the compositor, and one thread makes every Wayland call: it reads
+// the offers' contents through non-blocking pipes, serves the contents this program set, and hands
+// the UI thread each change once it is completely read. An owner that stops answering costs a
+// transfer its deadline, never the windows their events.
+class WaylandCapture final : public CaptureBackend
+{
+    Q_OBJECT
+
+public:
+    explicit WaylandCapture(QObject *parent = nullptr);
+    ~WaylandCapture() override;
+
+    bool start(ClipboardContent *initial) override;
+    QImage readPicture(int deadlineMs) override;
+    bool sets() const override { return true; }
+    void set(const QList<OfferedFormat> &formats) override;
+    QString name() const override;
+
+    class Worker;
+
+private:
+    std::unique_ptr<Worker> m_worker;
+};
+
+std::unique_ptr<CaptureBackend> makeWaylandCapture();

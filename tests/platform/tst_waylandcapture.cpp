@@ -1,0 +1,257 @@
+// The Wayland capture back-end against a real compositor: sway on its headless back-end. Other
+// programs (wl-copy, wl-paste, wlsecretcopy) change and read the selection; the back-end watches it
+// from a connection of its own, without the focus.
+#include "e2e/swayharness.h"
+#include "platform/waylandcapture.h"
+
+#include <QBuffer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+constexpr int kWaitMs = 10000;
+
+QByteArray bigText()
+{
+    // 5 MB and more of numbered lines: a text cut anywhere differs from the whole.
+    QByteArray text;
+    for (int i = 0; text.size() < 5 * 1024 * 1024; ++i)
+        text += "line " + QByteArray::number(i) + " of a large copy, \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\n";
+    return text;
+}
+
+QString inProgram(const QByteArray &utf8)
+{
+    return Clipboard::fromDesktop(QString::fromUtf8(utf8));
+}
+
+QList<OfferedFormat> textFormats(const QByteArray &utf8)
+{
+    QList<OfferedFormat> formats;
+    for (const char *mime : {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"})
+        formats.append({QByteArray(mime), utf8});
+    return formats;
+}
+} // namespace
+
+class TestWaylandCapture : public QObject
+{
+    Q_OBJECT
+
+private:
+    swayharness::Session m_session;
+    QProcessEnvironment m_env;
+    std::unique_ptr<CaptureBackend> m_capture;
+    std::unique_ptr<QSignalSpy> m_spy;
+    std::vector<std::unique_ptr<QProcess>> m_secretCopies;
+
+    ClipboardContent last() const { return m_spy->last().first().value<ClipboardContent>(); }
+
+    // Waits for a captured change whose text is `text`; all changes since the last wait must be read.
+    bool waitForText(const QString &text)
+    {
+        for (int waited = 0; waited < kWaitMs; waited += 20) {
+            if (!m_spy->isEmpty() && last().text == text)
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+
+    // Starts wlsecretcopy and waits until its selection is set.
+    bool secretCopy(const QByteArray &hint, const QByteArray &text)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(m_env);
+        p->setStandardErrorFile(QProcess::nullDevice());
+        p->start(QStringLiteral(VORNKIP_WLSECRETCOPY), {QString::fromUtf8(hint), QString::fromUtf8(text)});
+        const bool ready = p->waitForReadyRead(kWaitMs) && p->readLine() == "ready\n";
+        m_secretCopies.push_back(std::move(p));
+        return ready;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<ClipboardContent>();
+        if (!swayharness::haveSway())
+            QSKIP("sway, wl-copy and wl-paste are needed");
+        const QString error = m_session.start();
+        if (!error.isEmpty())
+            QFAIL(qPrintable(error));
+        m_env = m_session.clientEnvironment();
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_session.waylandDisplay()));
+        m_capture = makeWaylandCapture();
+        m_spy = std::make_unique<QSignalSpy>(m_capture.get(), &CaptureBackend::captured);
+        ClipboardContent initial;
+        QVERIFY(m_capture->start(&initial));
+        QCOMPARE(m_capture->name(), QStringLiteral("wayland data-control"));
+        QVERIFY(m_capture->sets());
+    }
+
+    void cleanupTestCase()
+    {
+        m_spy.reset();
+        m_capture.reset();
+        for (const auto &p : m_secretCopies) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished();
+            }
+        }
+        m_session.stop();
+    }
+
+    void copiedText_data()
+    {
+        QTest::addColumn<QByteArray>("copied");
+        QTest::newRow("plain") << QByteArray("hello from wl-copy");
+        QTest::newRow("two lines") << QByteArray("first line\nsecond line");
+        QTest::newRow("japanese") << QByteArray("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x83\x86\xe3\x82"
+                                                "\xad\xe3\x82\xb9\xe3\x83\x88");
+        QTest::newRow("5 MB") << bigText();
+    }
+
+    // A copy made by another program while a window of nobody's has the focus arrives whole.
+    void copiedText()
+    {
+        QFETCH(QByteArray, copied);
+        QVERIFY(swayharness::wlCopy(m_env, copied));
+        QVERIFY(waitForText(inProgram(copied)));
+        const ClipboardContent c = last();
+        QVERIFY(c.hasText);
+        QVERIFY(!c.hasImage);
+        QVERIFY(!c.secret);
+    }
+
+    void passwordManagerHint_data()
+    {
+        QTest::addColumn<QByteArray>("hint");
+        QTest::addColumn<bool>("secret");
+        QTest::newRow("secret") << QByteArray("secret") << true;
+        QTest::newRow("secret with a line break") << QByteArray(" secret\n") << true;
+        QTest::newRow("another value") << QByteArray("public") << false;
+    }
+
+    // A password manager's copy is reported as a secret, and its text is not read.
+    void passwordManagerHint()
+    {
+        QFETCH(QByteArray, hint);
+        QFETCH(bool, secret);
+        const QByteArray text = "pass-" + QByteArray(QTest::currentDataTag()).replace(' ', '-');
+        m_spy->clear();
+        QVERIFY(secretCopy(hint, text));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_spy->isEmpty(), kWaitMs);
+        const ClipboardContent c = last();
+        QCOMPARE(c.secret, secret);
+        QCOMPARE(c.text, secret ? QString() : QString::fromUtf8(text));
+        QCOMPARE(c.hasText, !secret);
+    }
+
+    void setText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("short") << QByteArray("set by us");
+        QTest::newRow("japanese, two lines") << QByteArray("\xe4\xb8\x80\xe8\xa1\x8c\xe7\x9b\xae\nline two");
+        QTest::newRow("5 MB") << bigText();
+    }
+
+    // What we set is what another program pastes, and our own change is captured like any other.
+    void setText()
+    {
+        QFETCH(QByteArray, text);
+        m_spy->clear();
+        m_capture->set(textFormats(text));
+        QVERIFY(waitForText(inProgram(text)));
+        QVERIFY(last().hasText);
+        const swayharness::Result pasted = swayharness::wlPaste(m_env);
+        QCOMPARE(pasted.exitCode, 0);
+        QCOMPARE(pasted.out.size(), text.size());
+        QVERIFY(pasted.out == text);
+    }
+
+    // Emptying the clipboard: nothing to paste, and an empty content is captured.
+    void setNothing()
+    {
+        m_capture->set(textFormats("about to go"));
+        QVERIFY(waitForText(QStringLiteral("about to go")));
+        m_spy->clear();
+        m_capture->set({});
+        QTRY_VERIFY_WITH_TIMEOUT(!m_spy->isEmpty(), kWaitMs);
+        QVERIFY(!last().hasText);
+        QVERIFY(!last().hasImage);
+        QVERIFY(swayharness::wlPaste(m_env).exitCode != 0);
+    }
+
+    // A picture is announced with the change and read on request.
+    void picture()
+    {
+        QImage image(37, 21, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(image.save(&buffer, "PNG"));
+        m_spy->clear();
+        QVERIFY(swayharness::wlCopy(m_env, png, QStringLiteral("image/png")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_spy->isEmpty() && last().hasImage, kWaitMs);
+        QVERIFY(!last().hasText);
+        const QImage read = m_capture->readPicture(5000);
+        QCOMPARE(read.size(), image.size());
+        QCOMPARE(read.pixelColor(3, 3), QColor(Qt::darkCyan));
+    }
+
+    // Copies made one right after the other arrive in their order, the last one always.
+    void quickCopies()
+    {
+        m_spy->clear();
+        QStringList copied;
+        for (int i = 0; i < 8; ++i) {
+            copied << QStringLiteral("quick copy %1").arg(i);
+            QVERIFY(swayharness::wlCopy(m_env, copied.last().toUtf8()));
+        }
+        QVERIFY(waitForText(copied.last()));
+        qsizetype previous = -1;
+        for (const QList<QVariant> &args : *m_spy) {
+            const QString text = args.first().value<ClipboardContent>().text;
+            if (text.isEmpty())
+                continue; // replaced before it could be read
+            const qsizetype at = copied.indexOf(text);
+            QVERIFY2(at > previous, qPrintable(text));
+            previous = at;
+        }
+    }
+
+    // A second watcher started now finds the current content without reporting it as a change.
+    void initialContent()
+    {
+        QVERIFY(swayharness::wlCopy(m_env, "there before the start\n"));
+        QVERIFY(waitForText(QStringLiteral("there before the start\r\n")));
+        auto second = makeWaylandCapture();
+        QSignalSpy spy(second.get(), &CaptureBackend::captured);
+        ClipboardContent initial;
+        QVERIFY(second->start(&initial));
+        QCOMPARE(initial.text, QStringLiteral("there before the start\r\n"));
+        QVERIFY(initial.hasText);
+        QTest::qWait(200);
+        QCOMPARE(spy.count(), 0);
+    }
+
+    // No compositor to connect to: the back-end says so and is quietly destroyed.
+    void noDisplay()
+    {
+        const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_session.waylandDisplay()) + ".missing");
+        auto capture = makeWaylandCapture();
+        ClipboardContent initial;
+        const bool started = capture->start(&initial);
+        qputenv("WAYLAND_DISPLAY", display);
+        QVERIFY(!started);
+    }
+};
+
+QTEST_MAIN(TestWaylandCapture)
+#include "tst_waylandcapture.moc"
