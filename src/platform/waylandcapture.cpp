@@ -395,6 +395,9 @@ private:
             m_alive = true;
             loop();
             m_alive = false;
+            // A picture asked for meanwhile is answered (with nothing) now, not at its deadline.
+            std::lock_guard lock(m_mutex);
+            m_requests.clear();
         }
         disconnect();
     }
