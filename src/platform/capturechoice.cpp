@@ -1,5 +1,7 @@
 #include "capturechoice.h"
 
+#include "platform/waylandcapture.h"
+
 #include <QByteArray>
 
 std::unique_ptr<CaptureBackend> startCaptureBackend(ClipboardContent *initial, QString *problem)
@@ -9,6 +11,8 @@ std::unique_ptr<CaptureBackend> startCaptureBackend(ClipboardContent *initial, Q
     // The back-ends in the order they are tried: each connects on its own and says whether it can watch.
     using Factory = std::unique_ptr<CaptureBackend> (*)();
     QList<Factory> factories;
+    if (wayland)
+        factories << makeWaylandCapture;
     for (const Factory &make : factories) {
         std::unique_ptr<CaptureBackend> backend = make();
         if (backend && backend->start(initial))
