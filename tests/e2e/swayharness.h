@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtCore/qtestsupport_core.h>
 
+#include <utility>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -80,7 +82,8 @@ public:
                      "output HEADLESS-1 resolution 1280x800\n"
                      "exec sh " +
                      QFile::encodeName(announce.fileName()) + "\n");
-        announce.write("printf '%s\\n%s\\n' \"$WAYLAND_DISPLAY\" \"$DISPLAY\" > \"$XDG_RUNTIME_DIR/session.tmp\"\n"
+        announce.write("printf '%s\\n%s\\n%s\\n' \"$WAYLAND_DISPLAY\" \"$DISPLAY\" \"$SWAYSOCK\" "
+                       "> \"$XDG_RUNTIME_DIR/session.tmp\"\n"
                        "mv \"$XDG_RUNTIME_DIR/session.tmp\" \"$XDG_RUNTIME_DIR/session\"\n");
         config.close();
         announce.close();
@@ -99,23 +102,18 @@ public:
         m_sway.setStandardErrorFile(dir + QStringLiteral("/sway.log"));
         const QStringList swayArgs{QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()};
         if (geteuid() == 0) {
-            uid_t uid;
-            gid_t gid;
-            if (!unprivilegedAccount(&uid, &gid))
+            if (!unprivilegedAccount(&m_uid, &m_gid))
                 return QStringLiteral("no account %1 to run sway as").arg(kUser);
+            m_switchUser = true;
             for (const QString &path : {dir, config.fileName(), announce.fileName()}) {
-                if (::chown(QFile::encodeName(path).constData(), uid, gid) != 0)
+                if (!giveToSessionUser(path))
                     return QStringLiteral("cannot give %1 to %2").arg(path, kUser);
             }
             ::chmod(QFile::encodeName(dir).constData(), 0700);
-            // setpriv executes sway itself, so the process we hold is sway's.
-            m_sway.start(QStringLiteral("setpriv"),
-                         QStringList{QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(gid),
-                                     QStringLiteral("--clear-groups")} +
-                             swayArgs);
-        } else {
-            m_sway.start(swayArgs.first(), swayArgs.mid(1));
         }
+        // setpriv executes sway itself, so the process we hold is sway's.
+        const auto [program, args] = asSessionUser(swayArgs.first(), swayArgs.mid(1));
+        m_sway.start(program, args);
         if (!m_sway.waitForStarted())
             return QStringLiteral("sway did not start");
 
@@ -132,6 +130,7 @@ public:
             return QStringLiteral("sway did not announce its display");
         m_wayland = dir + QLatin1Char('/') + QString::fromLocal8Bit(lines[0]);
         m_x11 = QString::fromLocal8Bit(lines[1]);
+        m_swaySocket = lines.size() > 2 ? QString::fromLocal8Bit(lines[2]) : QString();
         for (int waited = 0; waited < kWaitMs && !QFile::exists(m_wayland); waited += 50)
             QTest::qWait(50);
         return QFile::exists(m_wayland) ? QString() : QStringLiteral("no Wayland socket");
@@ -160,6 +159,9 @@ public:
     // XWayland's display (":1"); empty when sway was built without it.
     QString x11Display() const { return m_x11; }
 
+    // sway's IPC socket (for swaymsg, as SWAYSOCK).
+    QString swaySocket() const { return m_swaySocket; }
+
     // An environment for a client of the session: its displays, a UTF-8 locale and a runtime folder
     // of the clients' own; nothing of the desktop the tests run in.
     QProcessEnvironment clientEnvironment() const
@@ -175,12 +177,44 @@ public:
         return env;
     }
 
+    // X clients must run as the session's user: XWayland admits no other. The program and arguments
+    // that start `program` so (unchanged when we are not root).
+    std::pair<QString, QStringList> asSessionUser(const QString &program, const QStringList &args) const
+    {
+        if (!m_switchUser)
+            return {program, args};
+        return {QStringLiteral("setpriv"),
+                QStringList{QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
+                            QStringLiteral("--clear-groups"), program} +
+                    args};
+    }
+
+    // Makes a file or folder the session user's, for a program started with asSessionUser().
+    bool giveToSessionUser(const QString &path) const
+    {
+        return !m_switchUser || ::chown(QFile::encodeName(path).constData(), m_uid, m_gid) == 0;
+    }
+
+    // The environment of a client run as the session's user: like clientEnvironment(), with the
+    // session's runtime folder.
+    QProcessEnvironment sessionUserEnvironment() const
+    {
+        QProcessEnvironment env = clientEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        env.insert(QStringLiteral("HOME"), m_dir.path());
+        return env;
+    }
+
 private:
     QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/vornkip-sway-XXXXXX")};
     QTemporaryDir m_clientRuntime{QDir::tempPath() + QStringLiteral("/vornkip-client-XXXXXX")};
     QProcess m_sway;
     QString m_wayland;
     QString m_x11;
+    QString m_swaySocket;
+    bool m_switchUser = false;
+    uid_t m_uid = 0;
+    gid_t m_gid = 0;
 };
 
 struct Result
