@@ -2,7 +2,11 @@
 // the format "x-kde-passwordManagerHint" beside the text. Serves the content until another client
 // takes the selection over, then ends.
 //
-//   wlsecretcopy HINT TEXT     HINT is what the hint format holds ("secret" marks a password)
+//   wlsecretcopy [--stall-after N] HINT TEXT
+//
+// HINT is what the hint format holds ("secret" marks a password); "-" offers no hint. With
+// --stall-after, an owner that hangs: it writes the first N bytes of the text and then nothing more,
+// keeping the pipe open.
 //
 // Exit codes: 0 replaced, 1 usage or connection error, 2 no data-control manager.
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -12,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -23,6 +28,7 @@ zwlr_data_control_manager_v1 *g_manager = nullptr;
 bool g_cancelled = false;
 std::string g_hint;
 std::string g_text;
+long g_stallAfter = -1;
 
 void global(void *, wl_registry *registry, uint32_t name, const char *interface, uint32_t)
 {
@@ -50,7 +56,14 @@ void writeAll(int fd, const std::string &bytes)
 
 void send(void *, zwlr_data_control_source_v1 *, const char *mime, int32_t fd)
 {
-    writeAll(fd, std::strcmp(mime, "x-kde-passwordManagerHint") == 0 ? g_hint : g_text);
+    if (std::strcmp(mime, "x-kde-passwordManagerHint") == 0) {
+        writeAll(fd, g_hint);
+    } else if (g_stallAfter >= 0) {
+        writeAll(fd, g_text.substr(0, size_t(g_stallAfter)));
+        return; // the descriptor stays open: the reader waits for more
+    } else {
+        writeAll(fd, g_text);
+    }
     close(fd);
 }
 
@@ -62,13 +75,19 @@ void cancelled(void *, zwlr_data_control_source_v1 *)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: wlsecretcopy HINT TEXT\n");
+    int arg = 1;
+    if (argc == 5 && std::strcmp(argv[1], "--stall-after") == 0) {
+        g_stallAfter = std::atol(argv[2]);
+        arg = 3;
+    }
+    if (argc - arg != 2) {
+        std::fprintf(stderr, "usage: wlsecretcopy [--stall-after N] HINT TEXT\n");
         return 1;
     }
     std::signal(SIGPIPE, SIG_IGN);
-    g_hint = argv[1];
-    g_text = argv[2];
+    g_hint = argv[arg];
+    g_text = argv[arg + 1];
+    const bool hint = g_hint != "-";
     wl_display *display = wl_display_connect(nullptr);
     if (!display)
         return 1;
@@ -83,8 +102,10 @@ int main(int argc, char **argv)
     zwlr_data_control_source_v1 *source = zwlr_data_control_manager_v1_create_data_source(g_manager);
     static const zwlr_data_control_source_v1_listener sourceListener{send, cancelled};
     zwlr_data_control_source_v1_add_listener(source, &sourceListener, nullptr);
-    for (const char *mime : {"text/plain;charset=utf-8", "text/plain", "x-kde-passwordManagerHint"})
+    for (const char *mime : {"text/plain;charset=utf-8", "text/plain"})
         zwlr_data_control_source_v1_offer(source, mime);
+    if (hint)
+        zwlr_data_control_source_v1_offer(source, "x-kde-passwordManagerHint");
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
     std::printf("ready\n");

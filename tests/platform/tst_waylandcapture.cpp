@@ -6,10 +6,15 @@
 
 #include <QBuffer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -62,12 +67,13 @@ private:
     }
 
     // Starts wlsecretcopy and waits until its selection is set.
-    bool secretCopy(const QByteArray &hint, const QByteArray &text)
+    bool secretCopy(const QByteArray &hint, const QByteArray &text, const QStringList &options = {})
     {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(m_env);
         p->setStandardErrorFile(QProcess::nullDevice());
-        p->start(QStringLiteral(VORNKIP_WLSECRETCOPY), {QString::fromUtf8(hint), QString::fromUtf8(text)});
+        p->start(QStringLiteral(VORNKIP_WLSECRETCOPY),
+                 options + QStringList{QString::fromUtf8(hint), QString::fromUtf8(text)});
         const bool ready = p->waitForReadyRead(kWaitMs) && p->readLine() == "ready\n";
         m_secretCopies.push_back(std::move(p));
         return ready;
@@ -149,6 +155,58 @@ private slots:
         QCOMPARE(c.secret, secret);
         QCOMPARE(c.text, secret ? QString() : QString::fromUtf8(text));
         QCOMPARE(c.hasText, !secret);
+    }
+
+    void ownerThatHangs_data()
+    {
+        QTest::addColumn<int>("written");
+        QTest::newRow("writes nothing") << 0;
+        QTest::newRow("stops halfway") << 9;
+    }
+
+    // An owner that stops writing costs its own change its text (none, never a part of it), and the
+    // next change arrives as usual.
+    void ownerThatHangs()
+    {
+        QFETCH(int, written);
+        m_spy->clear();
+        QVERIFY(secretCopy("-", "0123456789abcdefghij", {QStringLiteral("--stall-after"), QString::number(written)}));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_spy->isEmpty(), kWaitMs);
+        const ClipboardContent c = last();
+        QVERIFY(c.hasText);
+        QCOMPARE(c.text, QString());
+        QVERIFY(swayharness::wlCopy(m_env, "after the hung owner"));
+        QVERIFY(waitForText(QStringLiteral("after the hung owner")));
+    }
+
+    // A program that stops reading what we serve holds up neither the changes nor what we set next.
+    void readerThatStops()
+    {
+        const QByteArray big = bigText();
+        m_capture->set(textFormats(big));
+        QVERIFY(waitForText(inProgram(big)));
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int neverRead = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(neverRead >= 0);
+        QProcess paste;
+        paste.setProcessEnvironment(m_env);
+        paste.setStandardOutputFile(QString::fromLocal8Bit(fifo));
+        paste.setStandardErrorFile(QProcess::nullDevice());
+        paste.start(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline")});
+        QVERIFY(paste.waitForStarted());
+        QTest::qWait(200); // wl-paste fills the pipe and stops
+
+        QVERIFY(swayharness::wlCopy(m_env, "copied while a reader stalls"));
+        QVERIFY(waitForText(QStringLiteral("copied while a reader stalls")));
+        m_capture->set(textFormats("set while a reader stalls"));
+        QVERIFY(waitForText(QStringLiteral("set while a reader stalls")));
+        QCOMPARE(swayharness::wlPaste(m_env).out, QByteArray("set while a reader stalls"));
+
+        paste.kill();
+        paste.waitForFinished();
+        ::close(neverRead);
     }
 
     void setText_data()
