@@ -468,6 +468,10 @@ private:
                 if (wl_display_dispatch_pending(m_display) < 0)
                     return lost();
             }
+            if (m_ending) { // the device finished in the events just dispatched
+                wl_display_cancel_read(m_display);
+                return;
+            }
             bool flushed = true;
             if (wl_display_flush(m_display) < 0) {
                 if (errno != EAGAIN) {

@@ -298,6 +298,30 @@ private slots:
         QCOMPARE(spy.count(), 0);
     }
 
+    // The compositor ends under a running back-end: it stops watching, answers what it is asked
+    // without waiting, and is destroyed without hanging.
+    void compositorGoesAway()
+    {
+        swayharness::Session other;
+        const QString error = other.start();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(other.waylandDisplay()));
+        auto capture = makeWaylandCapture();
+        ClipboardContent initial;
+        const bool started = capture->start(&initial);
+        qputenv("WAYLAND_DISPLAY", display);
+        QVERIFY(started);
+        QSignalSpy spy(capture.get(), &CaptureBackend::captured);
+        QVERIFY(swayharness::wlCopy(other.clientEnvironment(), "on the compositor that goes"));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, kWaitMs);
+        other.stop();
+        capture->set(textFormats("after the compositor went"));
+        QVERIFY(capture->readPicture(kWaitMs).isNull());
+        capture.reset();
+        QCOMPARE(spy.count(), 1);
+    }
+
     // No compositor to connect to: the back-end says so and is quietly destroyed.
     void noDisplay()
     {
