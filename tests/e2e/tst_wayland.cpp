@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -69,6 +70,9 @@ private:
     QProcessEnvironment m_env;
     QTemporaryDir m_home;
     QTemporaryDir m_logs;
+    QTemporaryDir m_bin;
+    QString m_vornkip;
+    QString m_lsanOptions;
     std::vector<std::unique_ptr<QProcess>> m_started;
 
     QString file(const char *name) const { return m_home.filePath(QLatin1String(name)); }
@@ -156,6 +160,20 @@ private slots:
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QVERIFY2(!m_session.x11Display().isEmpty(), "sway started no XWayland");
         m_env = m_session.clientEnvironment();
+
+        // The session's account may not reach the build tree (a checkout under /root): it runs a copy
+        // of the program, and reads a copy of the leak checker's suppressions where there are any.
+        QVERIFY(m_bin.isValid());
+        m_vornkip = m_bin.filePath(QStringLiteral("vornkip"));
+        QVERIFY(QFile::copy(QStringLiteral(VORNKIP_BIN), m_vornkip));
+        m_lsanOptions = qEnvironmentVariable("LSAN_OPTIONS");
+        static const QRegularExpression suppressions(QStringLiteral("suppressions=([^:]+)"));
+        if (const QRegularExpressionMatch m = suppressions.match(m_lsanOptions); m.hasMatch()) {
+            const QString copy = m_bin.filePath(QStringLiteral("lsan.supp"));
+            QVERIFY(QFile::copy(m.captured(1), copy));
+            m_lsanOptions.replace(m.capturedStart(1), m.capturedLength(1), copy);
+        }
+        QVERIFY(m_session.giveToSessionUser(m_bin.path()));
     }
 
     void cleanup()
@@ -188,7 +206,9 @@ private slots:
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("VORNKIP_HOME"), m_home.path());
         QVERIFY(m_session.giveToSessionUser(m_home.path()));
-        QProcess *vornkip = start(QStringLiteral(VORNKIP_BIN), {}, env, true);
+        if (!m_lsanOptions.isEmpty())
+            env.insert(QStringLiteral("LSAN_OPTIONS"), m_lsanOptions);
+        QProcess *vornkip = start(m_vornkip, {}, env, true);
         const qulonglong window = waitForWindow(*vornkip);
         QVERIFY2(window, "no vornkip window appeared");
 
