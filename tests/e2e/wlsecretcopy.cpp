@@ -2,11 +2,11 @@
 // the format "x-kde-passwordManagerHint" beside the text. Serves the content until another client
 // takes the selection over, then ends.
 //
-//   wlsecretcopy [--stall-after N] HINT TEXT
+//   wlsecretcopy [--stall-after N] [--type MIME] HINT TEXT
 //
 // HINT is what the hint format holds ("secret" marks a password); "-" offers no hint. With
 // --stall-after, an owner that hangs: it writes the first N bytes of the text and then nothing more,
-// keeping the pipe open.
+// keeping the pipe open. With --type, TEXT is offered as that one format instead of as plain text.
 //
 // Exit codes: 0 replaced, 1 usage or connection error, 2 no data-control manager.
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -76,12 +76,17 @@ void cancelled(void *, zwlr_data_control_source_v1 *)
 int main(int argc, char **argv)
 {
     int arg = 1;
-    if (argc == 5 && std::strcmp(argv[1], "--stall-after") == 0) {
-        g_stallAfter = std::atol(argv[2]);
-        arg = 3;
+    const char *type = nullptr;
+    for (; arg + 1 < argc && std::strncmp(argv[arg], "--", 2) == 0; arg += 2) {
+        if (std::strcmp(argv[arg], "--stall-after") == 0)
+            g_stallAfter = std::atol(argv[arg + 1]);
+        else if (std::strcmp(argv[arg], "--type") == 0)
+            type = argv[arg + 1];
+        else
+            break;
     }
     if (argc - arg != 2) {
-        std::fprintf(stderr, "usage: wlsecretcopy [--stall-after N] HINT TEXT\n");
+        std::fprintf(stderr, "usage: wlsecretcopy [--stall-after N] [--type MIME] HINT TEXT\n");
         return 1;
     }
     std::signal(SIGPIPE, SIG_IGN);
@@ -102,8 +107,12 @@ int main(int argc, char **argv)
     zwlr_data_control_source_v1 *source = zwlr_data_control_manager_v1_create_data_source(g_manager);
     static const zwlr_data_control_source_v1_listener sourceListener{send, cancelled};
     zwlr_data_control_source_v1_add_listener(source, &sourceListener, nullptr);
-    for (const char *mime : {"text/plain;charset=utf-8", "text/plain"})
-        zwlr_data_control_source_v1_offer(source, mime);
+    if (type) {
+        zwlr_data_control_source_v1_offer(source, type);
+    } else {
+        for (const char *mime : {"text/plain;charset=utf-8", "text/plain"})
+            zwlr_data_control_source_v1_offer(source, mime);
+    }
     if (hint)
         zwlr_data_control_source_v1_offer(source, "x-kde-passwordManagerHint");
     zwlr_data_control_device_v1_set_selection(device, source);

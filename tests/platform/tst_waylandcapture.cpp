@@ -133,6 +133,30 @@ private slots:
         QVERIFY(!c.secret);
     }
 
+    void otherFormats_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("hasText");
+        QTest::newRow("rich text alone") << QStringLiteral("text/html") << true;
+        QTest::newRow("rtf alone") << QStringLiteral("text/rtf") << true;
+        QTest::newRow("neither text nor picture") << QStringLiteral("application/x-other") << false;
+    }
+
+    // A rich text without its plain-text alternative is a text, with nothing to read as one.
+    void otherFormats()
+    {
+        QFETCH(QString, type);
+        QFETCH(bool, hasText);
+        m_spy->clear();
+        QVERIFY(secretCopy("-", "<b>bold</b>", {QStringLiteral("--type"), type}));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_spy->isEmpty(), kWaitMs);
+        const ClipboardContent c = last();
+        QCOMPARE(c.hasText, hasText);
+        QCOMPARE(c.text, QString());
+        QVERIFY(!c.hasImage);
+        QVERIFY(!c.secret);
+    }
+
     void passwordManagerHint_data()
     {
         QTest::addColumn<QByteArray>("hint");
