@@ -372,9 +372,10 @@ private:
 
     void wake()
     {
+        if (m_wake < 0)
+            return;
         const uint64_t one = 1;
-        if (m_wake >= 0) [[maybe_unused]]
-            const ssize_t n = ::write(m_wake, &one, sizeof one);
+        [[maybe_unused]] const ssize_t n = ::write(m_wake, &one, sizeof one);
     }
 
     void run()
@@ -386,13 +387,13 @@ private:
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
         const bool connected = connectToCompositor();
+        m_alive = connected;
         {
             std::lock_guard lock(m_mutex);
             m_phase = connected ? Phase::Running : Phase::Failed;
         }
         m_cv.notify_all();
         if (connected) {
-            m_alive = true;
             loop();
             m_alive = false;
             // A picture asked for meanwhile is answered (with nothing) now, not at its deadline.
