@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -201,6 +202,7 @@ public:
     {
         QProcessEnvironment env = clientEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), QFileInfo(m_wayland).fileName()); // as sessions set it
         env.insert(QStringLiteral("HOME"), m_dir.path());
         return env;
     }

@@ -248,6 +248,9 @@ private slots:
         const auto press = [this](const char *key) { xdotool({QStringLiteral("key"), QLatin1String(key)}); };
         press("Down");
         QTRY_COMPARE_WITH_TIMEOUT(wlPaste(m_env).out, QByteArray("after the password"), kWaitMs);
+        // Put there by the data-control back-end (its own marker among the formats), not through XWayland.
+        const Result types = run(m_env, QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+        QVERIFY2(types.out.contains("application/x-vornkip-source"), types.out.constData());
         press("Down");
         QTRY_COMPARE_WITH_TIMEOUT(wlPaste(m_env).out, QByteArray("first line\nsecond line"), kWaitMs);
         press("Up");
