@@ -284,6 +284,21 @@ private slots:
         const QImage read = m_capture->readPicture(5000);
         QCOMPARE(read.size(), image.size());
         QCOMPARE(read.pixelColor(3, 3), QColor(Qt::darkCyan));
+
+        // A picture we set: other programs paste its bytes, and we read it back without asking ourselves.
+        m_spy->clear();
+        image.fill(Qt::darkMagenta);
+        png.clear();
+        buffer.seek(0);
+        QVERIFY(image.save(&buffer, "PNG"));
+        m_capture->set({{QByteArrayLiteral("image/png"), png}});
+        QTRY_VERIFY_WITH_TIMEOUT(!m_spy->isEmpty() && last().hasImage, kWaitMs);
+        QVERIFY(!last().hasText);
+        QCOMPARE(m_capture->readPicture(5000).pixelColor(3, 3), QColor(Qt::darkMagenta));
+        const swayharness::Result pasted = swayharness::run(m_env, QStringLiteral("wl-paste"),
+                                                            {QStringLiteral("--type"), QStringLiteral("image/png")});
+        QCOMPARE(pasted.exitCode, 0);
+        QVERIFY(pasted.out == png);
     }
 
     // Copies made one right after the other arrive in their order, the last one always.
