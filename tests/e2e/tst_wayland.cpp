@@ -265,6 +265,42 @@ private slots:
         QCOMPARE(vornkip->exitCode(), 0);
         QVERIFY(history() == three);
     }
+
+    // Without an X display the windows are native Wayland ones, beside the back-end's own connection.
+    void nativeWaylandWindows()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid() && m_session.giveToSessionUser(home.path()));
+        QProcessEnvironment env = m_session.sessionUserEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("VORNKIP_HOME"), home.path());
+        if (!m_lsanOptions.isEmpty()) {
+            // Qt's Wayland plugin leaves some of its objects for the exit; they are suppressed by its
+            // library's name, which only a full stack of the allocation shows.
+            env.insert(QStringLiteral("LSAN_OPTIONS"), m_lsanOptions + QStringLiteral(":fast_unwind_on_malloc=0"));
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":fast_unwind_on_malloc=0"));
+        }
+        QProcess *vornkip = start(m_vornkip, {}, env, true);
+        QVERIFY2(waitForFocus(QStringLiteral("vornkip")), qPrintable(focused()));
+        // Another program takes the focus and copies.
+        QProcessEnvironment native = m_env;
+        native.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        start(QStringLiteral(VORNKIP_WLWINDOW), {}, native);
+        QVERIFY2(waitForFocus(QStringLiteral("vornkip-test-window")), qPrintable(focused()));
+        QVERIFY(wlCopy(m_env, "copied beside a native window"));
+        QFile file(home.filePath(QStringLiteral("temp.ifo")));
+        const auto recorded = [&file] {
+            file.close();
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(), historyLine(1, "copied beside a native window"), kWaitMs);
+        ::kill(static_cast<pid_t>(vornkip->processId()), SIGTERM);
+        QVERIFY(vornkip->waitForFinished(kWaitMs));
+        QCOMPARE(vornkip->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vornkip->exitCode(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWayland)
