@@ -419,7 +419,9 @@ void X11Capture::Worker::ownerChanged(const xcb_xfixes_selection_notify_event_t 
 {
     if (ev->selection != atomClipboard || sequenceBefore(sequence, ignoreBefore))
         return;
+    // The owner that went away (its window destroyed, its program ended) is the one of the latest change.
     const bool ownerGone = ev->subtype != XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER;
+    const xcb_window_t lostOwner = ownerGone && !changes.empty() ? changes.back()->owner : XCB_NONE;
     for (const auto &change : changes) {
         if (change->dropped || change->ownerNone)
             continue;
@@ -433,7 +435,7 @@ void X11Capture::Worker::ownerChanged(const xcb_xfixes_selection_notify_event_t 
                 giveUp(*r);
             } else {
                 reachedItsOwner = true;
-                if (ownerGone)
+                if (ownerGone && change->owner == lostOwner)
                     giveUp(*r); // an owner that is gone answers nothing more, and no part of a text is kept
             }
         }
@@ -793,7 +795,9 @@ X11Capture::~X11Capture() = default;
 
 bool X11Capture::start(ClipboardContent *initial)
 {
-    if (m_worker->thread.joinable() || !m_worker->connectToDisplay()) {
+    if (m_worker->thread.joinable())
+        return false;
+    if (!m_worker->connectToDisplay()) {
         m_worker = std::make_unique<Worker>(this);
         return false;
     }
