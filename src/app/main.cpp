@@ -1,7 +1,8 @@
 #include "app/frmmain.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
-#include "platform/clipboard.h"
+#include "platform/capturechoice.h"
+#include "platform/captureclipboard.h"
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
@@ -27,6 +28,33 @@ bool displayAvailable()
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// The windows run on X11 whenever there is an X display, XWayland included: they are placed, kept on top
+// and put back where they were, which a native Wayland client may not do. Native Wayland only without
+// one. A platform the user named is kept. The choice is for this process alone: it is taken back out of
+// the environment once the application object exists, so the programs Vornkip starts choose their own.
+class PlatformChoice
+{
+public:
+    PlatformChoice()
+    {
+        if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            return;
+        if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+            m_set = qputenv("QT_QPA_PLATFORM", "xcb");
+        else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            m_set = qputenv("QT_QPA_PLATFORM", "wayland");
+    }
+    void release()
+    {
+        if (m_set)
+            qunsetenv("QT_QPA_PLATFORM");
+        m_set = false;
+    }
+
+private:
+    bool m_set = false;
+};
+
 QtMessageHandler defaultMessages = nullptr;
 
 // While the application object is made, Qt ends the process with abort() when the display cannot be
@@ -49,8 +77,10 @@ int main(int argc, char *argv[])
         std::fputs("vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n", stderr);
         return 1;
     }
+    PlatformChoice platformChoice;
     defaultMessages = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
+    platformChoice.release();
     qInstallMessageHandler(defaultMessages);
     QApplication::setApplicationName(QStringLiteral("vornkip"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -74,7 +104,13 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    QtClipboard clipboard;
+    // Copies are watched from a thread of their own; said once when they cannot be seen at all.
+    ClipboardContent initialClipboard;
+    QString captureProblem;
+    std::unique_ptr<CaptureBackend> capture = startCaptureBackend(&initialClipboard, &captureProblem);
+    if (!captureProblem.isEmpty())
+        std::fprintf(stderr, "vornkip: %s\n", qPrintable(captureProblem));
+    CaptureClipboard clipboard(std::move(capture), initialClipboard);
     QtTrayIcon tray;
     LockFileInstance instance(folder);
     QtFileDialogs dialogs;

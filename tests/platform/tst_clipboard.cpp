@@ -1,3 +1,4 @@
+#include "platform/captureclipboard.h"
 #include "platform/clipboard.h"
 
 #include <QClipboard>
@@ -16,7 +17,45 @@ private slots:
     void readsTextAndRichText();
     void passwordManagerHintIsASecret();
     void oneChangeSignalPerChange();
+    void capturedChangesAreReadInOrder();
+    void pictureIsReadOnceWhenAskedFor();
+    void settingGoesThroughABackEndThatSets_data();
+    void settingGoesThroughABackEndThatSets();
 };
+
+namespace {
+// A back-end driven by the test: what it "captured" is emitted by capture(), what is set is kept.
+class FakeBackend final : public CaptureBackend
+{
+public:
+    explicit FakeBackend(bool sets) : m_sets(sets) {}
+    bool start(ClipboardContent *) override { return true; }
+    QImage readPicture(int) override
+    {
+        ++pictureReads;
+        return picture;
+    }
+    bool sets() const override { return m_sets; }
+    void set(const QList<OfferedFormat> &formats) override { setCalls.append(formats); }
+    QString name() const override { return QStringLiteral("fake"); }
+    void capture(const ClipboardContent &c) { emit captured(c); }
+
+    QImage picture;
+    int pictureReads = 0;
+    QList<QList<OfferedFormat>> setCalls;
+
+private:
+    bool m_sets;
+};
+
+ClipboardContent textContent(const QString &text)
+{
+    ClipboardContent c;
+    c.hasText = true;
+    c.text = text;
+    return c;
+}
+} // namespace
 
 void TestClipboard::lineBreaks_data()
 {
@@ -96,6 +135,83 @@ void TestClipboard::oneChangeSignalPerChange()
     clipboard.setText(QStringLiteral("one"));
     clipboard.setText(QStringLiteral("two"));
     QTRY_COMPARE(changed.count(), 2);
+}
+
+void TestClipboard::capturedChangesAreReadInOrder()
+{
+    auto owned = std::make_unique<FakeBackend>(false);
+    FakeBackend *backend = owned.get();
+    CaptureClipboard clipboard(std::move(owned), textContent(QStringLiteral("at start")));
+    QCOMPARE(clipboard.read(false).text, QStringLiteral("at start"));
+    // Each change is read by whoever hears of it, before the next one replaces it.
+    QStringList heard;
+    connect(&clipboard, &Clipboard::changed, this, [&] { heard << clipboard.read(false).text; });
+    for (const QString &text : {QStringLiteral("one"), QStringLiteral("two\r\nlines"), QString()})
+        backend->capture(textContent(text));
+    QCOMPARE(heard, (QStringList{"one", "two\r\nlines", ""}));
+    QCOMPARE(backend->pictureReads, 0);
+}
+
+void TestClipboard::pictureIsReadOnceWhenAskedFor()
+{
+    auto owned = std::make_unique<FakeBackend>(false);
+    FakeBackend *backend = owned.get();
+    backend->picture = QImage(4, 3, QImage::Format_RGB32);
+    CaptureClipboard clipboard(std::move(owned), ClipboardContent());
+    ClipboardContent offered;
+    offered.hasImage = true;
+    backend->capture(offered);
+    QVERIFY(clipboard.read(false).image.isNull());
+    QCOMPARE(backend->pictureReads, 0);
+    QCOMPARE(clipboard.read(true).image.size(), QSize(4, 3));
+    QCOMPARE(clipboard.read(true).image.size(), QSize(4, 3));
+    QCOMPARE(backend->pictureReads, 1);
+    // A picture that did not come in time is not asked for again until the next change.
+    backend->picture = QImage();
+    backend->capture(offered);
+    QVERIFY(clipboard.read(true).image.isNull());
+    QVERIFY(clipboard.read(true).hasImage);
+    QCOMPARE(backend->pictureReads, 2);
+    backend->capture(textContent(QStringLiteral("text only")));
+    QVERIFY(clipboard.read(true).image.isNull());
+    QCOMPARE(backend->pictureReads, 2);
+}
+
+void TestClipboard::settingGoesThroughABackEndThatSets_data()
+{
+    QTest::addColumn<bool>("sets");
+    QTest::newRow("back-end sets (Wayland data-control)") << true;
+    QTest::newRow("toolkit sets (X11)") << false;
+}
+
+void TestClipboard::settingGoesThroughABackEndThatSets()
+{
+    QFETCH(bool, sets);
+    auto owned = std::make_unique<FakeBackend>(sets);
+    FakeBackend *backend = owned.get();
+    CaptureClipboard clipboard(std::move(owned), ClipboardContent());
+    QGuiApplication::clipboard()->clear();
+    clipboard.setText(QStringLiteral("a\r\n日本"));
+    clipboard.clear();
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    clipboard.setImage(picture);
+    if (!sets) {
+        QVERIFY(backend->setCalls.isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(2, 2));
+        return;
+    }
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QCOMPARE(backend->setCalls.size(), 3);
+    const QList<OfferedFormat> text = backend->setCalls[0];
+    QVERIFY(!text.isEmpty());
+    QCOMPARE(text.first().first, QByteArray("text/plain;charset=utf-8"));
+    for (const OfferedFormat &format : text)
+        QCOMPARE(format.second, QStringLiteral("a\n日本").toUtf8()); // the desktop's line breaks
+    QVERIFY(backend->setCalls[1].isEmpty());                         // emptied
+    QCOMPARE(backend->setCalls[2].size(), 1);
+    QCOMPARE(backend->setCalls[2].first().first, QByteArray("image/png"));
+    QCOMPARE(QImage::fromData(backend->setCalls[2].first().second).size(), QSize(2, 2));
 }
 
 QTEST_MAIN(TestClipboard)
