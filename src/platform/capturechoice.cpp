@@ -1,5 +1,7 @@
 #include "capturechoice.h"
 
+#include "platform/x11capture.h"
+
 #include <QByteArray>
 
 std::unique_ptr<CaptureBackend> startCaptureBackend(ClipboardContent *initial, QString *problem)
@@ -9,6 +11,8 @@ std::unique_ptr<CaptureBackend> startCaptureBackend(ClipboardContent *initial, Q
     // The back-ends in the order they are tried: each connects on its own and says whether it can watch.
     using Factory = std::unique_ptr<CaptureBackend> (*)();
     QList<Factory> factories;
+    if (x11)
+        factories << makeX11Capture;
     for (const Factory &make : factories) {
         std::unique_ptr<CaptureBackend> backend = make();
         if (backend && backend->start(initial))
