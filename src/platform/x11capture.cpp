@@ -689,7 +689,8 @@ void X11Capture::Worker::deliver()
         // An owner that refuses what it offered, once another content has followed, no longer holds it
         // (Qt refuses requests older than its newest content): the change was replaced before it was read.
         if (!changes.empty() && !change->initial &&
-            (change->targets.refused || (change->text.refused && content.hasText)))
+            (change->targets.refused ||
+             (change->text.refused && targetsOf(change->targets).contains(change->text.target))))
             continue;
         // The same owner window under the same time stamp, answering with the same content: a request
         // meant for the content before was answered with this one (Qt does so while its clock stands).
