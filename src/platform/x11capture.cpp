@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QMimeData>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
@@ -30,6 +31,9 @@ using Clock = std::chrono::steady_clock;
 
 // How long an owner may take to answer a request, or to send the next piece of a large transfer.
 constexpr auto kAnswerDeadline = std::chrono::milliseconds(500);
+// Our own windows answer in the UI thread, which may be busy for a while; it cannot take the change
+// before it is free again anyway, so their answers are waited for longer.
+constexpr auto kOwnAnswerDeadline = std::chrono::seconds(10);
 // How long start() waits for the content the clipboard holds already.
 constexpr auto kInitialWait = std::chrono::milliseconds(600);
 // A property whose request was given up is not used again for this long: its owner may still answer.
@@ -64,6 +68,7 @@ struct Request
     xcb_atom_t property = XCB_NONE;
     xcb_timestamp_t time = XCB_CURRENT_TIME;
     uint32_t sequence = 0;
+    Clock::duration patience = kAnswerDeadline;
     Clock::time_point deadline;
     xcb_atom_t type = XCB_NONE;
     QByteArray data;
@@ -107,7 +112,8 @@ struct X11Capture::Worker
     void run();
 
     // Requests.
-    void ask(Request &r, xcb_atom_t target, xcb_timestamp_t time);
+    void ask(Request &r, xcb_atom_t target, xcb_timestamp_t time, xcb_window_t owner = XCB_NONE);
+    void askForContent(Change &change);
     void giveUp(Request &r);
     void refuse(Request &r);
     xcb_atom_t takeProperty();
@@ -136,6 +142,9 @@ struct X11Capture::Worker
     xcb_connection_t *c = nullptr;
     xcb_window_t window = XCB_NONE;
     uint8_t xfixesFirstEvent = 0;
+    // The windows our own toolkit makes have identifiers of its connection's range.
+    uint32_t ownIdBase = 0;
+    uint32_t ownIdMask = 0;
     int wakeFd = -1;
     std::thread thread;
     std::atomic<bool> stopping{false};
@@ -254,11 +263,8 @@ bool X11Capture::Worker::connectToDisplay()
     change->owner = owner->owner;
     change->ownerNone = owner->owner == XCB_NONE;
     std::free(owner);
-    if (!change->ownerNone) {
-        ask(change->targets, atomTargets, XCB_CURRENT_TIME);
-        ask(change->text, atomUtf8, XCB_CURRENT_TIME);
-        ask(change->hint, atomHint, XCB_CURRENT_TIME);
-    }
+    if (!change->ownerNone)
+        askForContent(*change);
     changes.push_back(std::move(change));
     xcb_flush(c);
 
@@ -266,7 +272,7 @@ bool X11Capture::Worker::connectToDisplay()
     return wakeFd >= 0 && !xcb_connection_has_error(c);
 }
 
-void X11Capture::Worker::ask(Request &r, xcb_atom_t target, xcb_timestamp_t time)
+void X11Capture::Worker::ask(Request &r, xcb_atom_t target, xcb_timestamp_t time, xcb_window_t owner)
 {
     r = Request();
     r.target = target;
@@ -274,7 +280,16 @@ void X11Capture::Worker::ask(Request &r, xcb_atom_t target, xcb_timestamp_t time
     r.property = takeProperty();
     r.sequence = xcb_convert_selection(c, window, atomClipboard, target, r.property, time).sequence;
     r.state = Request::Waiting;
-    r.deadline = Clock::now() + kAnswerDeadline;
+    if (ownIdMask != 0 && owner != XCB_NONE && (owner & ~ownIdMask) == ownIdBase)
+        r.patience = kOwnAnswerDeadline;
+    r.deadline = Clock::now() + r.patience;
+}
+
+void X11Capture::Worker::askForContent(Change &change)
+{
+    ask(change.targets, atomTargets, change.time, change.owner);
+    ask(change.text, atomUtf8, change.time, change.owner);
+    ask(change.hint, atomHint, change.time, change.owner);
 }
 
 // No answer is waited for any more; the owner may still send one into the request's property.
@@ -459,9 +474,7 @@ void X11Capture::Worker::ownerChanged(const xcb_xfixes_selection_notify_event_t 
             // Already replaced: its owner will not be asked before the next one takes over.
             change->dropped = true;
         } else {
-            ask(change->targets, atomTargets, change->time);
-            ask(change->text, atomUtf8, change->time);
-            ask(change->hint, atomHint, change->time);
+            askForContent(*change);
             xcb_flush(c);
         }
     }
@@ -521,7 +534,7 @@ void X11Capture::Worker::selectionNotify(const xcb_selection_notify_event_t *ev)
     xcb_flush(c);
     if (type == atomIncr) {
         request->state = Request::Incr;
-        request->deadline = Clock::now() + kAnswerDeadline;
+        request->deadline = Clock::now() + request->patience;
         return;
     }
     request->type = type;
@@ -578,7 +591,7 @@ void X11Capture::Worker::propertyNotify(const xcb_property_notify_event_t *ev)
         return;
     }
     request->data += piece;
-    request->deadline = Clock::now() + kAnswerDeadline;
+    request->deadline = Clock::now() + request->patience;
 }
 
 void X11Capture::Worker::takeUiRequests()
@@ -624,9 +637,9 @@ void X11Capture::Worker::advance()
                 last.fallbackDecided = true;
                 const QList<xcb_atom_t> offered = targetsOf(last.targets);
                 if (offered.contains(atomTextUtf8))
-                    ask(last.text, atomTextUtf8, last.time);
+                    ask(last.text, atomTextUtf8, last.time, last.owner);
                 else if (offered.contains(atomString))
-                    ask(last.text, atomString, last.time);
+                    ask(last.text, atomString, last.time, last.owner);
             } else if (!last.text.active()) {
                 last.fallbackDecided = true;
             }
@@ -798,6 +811,13 @@ bool X11Capture::start(ClipboardContent *initial)
 {
     if (m_worker->thread.joinable())
         return false;
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        if (auto *x11 = app->nativeInterface<QNativeInterface::QX11Application>()) {
+            const xcb_setup_t *setup = xcb_get_setup(x11->connection());
+            m_worker->ownIdBase = setup->resource_id_base;
+            m_worker->ownIdMask = setup->resource_id_mask;
+        }
+    }
     if (!m_worker->connectToDisplay()) {
         m_worker = std::make_unique<Worker>(this);
         return false;
