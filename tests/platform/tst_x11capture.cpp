@@ -220,14 +220,21 @@ void TestX11Capture::burstsArriveInOrder()
         QTRY_VERIFY2_WITH_TIMEOUT((out += owner->readAllStandardOutput()).contains("burst-done"), out.right(300),
                                   20000);
     }
-    const QString lastCopy = QString::fromUtf8(robusttexts::burstText(count));
+    // The content that stays is there for sure: the last copy (xclip's last to take the clipboard).
+    const QString lastCopy = withXclip ? clipboardText() : QString::fromUtf8(robusttexts::burstText(count));
     QTRY_COMPARE_WITH_TIMEOUT(last().text, lastCopy, 5000);
 
     const QRegularExpression burst(QStringLiteral("^burst (\\d{3})$"));
     QSet<int> seen;
     int previous = 0;
     int inversions = 0;
+    int unread = 0;
     for (qsizetype i = before; i < m_got.size(); ++i) {
+        // An owner too busy to answer in time (under a sanitizer, say) leaves its content unread.
+        if (m_got[i].text.isEmpty()) {
+            ++unread;
+            continue;
+        }
         const QRegularExpressionMatch m = burst.match(m_got[i].text);
         QVERIFY2(m.hasMatch(), qPrintable(m_got[i].text));
         const int n = m.captured(1).toInt();
@@ -240,8 +247,8 @@ void TestX11Capture::burstsArriveInOrder()
     // other order: the order of the changes is known for clipowner's burst only.
     if (!withXclip)
         QCOMPARE(inversions, 0);
-    qInfo("%lld of %d copies captured, %d before an earlier one", static_cast<long long>(seen.size()), count,
-          inversions);
+    qInfo("%lld of %d copies captured, %d before an earlier one, %d unread", static_cast<long long>(seen.size()), count,
+          inversions, unread);
 }
 
 // Our own windows own the clipboard: Qt answers in this thread, which the back-end never waits for.
