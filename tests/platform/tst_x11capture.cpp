@@ -221,6 +221,8 @@ void TestX11Capture::burstsArriveInOrder()
                                   20000);
     }
     // The content that stays is there for sure: the last copy (xclip's last to take the clipboard).
+    if (withXclip)
+        settle();
     const QString lastCopy = withXclip ? clipboardText() : QString::fromUtf8(robusttexts::burstText(count));
     QTRY_COMPARE_WITH_TIMEOUT(last().text, lastCopy, 5000);
 
