@@ -1,6 +1,7 @@
 #include "capturechoice.h"
 
 #include "platform/waylandcapture.h"
+#include "platform/x11capture.h"
 
 #include <QByteArray>
 
@@ -13,6 +14,8 @@ std::unique_ptr<CaptureBackend> startCaptureBackend(ClipboardContent *initial, Q
     QList<Factory> factories;
     if (wayland)
         factories << makeWaylandCapture;
+    if (x11)
+        factories << makeX11Capture;
     for (const Factory &make : factories) {
         std::unique_ptr<CaptureBackend> backend = make();
         if (backend && backend->start(initial))

@@ -179,6 +179,8 @@ private slots:
     void hugeTextIsRecordedWholeOrNotAtAll();
     void burstOfCopies_data();
     void burstOfCopies();
+    void hungOwnerHoldsNothingUp();
+    void largeTextThroughIncrIsRecordedWhole();
 
 private:
     // Starts vornkip on a data folder (the test's own by default); its output goes to a log file.
@@ -847,6 +849,59 @@ void TestRobustness::burstOfCopies()
     // A clean stop keeps the history as it was.
     QCOMPARE(stop(vornkip, SIGTERM), 0);
     QCOMPARE(fileBytes(history()), bytes);
+}
+
+// A clipboard owner that never answers holds nothing up: a key is handled at once (F6 asks its question)
+// while the owner is being waited for, and the copy after it is recorded within a second.
+void TestRobustness::hungOwnerHoldsNothingUp()
+{
+    QProcess *vornkip = startAndShow();
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    const qulonglong window = waitForWindow(mainWindowOf(*vornkip));
+    QVERIFY(copyAndWaitRecorded("before the hung owner"));
+
+    auto hung = std::make_unique<QProcess>();
+    hung->setProcessEnvironment(g_env);
+    hung->start(QStringLiteral(VORNKIP_HUNGOWNER), {});
+    QVERIFY(hung->waitForReadyRead(kWaitMs) && hung->readLine().startsWith("owner"));
+    track(std::move(hung));
+
+    QElapsedTimer clock;
+    clock.start();
+    keySync(window, QStringLiteral("F6"));
+    const qulonglong box =
+        waitForWindow(ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^削除確認$")}), 2000);
+    QVERIFY2(box, "no question box within 2 s of F6 while the clipboard's owner hangs");
+    const qint64 keyMs = clock.elapsed();
+    keySync(box, QStringLiteral("alt+n"));
+
+    QVERIFY2(copyAndWaitRecorded("after the hung owner", 1000), "the copy after the hung owner took over a second");
+    QCOMPARE(fileBytes(history()), QByteArray("000001before the hung owner\r\n000002after the hung owner\r\n"));
+    QCOMPARE(stop(vornkip, SIGTERM), 0);
+    qInfo("F6 answered in %lld ms while the owner hung", static_cast<long long>(keyMs));
+}
+
+// A 20 MB text, which the owner hands out in pieces (INCR), is recorded whole, byte for byte.
+void TestRobustness::largeTextThroughIncrIsRecordedWhole()
+{
+    constexpr qint64 size = 20LL * 1024 * 1024;
+    const QByteArray text = kHugeUnit.repeated(size / kHugeUnit.size());
+    const QString source = m_logs->filePath(QStringLiteral("large.txt"));
+    QVERIFY(writeBytes(source, text));
+    QProcess *vornkip = startAndShow();
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    QVERIFY(copyAndWaitRecorded("before the large text"));
+    const qint64 sizeBefore = QFileInfo(history()).size();
+
+    QElapsedTimer clock;
+    clock.start();
+    startOwner({QStringLiteral("--file"), source});
+    const QByteArray line = "000002" + text + "\r\n";
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(history()).size(), sizeBefore + line.size(), kHugeWaitMs);
+    const qint64 elapsedMs = clock.elapsed();
+    QVERIFY(fileBytes(history()).mid(sizeBefore) == line);
+    QCOMPARE(stop(vornkip, SIGTERM), 0);
+    qInfo("20 MB text recorded %lld ms after it was copied", static_cast<long long>(elapsedMs));
 }
 
 QTEST_GUILESS_MAIN(TestRobustness)

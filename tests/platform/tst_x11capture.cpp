@@ -1,0 +1,310 @@
+// The X11 capture back-end against a private Xvfb: contents put on the clipboard by other programs
+// (xclip, the test owner clipowner, a hung owner) and by our own windows arrive completely read, in
+// the order of the changes, and nothing the owners do holds up this thread.
+#include "e2e/robusttexts.h"
+#include "e2e/x11harness.h"
+#include "platform/x11capture.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace x11harness;
+
+class TestX11Capture final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void contents_data();
+    void contents();
+    void hungOwner();
+    void burstsArriveInOrder_data();
+    void burstsArriveInOrder();
+    void ownWindowsAsOwner();
+    void noDisplay();
+
+private:
+    QProcess *startOwner(const QString &program, const QStringList &args);
+    bool xclip(const QStringList &args, const QByteArray &input);
+    void settle();
+    ClipboardContent last() const { return m_got.isEmpty() ? ClipboardContent() : m_got.constLast(); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<X11Capture> m_capture;
+    QList<ClipboardContent> m_got;
+    std::vector<std::unique_ptr<QProcess>> m_owners;
+};
+
+// A program that owns the clipboard, once it says so ("owner ..." on its first line).
+QProcess *TestX11Capture::startOwner(const QString &program, const QStringList &args)
+{
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(g_env);
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(program, args);
+    while (!p->canReadLine() && p->waitForReadyRead(kWaitMs)) {
+    }
+    if (!p->readLine().startsWith("owner"))
+        return nullptr;
+    m_owners.push_back(std::move(p));
+    return m_owners.back().get();
+}
+
+bool TestX11Capture::xclip(const QStringList &args, const QByteArray &input)
+{
+    QProcess p;
+    p.setProcessEnvironment(g_env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral("xclip"), QStringList{QStringLiteral("-selection"), QStringLiteral("clipboard")} + args);
+    p.write(input);
+    p.closeWriteChannel();
+    return p.waitForFinished(kWaitMs) && p.exitCode() == 0;
+}
+
+// Waits until no change has arrived for a moment.
+void TestX11Capture::settle()
+{
+    for (qsizetype seen = -1; seen != m_got.size();) {
+        seen = m_got.size();
+        QTest::qWait(300);
+    }
+}
+
+void TestX11Capture::initTestCase()
+{
+    QVERIFY(haveTool(QStringLiteral("xclip")));
+    m_capture = std::make_unique<X11Capture>();
+    ClipboardContent initial;
+    initial.hasText = true;
+    QVERIFY(m_capture->start(&initial));
+    QVERIFY(!initial.hasText); // a new server's clipboard has no owner
+    connect(m_capture.get(), &CaptureBackend::captured, this, [this](const ClipboardContent &c) { m_got << c; });
+}
+
+void TestX11Capture::cleanup()
+{
+    killAll(m_owners);
+    settle();
+}
+
+void TestX11Capture::contents_data()
+{
+    QTest::addColumn<QStringList>("args"); // clipowner's, or xclip's when they start with -i or -t
+    QTest::addColumn<QByteArray>("bytes"); // put on the clipboard as they are
+    QTest::addColumn<bool>("hasText");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("secret");
+    QTest::addColumn<bool>("hasImage");
+
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    QByteArray huge;
+    for (int i = 0; huge.size() < 20 * 1024 * 1024; ++i)
+        huge += "line " + QByteArray::number(i) + " 日本語のテキスト\n";
+    const QString hugeText = Clipboard::fromDesktop(QString::fromUtf8(huge));
+
+    QTest::newRow("plain") << QStringList{"-i"} << QByteArray("hello world") << true << "hello world" << false << false;
+    QTest::newRow("LF, CR LF, lone CR") << QStringList{"-i"} << QByteArray("a\nb\r\nc\rd") << true << "a\r\nb\r\nc\r\nd"
+                                        << false << false;
+    QTest::newRow("Japanese") << QStringList{"--text", "日本語のテキスト「コピー」"} << QByteArray() << true
+                              << "日本語のテキスト「コピー」" << false << false;
+    QTest::newRow("UTF-8 under its MIME name only") << QStringList{"-t", "text/plain;charset=utf-8", "-i"}
+                                                    << QByteArray("mime ü") << true << "mime ü" << false << false;
+    QTest::newRow("secret hint: no text")
+        << QStringList{"--text", "hunter2", "--secret"} << QByteArray() << true << "" << true << false;
+    QTest::newRow("picture") << QStringList{"-t", "image/png", "-i"} << png << false << "" << false << true;
+    // It ends before its answer to TARGETS leaves it.
+    QTest::newRow("owner quits when asked")
+        << QStringList{"--text", "never sent", "--quit-when-asked"} << QByteArray() << false << "" << false << false;
+    QTest::newRow("20 MB through INCR") << QStringList{"--file"} << huge << true << hugeText << false << false;
+}
+
+void TestX11Capture::contents()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hasText);
+    QFETCH(QString, text);
+    QFETCH(bool, secret);
+    QFETCH(bool, hasImage);
+
+    const qsizetype before = m_got.size();
+    if (args.first() == "-i" || args.first() == "-t") {
+        QVERIFY(xclip(args, bytes));
+    } else {
+        if (args.contains("--file")) {
+            const QString path = m_dir.filePath("content");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+            args << path;
+        }
+        QVERIFY(startOwner(QStringLiteral(VORNKIP_CLIPOWNER), args));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(m_got.size() > before, 30000);
+    const ClipboardContent got = m_got.at(before);
+    QCOMPARE(got.hasText, hasText);
+    QCOMPARE(got.text.size(), text.size());
+    QCOMPARE(got.text, text);
+    QCOMPARE(got.secret, secret);
+    QCOMPARE(got.hasImage, hasImage);
+    if (hasImage) {
+        const QImage picture = m_capture->readPicture(2000);
+        QCOMPARE(picture.size(), QSize(40, 30));
+        QCOMPARE(picture.pixelColor(5, 5), QColor(Qt::darkCyan));
+    }
+}
+
+// A hung owner costs its own change its deadline, nothing more: the copy made meanwhile follows at once,
+// and a second back-end starting (and ending) meanwhile is not held up either.
+void TestX11Capture::hungOwner()
+{
+    const qsizetype before = m_got.size();
+    QVERIFY(startOwner(QStringLiteral(VORNKIP_HUNGOWNER), {}));
+
+    QElapsedTimer clock;
+    clock.start();
+    {
+        X11Capture second;
+        ClipboardContent initial;
+        initial.hasText = true;
+        QVERIFY(second.start(&initial));
+        QVERIFY(!initial.hasText);
+    }
+    QCOMPARE_LT(clock.elapsed(), 2000);
+
+    QVERIFY(xclip({"-i"}, "after the hung owner"));
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_got.size() >= before + 2, 1000);
+    QCOMPARE(m_got.size(), before + 2);
+    QVERIFY(!m_got[before].hasText);
+    QVERIFY(m_got[before].text.isEmpty());
+    QCOMPARE(m_got[before + 1].text, "after the hung owner");
+}
+
+// Copies faster than anyone can read them: every content delivered is one that was copied, in the order
+// of the copies, and the last one, which stays, is always there.
+void TestX11Capture::burstsArriveInOrder_data()
+{
+    QTest::addColumn<bool>("withXclip"); // one xclip after the other; else clipowner --burst, 1 ms apart
+    QTest::addColumn<int>("count");
+    QTest::newRow("clipowner") << false << 300;
+    QTest::newRow("xclip") << true << 500;
+}
+
+void TestX11Capture::burstsArriveInOrder()
+{
+    QFETCH(bool, withXclip);
+    QFETCH(int, count);
+    const qsizetype before = m_got.size();
+    if (withXclip) {
+        for (int i = 1; i <= count; ++i)
+            QVERIFY(xclip({"-i"}, robusttexts::burstText(i)));
+    } else {
+        QProcess *owner =
+            startOwner(QStringLiteral(VORNKIP_CLIPOWNER), {"--burst", QString::number(count), "--interval", "1"});
+        QVERIFY(owner);
+        QByteArray out;
+        QTRY_VERIFY2_WITH_TIMEOUT((out += owner->readAllStandardOutput()).contains("burst-done"), out.right(300),
+                                  20000);
+    }
+    // The content that stays is there for sure: the last copy (xclip's last to take the clipboard).
+    if (withXclip)
+        settle();
+    const QString lastCopy = withXclip ? clipboardText() : QString::fromUtf8(robusttexts::burstText(count));
+    QTRY_COMPARE_WITH_TIMEOUT(last().text, lastCopy, 5000);
+
+    const QRegularExpression burst(QStringLiteral("^burst (\\d{3})$"));
+    QSet<int> seen;
+    int previous = 0;
+    int inversions = 0;
+    int unread = 0;
+    for (qsizetype i = before; i < m_got.size(); ++i) {
+        // An owner too busy to answer in time (under a sanitizer, say) leaves its content unread.
+        if (m_got[i].text.isEmpty()) {
+            ++unread;
+            continue;
+        }
+        const QRegularExpressionMatch m = burst.match(m_got[i].text);
+        QVERIFY2(m.hasMatch(), qPrintable(m_got[i].text));
+        const int n = m.captured(1).toInt();
+        QVERIFY2(!seen.contains(n), qPrintable(m_got[i].text + " twice"));
+        seen.insert(n);
+        inversions += n < previous;
+        previous = n;
+    }
+    // xclip forks before it takes the clipboard, so two started one after the other may take it in the
+    // other order: the order of the changes is known for clipowner's burst only.
+    if (!withXclip)
+        QCOMPARE(inversions, 0);
+    qInfo("%lld of %d copies captured, %d before an earlier one, %d unread", static_cast<long long>(seen.size()), count,
+          inversions, unread);
+}
+
+// Our own windows own the clipboard: Qt answers in this thread, which the back-end never waits for.
+void TestX11Capture::ownWindowsAsOwner()
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("own\ntext"));
+    QTRY_COMPARE_WITH_TIMEOUT(last().text, "own\r\ntext", 2000);
+    // Busy longer than another owner is waited for (as with a long write), this thread still answers
+    // for its own content in the end, and that content arrives whole.
+    QGuiApplication::clipboard()->setText(QStringLiteral("set while busy"));
+    QElapsedTimer busy;
+    busy.start();
+    while (busy.elapsed() < 1500) {
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(last().text, "set while busy", 3000);
+    QImage picture(12, 7, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(picture);
+    QTRY_VERIFY_WITH_TIMEOUT(last().hasImage, 2000);
+    QCOMPARE(m_capture->readPicture(2000).size(), QSize(12, 7));
+}
+
+void TestX11Capture::noDisplay()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":4095");
+    X11Capture capture;
+    ClipboardContent initial;
+    QVERIFY(!capture.start(&initial));
+    qputenv("DISPLAY", display);
+}
+
+// The back-end and our own windows both use the private server, so it is started before the
+// application.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir runtime;
+    setUpChildEnvironment(runtime.path());
+    QProcess server;
+    const QString display = startXvfb(server);
+    if (display.isEmpty()) {
+        qWarning("Xvfb did not start");
+        return 1;
+    }
+    qputenv("DISPLAY", display.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        TestX11Capture test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    stopXvfb(server);
+    return result;
+}
+
+#include "tst_x11capture.moc"
