@@ -275,6 +275,12 @@ std::optional<QByteArray> entryText(const QByteArray &line)
 }
 
 // A running vornkip on its own data folder, its output thrown away.
+// The program measured: this build's, or another build's (a baseline) named by VORNKIP_BENCH_BIN.
+QString program()
+{
+    return qEnvironmentVariable("VORNKIP_BENCH_BIN", QStringLiteral(VORNKIP_BIN));
+}
+
 class Instance
 {
 public:
@@ -301,7 +307,7 @@ public:
     // start is over before the copies begin.
     bool start()
     {
-        m_process.start(QStringLiteral(VORNKIP_BIN), {});
+        m_process.start(program(), {});
         if (!m_process.waitForStarted())
             return false;
         if (waitForWindow(mainWindowOf(m_process), kStartMs) == 0)
@@ -556,7 +562,8 @@ int main(int argc, char *argv[])
     }
     g_childEnv.build();
     const auto start = Clock::now();
-    std::printf("vornkip under Xvfb %s: %s\n", qPrintable(g_env.value(QStringLiteral("DISPLAY"))), VORNKIP_BIN);
+    std::printf("vornkip under Xvfb %s: %s\n", qPrintable(g_env.value(QStringLiteral("DISPLAY"))),
+                qPrintable(program()));
     std::printf("(data folders in %s, file system %s)\n", qPrintable(QDir::tempPath()),
                 run(QStringLiteral("stat"),
                     {QStringLiteral("-f"), QStringLiteral("-c"), QStringLiteral("%T"), QDir::tempPath()})
