@@ -7,6 +7,7 @@
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/pastelineedit.h"
 #include "display/preview.h"
 #include "display/titles.h"
 #include "launcher/calculator.h"
@@ -130,6 +131,7 @@ void frmMain::buildControls()
     m_combo1 = new QComboBox(this);
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setEditable(true);
+    m_combo1->setLineEdit(new PasteLineEdit(m_platform.clipboard, m_combo1));
     m_combo1->setInsertPolicy(QComboBox::NoInsert);
     m_combo1->setDuplicatesEnabled(true);
     m_combo1->setCompleter(nullptr);

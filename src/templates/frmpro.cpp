@@ -3,6 +3,7 @@
 #include "core/commanderror.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/pastelineedit.h"
 #include "platform/filedialogs.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
@@ -60,7 +61,7 @@ frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
     // Tab order: the frame, the slots 1 to 10, then the labels.
     for (int i = 0; i < slotCount; ++i) {
         const int k = i + 1;
-        m_text1[i] = new QLineEdit(m_frame1);
+        m_text1[i] = new PasteLineEdit(m_platform.clipboard, m_frame1);
         m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
         m_text1[i]->setGeometry(px(300), px(300 * k), px(5235), px(285));
     }
