@@ -405,6 +405,9 @@ void X11Capture::Worker::run()
             [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);
         }
     }
+    // Events read just before the stop are not handled any more.
+    for (xcb_generic_event_t *event : batch)
+        std::free(event);
     // Nobody reads any more: whatever start() or readPicture() may still wait for ends now.
     for (auto &job : pictures)
         job->result.set_value(QImage());
