@@ -3,6 +3,8 @@
 #   scripts/vornkip.sh run    install what Vornkip needs, build it (Release) and start it
 #   scripts/vornkip.sh test   install what the tests need, build (warnings are errors) and run every
 #                             test, then again with sanitizers, then each fuzzer for a short while
+#   scripts/vornkip.sh deb    install what building needs, build (Release) and make the Debian package
+#                             build-release/vornkip_VERSION_ARCH.deb
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +14,9 @@ run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-
               libxcb1-dev libxcb-xfixes0-dev libwayland-dev qt6-wayland
               qt6-translations-l10n fonts-noto-cjk)
 test_packages=(xvfb xauth xclip xdotool imagemagick x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0
-               clang-format clang libclang-rt-14-dev gdb sway xwayland wl-clipboard qt6-wayland)
+               clang-format clang libclang-rt-14-dev gdb sway xwayland wl-clipboard qt6-wayland
+               desktop-file-utils appstream dpkg-dev file groff-base trayer)
+deb_packages=(dpkg-dev file)
 
 install() {
     local missing=()
@@ -57,8 +61,18 @@ test)
     echo "== fuzzers, ${VORNKIP_FUZZ_SECONDS:-20} s each"
     bash scripts/fuzz.sh "${VORNKIP_FUZZ_SECONDS:-20}"
     ;;
+deb)
+    install "${run_packages[@]}" "${deb_packages[@]}"
+    launcher=()
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
+    build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}"
+    # cpack says "CPack: - package: PATH generated."; print just the path.
+    (cd build-release && cpack -G DEB) | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p'
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|deb" >&2
     exit 2
     ;;
 esac
