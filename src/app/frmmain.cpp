@@ -1,6 +1,7 @@
 #include "frmmain.h"
 
 #include "app/historymodel.h"
+#include "app/identity.h"
 #include "app/mainlayout.h"
 #include "app/mainrules.h"
 #include "core/commanderror.h"
@@ -89,13 +90,14 @@ public:
 
 } // namespace
 
-frmMain::frmMain(const Platform &platform, const QString &folder, const QStringList &arguments, QWidget *parent)
+frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_folder(folder), m_arguments(arguments), m_settings(Settings::defaults(folder)),
+      m_platform(platform), m_folder(folder), m_reset(reset), m_settings(Settings::defaults(folder)),
       m_history(datafolder::historyFile(folder))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    // The icon the desktop has installed for us; ours inside the program when there is none.
+    setWindowIcon(QIcon::fromTheme(QLatin1String(applicationId), QIcon(QStringLiteral(":/icons/app.svg"))));
     // Always on top from the start.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     m_model = new HistoryModel(m_history, this);
@@ -336,7 +338,7 @@ bool frmMain::Form_Load()
         return false;
     }
     // 2. The reset switch.
-    if (mainrules::isResetSwitch(m_arguments)) {
+    if (m_reset) {
         for (const QString &file : {datafolder::settingsFile(m_folder), datafolder::historyFile(m_folder),
                                     datafolder::templateFile(m_folder)}) {
             try {
