@@ -47,21 +47,21 @@ QString entryPath(const QString &configHome, const QString &home)
 
 QByteArray entry(const QString &program)
 {
-    const QString text = QStringLiteral("[Desktop Entry]\n"
-                                        "Type=Application\n"
-                                        "Name=Vornkip\n"
-                                        "Comment=Clipboard history\n"
-                                        "Comment[ja]=クリップボードの履歴\n"
-                                        "Exec=%1\n"
-                                        "TryExec=%2\n"
-                                        "Icon=%3\n"
-                                        "Terminal=false\n"
-                                        "StartupNotify=false\n"
-                                        "X-GNOME-Autostart-enabled=true\n"
-                                        "X-GNOME-Autostart-Delay=5\n"
-                                        "X-KDE-autostart-after=panel\n")
-                             .arg(escapeValue(execArgument(program)), escapeValue(program),
-                                  QLatin1String(applicationId));
+    const QString text =
+        QStringLiteral("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=Vornkip\n"
+                       "Comment=Clipboard history\n"
+                       "Comment[ja]=クリップボードの履歴\n"
+                       "Exec=%1\n"
+                       "TryExec=%2\n"
+                       "Icon=%3\n"
+                       "Terminal=false\n"
+                       "StartupNotify=false\n"
+                       "X-GNOME-Autostart-enabled=true\n"
+                       "X-GNOME-Autostart-Delay=5\n"
+                       "X-KDE-autostart-after=panel\n")
+            .arg(escapeValue(execArgument(program)), escapeValue(program), QLatin1String(applicationId));
     return text.toUtf8();
 }
 

@@ -10,16 +10,22 @@ const QString autostartName = QStringLiteral("autostart");
 
 // The options the toolkit reads itself when the windows start (-platform, -display, -session from a
 // session manager's restart command, ...): accepted here and left in the arguments for it.
-struct ToolkitOption {
+struct ToolkitOption
+{
     const char *name;
     bool takesValue;
 };
 constexpr ToolkitOption toolkitOptions[] = {
-    {"platform", true}, {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
-    {"display", true},  {"qwindowgeometry", true},    {"geometry", true},      {"qwindowtitle", true},
-    {"title", true},    {"qwindowicon", true},        {"icon", true},          {"style", true},
-    {"stylesheet", true}, {"session", true},          {"name", true},          {"reverse", false},
-    {"widgetcount", false}, {"nograb", false},        {"dograb", false},       {"sync", false},
+    {"platform", true},      {"platformpluginpath", true},
+    {"platformtheme", true}, {"plugin", true},
+    {"display", true},       {"qwindowgeometry", true},
+    {"geometry", true},      {"qwindowtitle", true},
+    {"title", true},         {"qwindowicon", true},
+    {"icon", true},          {"style", true},
+    {"stylesheet", true},    {"session", true},
+    {"name", true},          {"reverse", false},
+    {"widgetcount", false},  {"nograb", false},
+    {"dograb", false},       {"sync", false},
 };
 
 bool takesValue(const QString &name)
@@ -67,9 +73,9 @@ CommandLine::CommandLine()
                        "オプションなしで起動すると、コピーした文字列を履歴に記録します。"));
     m_parser.addOption({{QStringLiteral("h"), helpName}, QStringLiteral("このヘルプを表示して終了します。")});
     m_parser.addOption({{QStringLiteral("v"), versionName}, QStringLiteral("バージョンを表示して終了します。")});
-    m_parser.addOption({resetName,
-                        QStringLiteral("設定ファイル form.ini、履歴ファイル temp.ifo、定型文ファイル templ.txt を"
-                                       "削除してから起動します (/a と同じ)。")});
+    m_parser.addOption(
+        {resetName, QStringLiteral("設定ファイル form.ini、履歴ファイル temp.ifo、定型文ファイル templ.txt を"
+                                   "削除してから起動します (/a と同じ)。")});
     m_parser.addOption({autostartName,
                         QStringLiteral("ログイン時の自動起動を on (設定) または off (解除) にして終了します。"),
                         QStringLiteral("on|off")});
@@ -107,8 +113,8 @@ void CommandLine::parse(const QStringList &arguments)
         const QString value = m_parser.value(autostartName).toLower();
         if (value != QStringLiteral("on") && value != QStringLiteral("off")) {
             m_action = Action::Usage;
-            m_error = QStringLiteral("--autostart には on か off を指定してください: %1")
-                          .arg(m_parser.value(autostartName));
+            m_error =
+                QStringLiteral("--autostart には on か off を指定してください: %1").arg(m_parser.value(autostartName));
         } else if (m_parser.isSet(resetName)) {
             m_action = Action::Usage;
             m_error = QStringLiteral("--autostart と --reset は一緒に使えません");

@@ -373,15 +373,17 @@ bool frmMain::Form_Load()
     placeControls();
     // 9. The history list.
     comboInitialize();
-    // 10. The tray icon; without a notification area its menu is the window's context menu.
+    // 10. The tray icon; while there is no notification area its menu is the window's context menu.
     if (m_platform.tray) {
         m_platform.tray->add(windowIcon(), QStringLiteral("Vornkip"));
         connect(m_platform.tray, &TrayIcon::leftButtonDown, this, [this] { trayCallback(513); });
         connect(m_platform.tray, &TrayIcon::rightButtonDown, this, [this] { trayCallback(516); });
+        connect(this, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint &at) { m_iconMenu->popup(mapToGlobal(at)); });
         if (!m_platform.tray->isAvailable()) {
             setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(this, &QWidget::customContextMenuRequested, this,
-                    [this](const QPoint &at) { m_iconMenu->popup(mapToGlobal(at)); });
+            connect(m_platform.tray, &TrayIcon::becameAvailable, this,
+                    [this] { setContextMenuPolicy(Qt::DefaultContextMenu); });
         }
     }
     // 11. Watch the clipboard.

@@ -33,9 +33,7 @@ void TestCommandLine::parse_data()
     QTest::addColumn<bool>("on");
     QTest::addColumn<QString>("error");
     const auto row = [](const char *name, const QStringList &args, Action action, bool reset = false, bool on = false,
-                        const QString &error = {}) {
-        QTest::newRow(name) << args << action << reset << on << error;
-    };
+                        const QString &error = {}) { QTest::newRow(name) << args << action << reset << on << error; };
     row("nothing", {}, Action::Start);
     row("/a", {"/a"}, Action::Start, true);
     row("/A", {"/A"}, Action::Start, true);
@@ -103,9 +101,12 @@ void TestCommandLine::entryPath_data()
 {
     QTest::addColumn<QString>("configHome");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("set") << "/tmp/cfg/" << "/tmp/cfg/autostart/io.github.vornkip.Vornkip.desktop";
-    QTest::newRow("unset") << "" << "/home/u/.config/autostart/io.github.vornkip.Vornkip.desktop";
-    QTest::newRow("relative is ignored") << "cfg" << "/home/u/.config/autostart/io.github.vornkip.Vornkip.desktop";
+    QTest::newRow("set") << "/tmp/cfg/"
+                         << "/tmp/cfg/autostart/io.github.vornkip.Vornkip.desktop";
+    QTest::newRow("unset") << ""
+                           << "/home/u/.config/autostart/io.github.vornkip.Vornkip.desktop";
+    QTest::newRow("relative is ignored") << "cfg"
+                                         << "/home/u/.config/autostart/io.github.vornkip.Vornkip.desktop";
 }
 
 void TestCommandLine::entryPath()
@@ -119,13 +120,19 @@ void TestCommandLine::execQuoting_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << "/usr/bin/vornkip" << "Exec=/usr/bin/vornkip\n";
-    QTest::newRow("blank") << "/opt/my apps/vornkip" << "Exec=\"/opt/my apps/vornkip\"\n";
-    QTest::newRow("percent") << "/opt/100%/vornkip" << "Exec=/opt/100%%/vornkip\n";
+    QTest::newRow("plain") << "/usr/bin/vornkip"
+                           << "Exec=/usr/bin/vornkip\n";
+    QTest::newRow("blank") << "/opt/my apps/vornkip"
+                           << "Exec=\"/opt/my apps/vornkip\"\n";
+    QTest::newRow("percent") << "/opt/100%/vornkip"
+                             << "Exec=/opt/100%%/vornkip\n";
     // Quoted, the shell's specials escaped; then the backslashes escaped once more for the file.
-    QTest::newRow("dollar and quote") << "/opt/a$b\"c/vornkip" << "Exec=\"/opt/a\\\\$b\\\\\"c/vornkip\"\n";
-    QTest::newRow("backslash") << "/opt/a\\b/vornkip" << "Exec=\"/opt/a\\\\\\\\b/vornkip\"\n";
-    QTest::newRow("japanese") << "/home/ユーザー/vornkip" << "Exec=/home/ユーザー/vornkip\n";
+    QTest::newRow("dollar and quote") << "/opt/a$b\"c/vornkip"
+                                      << "Exec=\"/opt/a\\\\$b\\\\\"c/vornkip\"\n";
+    QTest::newRow("backslash") << "/opt/a\\b/vornkip"
+                               << "Exec=\"/opt/a\\\\\\\\b/vornkip\"\n";
+    QTest::newRow("japanese") << "/home/ユーザー/vornkip"
+                              << "Exec=/home/ユーザー/vornkip\n";
 }
 
 void TestCommandLine::execQuoting()

@@ -28,6 +28,7 @@ private slots:
     void cleanup();
 
     void startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt();
+    void trayMenuIsTheContextMenuUntilATrayExists();
     void recording_data();
     void recording();
     void numberingContinuesFromTheFile();
@@ -105,6 +106,16 @@ void TestFrmMain::startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt()
     QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(w.windowFlags() & Qt::Tool);
     QCOMPARE(w.windowTitle(), QStringLiteral("VornkipVer.0.10"));
+}
+
+void TestFrmMain::trayMenuIsTheContextMenuUntilATrayExists()
+{
+    m_fakes->tray.available = false;
+    frmMain &w = start();
+    QVERIFY(m_fakes->tray.shown); // added all the same, to appear with the tray
+    QCOMPARE(w.contextMenuPolicy(), Qt::CustomContextMenu);
+    m_fakes->tray.appear();
+    QCOMPARE(w.contextMenuPolicy(), Qt::DefaultContextMenu);
 }
 
 void TestFrmMain::recording_data()
