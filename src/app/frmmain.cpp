@@ -1,6 +1,7 @@
 #include "frmmain.h"
 
 #include "app/historymodel.h"
+#include "app/identity.h"
 #include "app/mainlayout.h"
 #include "app/mainrules.h"
 #include "core/commanderror.h"
@@ -89,13 +90,14 @@ public:
 
 } // namespace
 
-frmMain::frmMain(const Platform &platform, const QString &folder, const QStringList &arguments, QWidget *parent)
+frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_folder(folder), m_arguments(arguments), m_settings(Settings::defaults(folder)),
+      m_platform(platform), m_folder(folder), m_reset(reset), m_settings(Settings::defaults(folder)),
       m_history(datafolder::historyFile(folder))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    // The icon the desktop has installed for us; ours inside the program when there is none.
+    setWindowIcon(QIcon::fromTheme(QLatin1String(applicationId), QIcon(QStringLiteral(":/icons/app.svg"))));
     // Always on top from the start.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     m_model = new HistoryModel(m_history, this);
@@ -336,7 +338,7 @@ bool frmMain::Form_Load()
         return false;
     }
     // 2. The reset switch.
-    if (mainrules::isResetSwitch(m_arguments)) {
+    if (m_reset) {
         for (const QString &file : {datafolder::settingsFile(m_folder), datafolder::historyFile(m_folder),
                                     datafolder::templateFile(m_folder)}) {
             try {
@@ -371,15 +373,17 @@ bool frmMain::Form_Load()
     placeControls();
     // 9. The history list.
     comboInitialize();
-    // 10. The tray icon; without a notification area its menu is the window's context menu.
+    // 10. The tray icon; while there is no notification area its menu is the window's context menu.
     if (m_platform.tray) {
         m_platform.tray->add(windowIcon(), QStringLiteral("Vornkip"));
         connect(m_platform.tray, &TrayIcon::leftButtonDown, this, [this] { trayCallback(513); });
         connect(m_platform.tray, &TrayIcon::rightButtonDown, this, [this] { trayCallback(516); });
+        connect(this, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint &at) { m_iconMenu->popup(mapToGlobal(at)); });
         if (!m_platform.tray->isAvailable()) {
             setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(this, &QWidget::customContextMenuRequested, this,
-                    [this](const QPoint &at) { m_iconMenu->popup(mapToGlobal(at)); });
+            connect(m_platform.tray, &TrayIcon::becameAvailable, this,
+                    [this] { setContextMenuPolicy(Qt::DefaultContextMenu); });
         }
     }
     // 11. Watch the clipboard.

@@ -36,8 +36,8 @@ class frmMain final : public QWidget
     Q_OBJECT
 
 public:
-    // `folder` is the data folder; `arguments` the command line after the program name.
-    frmMain(const Platform &platform, const QString &folder, const QStringList &arguments, QWidget *parent = nullptr);
+    // `folder` is the data folder; `reset` deletes its files before the start (the reset switch).
+    frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The start sequence. False when another copy is running: the caller ends the program.
@@ -184,7 +184,7 @@ private:
 
     Platform m_platform;
     QString m_folder;
-    QStringList m_arguments;
+    bool m_reset;
     Settings m_settings;
     HistoryFile m_history;
     HistoryModel *m_model = nullptr;

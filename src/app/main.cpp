@@ -1,3 +1,5 @@
+#include "app/autostart.h"
+#include "app/commandline.h"
 #include "app/frmmain.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
@@ -14,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -69,10 +72,81 @@ void startupMessages(QtMsgType type, const QMessageLogContext &context, const QS
     std::fflush(stderr);
     std::_Exit(1);
 }
+// Texts of the toolkit (the standard dialogs, the command line's headings) in Japanese, like the rest.
+void loadToolkitTexts(QTranslator &texts)
+{
+    if (texts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&texts);
+}
+
+void setIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("vornkip"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORNKIP_VERSION));
+}
+
+// Writes or removes the login entry; says what it did, or why it could not.
+int switchAutostart(bool on)
+{
+    const QString path = autostart::entryPath(qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+    try {
+        if (on) {
+            autostart::enable(path, QCoreApplication::applicationFilePath());
+            std::printf("ログイン時に起動します: %s\n", qPrintable(path));
+        } else if (autostart::disable(path)) {
+            std::printf("ログイン時の起動をやめました: %s を削除しました\n", qPrintable(path));
+        } else {
+            std::printf("ログイン時の起動は設定されていません: %s はありません\n", qPrintable(path));
+        }
+    } catch (const CommandError &e) {
+        std::fprintf(stderr, "vornkip: ログイン時の起動を設定できません: %s: %s\n", qPrintable(path),
+                     qPrintable(e.description));
+        return 1;
+    }
+    return 0;
+}
+
+// What the command line asks for instead of the bar; needs no display.
+int runCommand(int argc, char *argv[], const CommandLine &commandLine)
+{
+    if (commandLine.action() == CommandLine::Action::Usage) {
+        std::fprintf(stderr, "vornkip: %s\n", qPrintable(commandLine.error()));
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    QTranslator toolkitTexts;
+    loadToolkitTexts(toolkitTexts);
+    switch (commandLine.action()) {
+    case CommandLine::Action::Help:
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("%s\n", qPrintable(CommandLine::versionText()));
+        return 0;
+    case CommandLine::Action::Autostart:
+        return switchAutostart(commandLine.autostartOn());
+    case CommandLine::Action::Start:
+    case CommandLine::Action::Usage:
+        break;
+    }
+    return 0;
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    CommandLine commandLine;
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        commandLine.parse(arguments);
+    }
+    if (commandLine.action() != CommandLine::Action::Start)
+        return runCommand(argc, argv, commandLine);
+
     if (!displayAvailable()) {
         std::fputs("vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n", stderr);
         return 1;
@@ -82,13 +156,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     platformChoice.release();
     qInstallMessageHandler(defaultMessages);
-    QApplication::setApplicationName(QStringLiteral("vornkip"));
+    setIdentity();
+    // The desktop matches the windows to the installed entry (its name and icon in task lists).
+    QGuiApplication::setDesktopFileName(QLatin1String(applicationId));
     QApplication::setQuitOnLastWindowClosed(false);
-    // Every text the user sees is Japanese, the standard dialogs' included.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    QTranslator toolkitTexts;
+    loadToolkitTexts(toolkitTexts);
 
     // A request to end the program closes any box first; until the main window exists that is all.
     UnixSignals unixSignals;
@@ -118,7 +191,7 @@ int main(int argc, char *argv[])
     LinuxSystemInfo system;
     const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};
 
-    frmMain window(platform, folder, QCoreApplication::arguments().mid(1));
+    frmMain window(platform, folder, commandLine.reset());
     // Connected before the start sequence: a signal that arrives while one of its boxes is open closes
     // the box, and the program ends once started.
     QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &window, &frmMain::requestShutdown);

@@ -1,9 +1,24 @@
 #include "tray.h"
 
 #include <QSystemTrayIcon>
+#include <QTimer>
 
-QtTrayIcon::QtTrayIcon(QObject *parent) : TrayIcon(parent), m_icon(new QSystemTrayIcon(this))
+namespace {
+// How often a missing notification area is looked for: one round trip to the display server.
+constexpr int lookoutMs = 1000;
+} // namespace
+
+QtTrayIcon::QtTrayIcon(QObject *parent)
+    : TrayIcon(parent), m_icon(new QSystemTrayIcon(this)), m_lookout(new QTimer(this))
 {
+    m_lookout->setInterval(lookoutMs);
+    connect(m_lookout, &QTimer::timeout, this, [this] {
+        if (!isAvailable())
+            return;
+        m_lookout->stop();
+        // The toolkit docks the shown icon there itself.
+        emit becameAvailable();
+    });
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             emit leftButtonDown();
@@ -21,11 +36,13 @@ void QtTrayIcon::add(const QIcon &icon, const QString &tip)
 {
     m_icon->setIcon(icon);
     m_icon->setToolTip(tip);
-    if (isAvailable())
-        m_icon->show();
+    m_icon->show();
+    if (!isAvailable())
+        m_lookout->start();
 }
 
 void QtTrayIcon::remove()
 {
+    m_lookout->stop();
     m_icon->hide();
 }

@@ -6,6 +6,7 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 
 // The icon in the desktop's notification area (StatusNotifierItem or the X11 system tray).
 class TrayIcon : public QObject
@@ -17,12 +18,16 @@ public:
 
     // Whether the desktop has a notification area at all.
     virtual bool isAvailable() const = 0;
+    // The icon is added also when there is no notification area yet: it appears once one does (a
+    // panel that starts after the program, at login).
     virtual void add(const QIcon &icon, const QString &tip) = 0;
     virtual void remove() = 0;
 
 signals:
     void leftButtonDown();
     void rightButtonDown();
+    // A notification area has appeared since the icon was added.
+    void becameAvailable();
 };
 
 class QtTrayIcon final : public TrayIcon
@@ -38,4 +43,5 @@ public:
 
 private:
     QSystemTrayIcon *m_icon;
+    QTimer *m_lookout; // asks for a notification area while there is none
 };

@@ -60,7 +60,7 @@ void TestDisplay::cleanup()
 
 frmMain &TestDisplay::start()
 {
-    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), QStringList{});
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), false);
     m_main->Form_Load();
     return *m_main;
 }

@@ -28,6 +28,7 @@ private slots:
     void cleanup();
 
     void startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt();
+    void trayMenuIsTheContextMenuUntilATrayExists();
     void recording_data();
     void recording();
     void numberingContinuesFromTheFile();
@@ -54,7 +55,7 @@ private slots:
     void farPlacesComeBackInRange();
 
 private:
-    frmMain &start(const QStringList &args = {});
+    frmMain &start(bool reset = false);
     QByteArray historyBytes() const { return fileio::readWholeFile(datafolder::historyFile(m_dir->path())); }
     QStringList listTexts() const;
 
@@ -76,9 +77,9 @@ void TestFrmMain::cleanup()
     m_dir.reset();
 }
 
-frmMain &TestFrmMain::start(const QStringList &args)
+frmMain &TestFrmMain::start(bool reset)
 {
-    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), args);
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), reset);
     m_main->Form_Load();
     return *m_main;
 }
@@ -105,6 +106,16 @@ void TestFrmMain::startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt()
     QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(w.windowFlags() & Qt::Tool);
     QCOMPARE(w.windowTitle(), QStringLiteral("VornkipVer.0.10"));
+}
+
+void TestFrmMain::trayMenuIsTheContextMenuUntilATrayExists()
+{
+    m_fakes->tray.available = false;
+    frmMain &w = start();
+    QVERIFY(m_fakes->tray.shown); // added all the same, to appear with the tray
+    QCOMPARE(w.contextMenuPolicy(), Qt::CustomContextMenu);
+    m_fakes->tray.appear();
+    QCOMPARE(w.contextMenuPolicy(), Qt::DefaultContextMenu);
 }
 
 void TestFrmMain::recording_data()
@@ -409,24 +420,19 @@ void TestFrmMain::desktopEndKeepsTheHistoryWithoutAsking()
 
 void TestFrmMain::resetSwitch_data()
 {
-    QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("reset");
-    QTest::newRow("/a") << QStringList{QStringLiteral("/a")} << true;
-    QTest::newRow("/A") << QStringList{QStringLiteral("/A")} << true;
-    QTest::newRow("/a with a blank") << QStringList{QStringLiteral("/a ")} << false;
-    QTest::newRow("/a and more") << QStringList{QStringLiteral("/a"), QStringLiteral("x")} << false;
-    QTest::newRow("nothing") << QStringList{} << false;
+    QTest::newRow("reset") << true;
+    QTest::newRow("no reset") << false;
 }
 
 void TestFrmMain::resetSwitch()
 {
-    QFETCH(QStringList, args);
     QFETCH(bool, reset);
     const QString f = m_dir->path();
     fileio::writeFileAtomic(datafolder::settingsFile(f), "[Data]\r\nTitle=1\r\n");
     fileio::writeFileAtomic(datafolder::historyFile(f), "000001old\r\n");
     fileio::writeFileAtomic(datafolder::templateFile(f), "phrase\r\n");
-    start(args);
+    start(reset);
     QCOMPARE(fileio::exists(datafolder::templateFile(f)), !reset);
     QCOMPARE(m_main->combo1()->count(), reset ? 0 : 1);
     QCOMPARE(historyBytes(), reset ? QByteArray() : QByteArray("000001old\r\n"));
@@ -437,7 +443,7 @@ void TestFrmMain::resetSwitch()
 void TestFrmMain::secondStartIsRefused()
 {
     m_fakes->instance.otherRunning = true;
-    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), QStringList{QStringLiteral("/a")});
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), true);
     QVERIFY(!m_main->Form_Load());
     QCOMPARE(m_fakes->messages.shown.size(), 1);
     QCOMPARE(m_fakes->messages.shown[0].text, QStringLiteral("アプリケーションは起動中です。"));

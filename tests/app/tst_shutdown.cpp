@@ -70,7 +70,7 @@ Platform TestShutdown::platform()
 
 frmMain &TestShutdown::start()
 {
-    m_main = std::make_unique<frmMain>(platform(), m_dir->path(), QStringList{});
+    m_main = std::make_unique<frmMain>(platform(), m_dir->path(), false);
     m_main->Form_Load();
     return *m_main;
 }
@@ -140,7 +140,7 @@ void TestShutdown::signalDuringAStartBox()
         boxTitle = box->windowTitle();
         m_main->requestShutdown();
     });
-    m_main = std::make_unique<frmMain>(platform(), m_dir->path(), QStringList{});
+    m_main = std::make_unique<frmMain>(platform(), m_dir->path(), false);
     QVERIFY(m_main->Form_Load());
     QVERIFY(!boxTitle.isEmpty());
     QVERIFY(!m_main->isUnloaded()); // not from inside the box's loop

@@ -65,7 +65,7 @@ void TestToolbarCommands::cleanup()
 
 frmMain &TestToolbarCommands::start()
 {
-    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), QStringList{});
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), false);
     m_main->Form_Load();
     return *m_main;
 }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -180,6 +181,7 @@ private slots:
     void plantedSymlinkIsNotFollowed();
     void pasteWithAnEmptyClipboard_data();
     void pasteWithAnEmptyClipboard();
+    void trayIconAppearsWithALaterPanel();
 
 private:
     QProcess *startVornkip(const QString &folder = {}, bool openUmask = false);
@@ -673,6 +675,68 @@ void TestTrust::pasteWithAnEmptyClipboard()
     QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file("temp.ifo")).endsWith("pasted\r\n"), kWaitMs);
     keySync(text, QStringLiteral("ctrl+v"));
     QTRY_COMPARE_WITH_TIMEOUT(editorText(), typed + QStringLiteral("pasted"), kWaitMs);
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+}
+
+// The absolute place of a window named "vornkip" among the children of `parent` (xwininfo -tree), or
+// an empty rectangle.
+static QRect dockedIcon(const QString &parent)
+{
+    const Result r = run(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), parent});
+    static const QRegularExpression line(QStringLiteral(
+        "\"vornkip\": \\(\"vornkip\" \"vornkip\"\\)\\s+(\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    const QRegularExpressionMatch m = line.match(QString::fromUtf8(r.out));
+    return m.hasMatch()
+               ? QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt())
+               : QRect();
+}
+
+// At login the program may start before the panel. Until a notification area exists the tray menu is
+// the bar's right-click menu; once a panel starts, the icon appears in it and works, and the bar's
+// right-click menu is the plain one again.
+void TestTrust::trayIconAppearsWithALaterPanel()
+{
+    if (!haveTool(QStringLiteral("trayer")) || !haveTool(QStringLiteral("xwininfo")))
+        QSKIP("trayer or xwininfo is not installed");
+    qulonglong window = 0;
+    QProcess *vornkip = startAndShow(&window);
+    QVERIFY2(vornkip, "no vornkip window appeared");
+    const QList<a11y::Node> fallback = contextMenu(vornkip);
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    QVERIFY2(a11y::find(fallback, QStringLiteral("menu item"), kTopmostItem).valid(),
+             "without a panel, the tray menu is not the bar's right-click menu");
+
+    auto panel = std::make_unique<QProcess>();
+    panel->setProcessEnvironment(g_env);
+    panel->setStandardOutputFile(QProcess::nullDevice());
+    panel->setStandardErrorFile(QProcess::nullDevice());
+    panel->start(QStringLiteral("trayer"),
+                 {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                  QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"), QStringLiteral("24")});
+    QVERIFY(panel->waitForStarted());
+    QProcess *trayer = panel.get();
+    m_started.push_back(std::move(panel));
+    QRect icon;
+    for (int waited = 0; waited < kStartMs && icon.isEmpty(); waited += 100) {
+        QTest::qWait(100);
+        for (const qulonglong id :
+             findWindows(ofProcess(*trayer, {QStringLiteral("--class"), QStringLiteral("trayer")})))
+            icon = icon.isEmpty() ? dockedIcon(QString::number(id)) : icon;
+    }
+    QVERIFY2(!icon.isEmpty(), "no vornkip icon in the panel started after it");
+
+    // A left click on the icon hides the bar, a second one shows it again.
+    clickScreen(icon.center());
+    QTRY_VERIFY_WITH_TIMEOUT(findWindows(mainWindowOf(*vornkip)).isEmpty(), kWaitMs);
+    QTest::qWait(800); // not a double click, which is not a second press
+    clickScreen(icon.center());
+    QTRY_VERIFY_WITH_TIMEOUT(!findWindows(mainWindowOf(*vornkip)).isEmpty(), kWaitMs);
+
+    const QList<a11y::Node> plain = contextMenu(vornkip);
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    QVERIFY2(!a11y::find(plain, QStringLiteral("menu item"), kTopmostItem).valid(),
+             "with a panel, the bar's right-click menu is still the tray menu");
     QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
 }
 

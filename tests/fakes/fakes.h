@@ -95,6 +95,11 @@ public:
         tip = t;
     }
     void remove() override { shown = false; }
+    void appear()
+    {
+        available = true;
+        emit becameAvailable();
+    }
 
     bool available = true;
     bool shown = false;
