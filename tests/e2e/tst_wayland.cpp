@@ -283,7 +283,8 @@ private slots:
                        env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":fast_unwind_on_malloc=0"));
         }
         QProcess *vornkip = start(m_vornkip, {}, env, true);
-        QVERIFY2(waitForFocus(QStringLiteral("vornkip")), qPrintable(focused()));
+        // A native window is known by its application id, the name of the installed desktop entry.
+        QVERIFY2(waitForFocus(QStringLiteral("io.github.vornkip.Vornkip")), qPrintable(focused()));
         // Another program takes the focus and copies.
         QProcessEnvironment native = m_env;
         native.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
