@@ -39,7 +39,7 @@ void run(QByteArrayView bytes)
     FUZZ_CHECK(history.lastNumber() == last);
     const int number = HistoryFile::nextNumber(last);
     FUZZ_CHECK(number == (last == HistoryFile::largestNumber ? 1 : last + 1));
-    history.append(number, text);
+    fuzz::append(history, number, text);
     FUZZ_CHECK(history.entryCount() == 2);
     FUZZ_CHECK(history.lastNumber() == number);
 

@@ -86,7 +86,7 @@ void run(QByteArrayView bytes)
     const bool wasHistory = history.isHistory();
     const bool wasEmpty = bytes.isEmpty();
     const int number = HistoryFile::nextNumber(history.lastNumber());
-    FUZZ_CHECK(!history.append(number, text));
+    FUZZ_CHECK(!fuzz::append(history, number, text));
     const qsizetype appendedCount = history.entryCount();
     // One entry, whatever its text holds: numbering goes on from it.
     FUZZ_CHECK(appendedCount == count + 1);
@@ -128,7 +128,7 @@ void run(QByteArrayView bytes)
         std::fclose(f);
     }
     const int after = HistoryFile::nextNumber(history.lastNumber());
-    FUZZ_CHECK(history.append(after, u"after"));
+    FUZZ_CHECK(fuzz::append(history, after, u"after"));
     HistoryFile fresh(path, page);
     fresh.load();
     if (fresh.isHistory()) {

@@ -3,6 +3,7 @@
 // Helpers shared by the fuzz targets: turning the input into text, a check that stops the run with a
 // message, and one private temporary folder per process.
 
+#include "app/historyfile.h"
 #include "core/commanderror.h"
 
 #include <QByteArray>
@@ -119,5 +120,14 @@ void expectNoCommandError(Fn &&checks)
         std::fprintf(stderr, "unexpected CommandError %d: %s\n", e.number, qPrintable(e.description));
         std::abort();
     }
+}
+
+// Appends one entry as the list model does: the line is written, then the index committed. True when
+// the file had been changed behind the index.
+inline bool append(HistoryFile &history, int number, QStringView text)
+{
+    const HistoryFile::Written written = history.write(number, text);
+    history.commit(written);
+    return written.changedBehind;
 }
 } // namespace fuzz

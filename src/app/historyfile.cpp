@@ -308,13 +308,6 @@ void HistoryFile::commit(const Written &w)
     m_stamp = w.stamp;
 }
 
-bool HistoryFile::append(int number, QStringView text)
-{
-    const Written w = write(number, text);
-    commit(w);
-    return w.changedBehind;
-}
-
 void HistoryFile::saveCopy(const QString &to) const
 {
     fileio::copyFile(m_path, to);
@@ -330,17 +323,4 @@ void HistoryFile::exportText(const QString &to) const
     });
     out += crlf;
     fileio::writeFileAtomic(to, codec::encode(out, m_writePage));
-}
-
-void HistoryFile::replaceWith(const QString &from)
-{
-    fileio::copyFile(from, m_path);
-    load();
-}
-
-void HistoryFile::clear()
-{
-    fileio::removeFile(m_path);
-    ensureExists();
-    load();
 }

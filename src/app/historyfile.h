@@ -61,12 +61,6 @@ public:
     // The last listed entry number (0 for none): the number the next entry continues from.
     int lastNumber() const { return m_lastNumber; }
 
-    // Appends one entry (fileWrite): one line, written with a single write on a file opened for
-    // appending. A last line left without its line end (a torn write) is closed first, so the new
-    // entry never merges into it. Returns true when the file had been changed behind the index and
-    // was read again.
-    bool append(int number, QStringView text);
-
     // What identifies the file's state on disk, to notice changes made behind the index.
     struct FileStamp
     {
@@ -76,9 +70,12 @@ public:
         bool operator==(const FileStamp &) const = default;
     };
 
-    // append() in two steps, for a list model that must announce its new rows before the index
-    // changes: write() puts the line in the file and changes nothing in memory; commit() updates
-    // the index. Between them, `newEntries` tells how many entries commit() adds to the list.
+    // Appending one entry (fileWrite), in two steps for a list model that must announce its new rows
+    // before the index changes. write() puts one line in the file, with a single write on a file
+    // opened for appending, and changes nothing in memory; a last line left without its line end (a
+    // torn write) is closed first, so the new entry never merges into it. commit() updates the index.
+    // Between them, `newEntries` tells how many entries commit() adds to the list, and `changedBehind`
+    // whether the file had been changed behind the index (commit() then reads it again).
     struct Written
     {
         qint64 lineStart = 0;
@@ -95,12 +92,6 @@ public:
     // turned into CR LF, one more CR LF at the end).
     void saveCopy(const QString &to) const;
     void exportText(const QString &to) const;
-
-    // Replaces the file by a copy of `from` and reads it again.
-    void replaceWith(const QString &from);
-
-    // Deletes the file, creates it again empty and reads it (an empty history).
-    void clear();
 
     static QString numberText(int number);
     static int nextNumber(int last) { return last >= largestNumber || last < 0 ? 1 : last + 1; }

@@ -40,9 +40,12 @@ void HistoryModel::reload()
     endResetModel();
 }
 
-void HistoryModel::addEntry(int number, QStringView wholeText, const QString &itemText)
+std::optional<QString> HistoryModel::record(const QString &text, const QString &shownText)
 {
-    const HistoryFile::Written written = m_file.write(number, wholeText);
+    if (text.isEmpty() || mainrules::isCurrentEntry(text, shownText))
+        return std::nullopt;
+    const QString itemText = text.left(HistoryFile::maxEntryLength);
+    const HistoryFile::Written written = m_file.write(HistoryFile::nextNumber(m_file.lastNumber()), text);
     if (written.changedBehind) {
         beginResetModel();
         m_added.clear();
@@ -50,13 +53,14 @@ void HistoryModel::addEntry(int number, QStringView wholeText, const QString &it
         m_file.commit(written);
         m_added.insert(m_file.entryCount() - written.newEntries, itemText);
         endResetModel();
-        return;
+        return itemText;
     }
     const qsizetype entry = m_file.entryCount();
     beginInsertRows({}, 0, static_cast<int>(written.newEntries) - 1);
     m_file.commit(written);
     m_added.insert(entry, itemText);
     endInsertRows();
+    return itemText;
 }
 
 QString HistoryModel::itemText(qsizetype entry) const

@@ -6,6 +6,8 @@
 #include <QCache>
 #include <QHash>
 
+#include <optional>
+
 // The history list's items, newest first, over the index of a HistoryFile. Item texts are decoded
 // when a view asks for them: the edit role is the item's text, the display role the same on one line;
 // each item's data (NumberRole) is its entry number.
@@ -24,9 +26,12 @@ public:
     // Rebuilds the rows from the file (comboInitialize). Throws CommandError.
     void reload();
 
-    // Records a new entry: appends its line to the file and inserts `itemText` as the top row.
-    // Throws CommandError; nothing changes when the write fails.
-    void addEntry(int number, QStringView wholeText, const QString &itemText);
+    // Records a copied text as the newest entry, numbered after the last one (after 999999 comes 1):
+    // its line is appended to the file and its list text (the first 200 characters) becomes the top
+    // row. An empty text, or one the list shows already (`shownText`, the list's current text: the
+    // same first 200 characters when case is ignored), is not recorded. Returns the new row's text,
+    // or nothing. Throws CommandError; nothing changes when the write fails.
+    std::optional<QString> record(const QString &text, const QString &shownText);
 
     // The whole text of a row, read from the file (Combo1_Click).
     QString wholeText(int row);

@@ -15,7 +15,6 @@
 #include "platform/unixsignals.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -210,8 +209,6 @@ int main(int argc, char *argv[])
     });
     // The end of the desktop session quits the application: keep the history, ask nothing.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.Form_Unload(false); });
-    window.show();
-    window.activateWindow();
-    window.combo1()->setFocus();
+    window.showAtStart();
     return app.exec();
 }

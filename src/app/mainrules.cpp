@@ -7,8 +7,8 @@ bool isCurrentEntry(const QString &clipboardText, const QString &listText)
 {
     // Only the start can matter, and a copy may be megabytes: a line break written as a marker takes
     // three times the characters it stands for, so four times the shown length is always enough.
-    return HistoryFile::markersToBreaks(clipboardText.left(4 * maxEntryLength))
-               .left(maxEntryLength)
+    return HistoryFile::markersToBreaks(clipboardText.left(4 * HistoryFile::maxEntryLength))
+               .left(HistoryFile::maxEntryLength)
                .compare(listText, Qt::CaseInsensitive) == 0;
 }
 

@@ -5,8 +5,6 @@
 
 // Rules of the main window that need no widget.
 namespace mainrules {
-inline constexpr int maxEntryLength = 200;
-
 // Whether a clipboard text is the list's current entry already: its first 200 characters, with
 // history markers read as line breaks, equal the list's text when case is ignored.
 bool isCurrentEntry(const QString &clipboardText, const QString &listText);

@@ -4,6 +4,7 @@
 #include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/previewpane.h"
 #include "platform/clipboard.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
@@ -71,8 +72,8 @@ void PictureBox::paintEvent(QPaintEvent *event)
     }
 }
 
-frmPicture::frmPicture(const Platform &platform, PictureHost host, QWidget *parent)
-    : QMainWindow(parent, Qt::Window), m_platform(platform), m_host(std::move(host))
+frmPicture::frmPicture(const Platform &platform, PreviewPane *preview, QWidget *parent)
+    : QMainWindow(parent, Qt::Window), m_platform(platform), m_preview(preview)
 {
     setObjectName(QStringLiteral("frmPicture"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -142,7 +143,7 @@ void frmPicture::Form_Load()
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     lineInitialize(0, 0);
     frmFit();
-    const QImage preview = m_host.previewPicture ? m_host.previewPicture() : QImage();
+    const QImage preview = m_preview ? m_preview->picture() : QImage();
     m_source = preview.isNull() ? std::nullopt : std::optional<QImage>(preview);
     Picture1_Change();
 }
@@ -269,8 +270,8 @@ void frmPicture::edit_Del_Click()
         MsgAnswer::Yes)
         return;
     m_platform.clipboard->clear();
-    if (m_host.setPreview)
-        m_host.setPreview(QImage());
+    if (m_preview)
+        m_preview->showPreview(QImage());
 }
 
 void frmPicture::edit_New_Click()
@@ -368,8 +369,8 @@ void frmPicture::edit_Cut_Click()
                 m_platform.clipboard->clear();
                 m_platform.clipboard->setImage(part);
                 m_source = part;
-                if (m_host.extended && m_host.extended() && m_host.setPreview)
-                    m_host.setPreview(part);
+                if (m_preview && m_preview->inUse())
+                    m_preview->showPreview(part);
                 setDisplayed(part);
             },
             {ErrorNumber::InvalidArgument});

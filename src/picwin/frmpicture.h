@@ -8,18 +8,13 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <QPointer>
+
 #include <functional>
 #include <optional>
 
+class PreviewPane;
 class QMimeData;
-
-// What the picture window reads from and writes to the main window.
-struct PictureHost
-{
-    std::function<QImage()> previewPicture;         // the main window's preview picture
-    std::function<bool()> extended;                 // whether the main window is in extended mode
-    std::function<void(const QImage &)> setPreview; // gives the main window's preview a picture
-};
 
 // The display area: the displayed picture at its natural size from the inner top-left corner, cut
 // off at the edges, with the selection rectangle drawn over it.
@@ -47,7 +42,8 @@ class frmPicture final : public QMainWindow
     Q_OBJECT
 
 public:
-    frmPicture(const Platform &platform, PictureHost host, QWidget *parent = nullptr);
+    // `preview` is the main window's preview: its picture is the one shown first, and the window sets it.
+    frmPicture(const Platform &platform, PreviewPane *preview, QWidget *parent = nullptr);
 
     void Form_Load();
     void frmFit();
@@ -94,7 +90,7 @@ private:
     QImage selectedPart() const;
 
     Platform m_platform;
-    PictureHost m_host;
+    QPointer<PreviewPane> m_preview;
     PictureBox *m_picture1 = nullptr;
     QImage m_picture2; // the scratch area copy renders into
     std::optional<QImage> m_source;

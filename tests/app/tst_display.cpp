@@ -3,6 +3,7 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "fakes/fakes.h"
+#include "mainparts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -13,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+
+using namespace mainparts;
 
 class TestDisplay final : public QObject
 {
@@ -86,22 +89,22 @@ void TestDisplay::titleModes()
     frmMain &w = start();
     w.titleMode_Click(mode);
     QCOMPARE(w.windowTitle(), title);
-    QVERIFY(w.timer1()->isActive());
-    QCOMPARE(w.timer1()->interval(), interval);
-    QCOMPARE(w.settings().title, QString::number(mode));
+    QVERIFY(w.titleTimer()->isActive());
+    QCOMPARE(w.titleTimer()->interval(), interval);
+    QCOMPARE(savedSettings(w, m_dir->path()).title, QString::number(mode));
 }
 
 void TestDisplay::versionModeStopsTheTimerAndAnotherRestartsIt()
 {
     frmMain &w = start();
     QCOMPARE(w.windowTitle(), QStringLiteral("VornkipVer.0.10"));
-    QVERIFY(!w.timer1()->isActive());
+    QVERIFY(!w.titleTimer()->isActive());
     w.titleMode_Click(2);
-    QVERIFY(w.timer1()->isActive());
+    QVERIFY(w.titleTimer()->isActive());
     // The shortcut of a title item selects it too.
-    w.menuAction(QStringLiteral("title_Title"))->trigger();
-    QVERIFY(!w.timer1()->isActive());
-    QCOMPARE(w.menuAction(QStringLiteral("title_Date_sys"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F5));
+    menuAction(w, QStringLiteral("title_Title"))->trigger();
+    QVERIFY(!w.titleTimer()->isActive());
+    QCOMPARE(menuAction(w, QStringLiteral("title_Date_sys"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F5));
 }
 
 void TestDisplay::unknownModeLeavesTheTitle()
@@ -111,45 +114,45 @@ void TestDisplay::unknownModeLeavesTheTitle()
     w.setWindowTitle(QStringLiteral("before"));
     w.titleText();
     QCOMPARE(w.windowTitle(), QStringLiteral("before"));
-    QVERIFY(w.timer1()->isActive()); // the start's 100 ms interval goes on
-    QCOMPARE(w.timer1()->interval(), 100);
+    QVERIFY(w.titleTimer()->isActive()); // the start's 100 ms interval goes on
+    QCOMPARE(w.titleTimer()->interval(), 100);
 }
 
 void TestDisplay::rebuildFromAHistorySetsTheTimerBack()
 {
     fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000001a\r\n");
     frmMain &w = start();
-    QVERIFY(w.timer1()->isActive()); // the non-empty history set 100 ms after mode 1 stopped it
-    QCOMPARE(w.timer1()->interval(), 100);
+    QVERIFY(w.titleTimer()->isActive()); // the non-empty history set 100 ms after mode 1 stopped it
+    QCOMPARE(w.titleTimer()->interval(), 100);
     w.titleMode_Click(3);
     w.comboInitialize();
-    QCOMPARE(w.timer1()->interval(), 100);
+    QCOMPARE(w.titleTimer()->interval(), 100);
 }
 
 void TestDisplay::topmostItemAndHideCaptionAgree()
 {
     frmMain &w = start();
-    QAction *topmost = w.menuAction(QStringLiteral("topmost"));
-    QAction *hide = w.menuAction(QStringLiteral("hide"));
+    QAction *topmost = menuAction(w, QStringLiteral("topmost"));
+    QAction *hide = menuAction(w, QStringLiteral("hide"));
     QVERIFY(topmost->isChecked());
     QCOMPARE(hide->text(), QStringLiteral("最前面表示解除"));
-    QVERIFY(w.topmost());
+    QVERIFY(mainparts::topmost(w));
     hide->trigger();
     QVERIFY(!topmost->isChecked());
     QCOMPARE(hide->text(), QStringLiteral("最前面表示セット"));
-    QVERIFY(!w.topmost());
+    QVERIFY(!mainparts::topmost(w));
     topmost->trigger();
     QVERIFY(topmost->isChecked());
     QCOMPARE(hide->text(), QStringLiteral("最前面表示解除"));
-    QVERIFY(w.topmost());
+    QVERIFY(mainparts::topmost(w));
     // The menu item (F4) itself switches both ways: Qt ticks a checkable item before winPos runs.
     topmost->trigger();
     QVERIFY(!topmost->isChecked());
     QCOMPARE(hide->text(), QStringLiteral("最前面表示セット"));
-    QVERIFY(!w.topmost());
+    QVERIFY(!mainparts::topmost(w));
     topmost->trigger();
     QVERIFY(topmost->isChecked());
-    QVERIFY(w.topmost());
+    QVERIFY(mainparts::topmost(w));
 }
 
 void TestDisplay::extendAndCollapse()
@@ -161,19 +164,19 @@ void TestDisplay::extendAndCollapse()
     QImage picture(30, 20, QImage::Format_RGB32);
     picture.fill(Qt::green);
     m_fakes->clipboard.put({false, {}, true, picture});
-    w.showPreview(QImage()); // as if the preview had been emptied
+    preview(w)->showPreview(QImage()); // as if the preview had been emptied
     w.Toolbar1_ButtonClick(QStringLiteral("menu"));
-    QVERIFY(w.extended());
+    QVERIFY(extended(w));
     // A shown window grows as a short animation on the event loop.
     QTRY_COMPARE(w.height(), px(2790 - 345));
-    QTRY_VERIFY(!w.toolbar2()->isHidden());
-    QVERIFY(!w.statusBar1()->isHidden());
-    QCOMPARE(w.image1()->pixmap().size(), QSize(30, 20)); // the clipboard's picture
+    QTRY_VERIFY(!toolbar2(w)->isHidden());
+    QVERIFY(!statusBar1(w)->isHidden());
+    QCOMPARE(image1(w)->pixmap().size(), QSize(30, 20)); // the clipboard's picture
     w.Toolbar1_ButtonClick(QStringLiteral("menu"));
-    QVERIFY(!w.extended());
+    QVERIFY(!extended(w));
     QCOMPARE(w.height(), compact);
-    QVERIFY(w.toolbar2()->isHidden());
-    QVERIFY(w.image1()->pixmap().isNull());
+    QVERIFY(toolbar2(w)->isHidden());
+    QVERIFY(image1(w)->pixmap().isNull());
 }
 
 void TestDisplay::textHidingCoversTemplateMode()
@@ -181,36 +184,34 @@ void TestDisplay::textHidingCoversTemplateMode()
     fileio::writeFileAtomic(datafolder::templateFile(m_dir->path()), "a\r\n");
     frmMain &w = start();
     w.Toolbar2_ButtonClick(QStringLiteral("pro"), true);
-    QAction *textHide = w.menuAction(QStringLiteral("texthide"));
+    QAction *textHide = menuAction(w, QStringLiteral("texthide"));
     textHide->trigger();
     QCOMPARE(textHide->text(), QStringLiteral("テキストを表示"));
-    QCOMPARE(w.combo1()->x(), px(3500));
-    QCOMPARE(w.combo2()->x(), px(3500));
-    QVERIFY(!w.menuAction(QStringLiteral("copy"))->isEnabled());
-    QVERIFY(!w.menuAction(QStringLiteral("pro"))->isEnabled());
+    QCOMPARE(combo1(w)->x(), px(3500));
+    QCOMPARE(combo2(w)->x(), px(3500));
+    QVERIFY(!menuAction(w, QStringLiteral("copy"))->isEnabled());
+    QVERIFY(!menuAction(w, QStringLiteral("pro"))->isEnabled());
     textHide->trigger();
     QCOMPARE(textHide->text(), QStringLiteral("テキストを隠す"));
-    QCOMPARE(w.combo1()->x(), 0);
-    QCOMPARE(w.combo2()->x(), 0);
-    QVERIFY(w.menuAction(QStringLiteral("copy"))->isEnabled());
-    QVERIFY(w.menuAction(QStringLiteral("pro"))->isEnabled());
+    QCOMPARE(combo1(w)->x(), 0);
+    QCOMPARE(combo2(w)->x(), 0);
+    QVERIFY(menuAction(w, QStringLiteral("copy"))->isEnabled());
+    QVERIFY(menuAction(w, QStringLiteral("pro"))->isEnabled());
 }
 
 void TestDisplay::trayCallback()
 {
     frmMain &w = start();
     w.show();
-    w.trayCallback(513);
+    desktop(w)->trayCallback(DesktopIntegration::TrayClick::LeftButtonDown);
     QVERIFY(!w.isVisible());
-    w.trayCallback(514); // a release does nothing
-    QVERIFY(!w.isVisible());
-    w.trayCallback(513);
+    desktop(w)->trayCallback(DesktopIntegration::TrayClick::LeftButtonDown);
     QVERIFY(w.isVisible());
-    w.trayCallback(516);
-    QTRY_VERIFY(w.iconMenu()->isVisible());
-    w.iconMenu()->close();
+    desktop(w)->trayCallback(DesktopIntegration::TrayClick::RightButtonDown);
+    QTRY_VERIFY(iconMenu(w)->isVisible());
+    iconMenu(w)->close();
     QStringList items;
-    for (QAction *a : w.iconMenu()->actions())
+    for (QAction *a : iconMenu(w)->actions())
         items << a->objectName();
     QCOMPARE(items, (QStringList{"clipWatch", "clipNoWatch", "bar1", "topmost", "title", "bar2", "clipClear", "quit"}));
 }
@@ -229,10 +230,10 @@ void TestDisplay::statusPanels()
     QFETCH(int, panel);
     QFETCH(QString, text);
     frmMain &w = start();
-    w.setComboText(QStringLiteral("unchanged"));
-    w.StatusBar1_PanelClick(panel);
-    QCOMPARE(w.comboText(), QStringLiteral("unchanged")); // seen pressed first, the loop running on
-    QTRY_COMPARE(w.comboText(), text);
+    setComboText(w, QStringLiteral("unchanged"));
+    statusBar1(w)->StatusBar1_PanelClick(panel);
+    QCOMPARE(comboText(w), QStringLiteral("unchanged")); // seen pressed first, the loop running on
+    QTRY_COMPARE(comboText(w), text);
 }
 
 void TestDisplay::calculatorKeys_data()
@@ -262,21 +263,21 @@ void TestDisplay::calculatorKeys()
     QFETCH(QString, after);
     QFETCH(QString, launched);
     frmMain &w = start();
-    w.combo1()->lineEdit()->setText(text);
-    w.combo1()->lineEdit()->setCursorPosition(1);
-    QTest::keyClick(w.combo1()->lineEdit(), Qt::Key(key));
-    QCOMPARE(w.comboText(), after);
-    QCOMPARE(w.combo1()->count(), 0); // Enter never inserts an item
-    QCOMPARE(w.combo1()->lineEdit()->cursorPosition(), after == text ? 1 : int(after.size()));
+    combo1(w)->lineEdit()->setText(text);
+    combo1(w)->lineEdit()->setCursorPosition(1);
+    QTest::keyClick(combo1(w)->lineEdit(), Qt::Key(key));
+    QCOMPARE(comboText(w), after);
+    QCOMPARE(combo1(w)->count(), 0); // Enter never inserts an item
+    QCOMPARE(combo1(w)->lineEdit()->cursorPosition(), after == text ? 1 : int(after.size()));
     QCOMPARE(m_fakes->desktop.opened, launched.isEmpty() ? QStringList{} : QStringList{launched});
 }
 
 void TestDisplay::divisionByZeroKeepsTheText()
 {
     frmMain &w = start();
-    w.combo1()->lineEdit()->setText(QStringLiteral("1/0"));
-    QTest::keyClick(w.combo1()->lineEdit(), Qt::Key_Return);
-    QCOMPARE(w.comboText(), QStringLiteral("1/0"));
+    combo1(w)->lineEdit()->setText(QStringLiteral("1/0"));
+    QTest::keyClick(combo1(w)->lineEdit(), Qt::Key_Return);
+    QCOMPARE(comboText(w), QStringLiteral("1/0"));
     QCOMPARE(m_fakes->messages.shown.size(), 1);
     QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("11"));
     QCOMPARE(m_fakes->messages.shown[0].text, QStringLiteral("0 で除算しました。"));
@@ -285,24 +286,24 @@ void TestDisplay::divisionByZeroKeepsTheText()
 void TestDisplay::conversionsRoundTrip()
 {
     frmMain &w = start();
-    w.setComboText(QStringLiteral("255"));
+    setComboText(w, QStringLiteral("255"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
-    QCOMPARE(w.comboText(), QStringLiteral("&HFF"));
+    QCOMPARE(comboText(w), QStringLiteral("&HFF"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("h8"));
-    QCOMPARE(w.comboText(), QStringLiteral("&O377"));
+    QCOMPARE(comboText(w), QStringLiteral("&O377"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("h10"));
-    QCOMPARE(w.comboText(), QStringLiteral("255"));
-    w.setComboText(QStringLiteral("abc"));
+    QCOMPARE(comboText(w), QStringLiteral("255"));
+    setComboText(w, QStringLiteral("abc"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
-    w.setComboText(QStringLiteral("3000000000"));
+    setComboText(w, QStringLiteral("3000000000"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
-    QCOMPARE(w.comboText(), QStringLiteral("3000000000"));
+    QCOMPARE(comboText(w), QStringLiteral("3000000000"));
     QVERIFY(m_fakes->messages.shown.isEmpty()); // 13 and 6 are silent
-    w.setComboText(QStringLiteral("Abc"));
+    setComboText(w, QStringLiteral("Abc"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("ucase"));
-    QCOMPARE(w.comboText(), QStringLiteral("ABC"));
+    QCOMPARE(comboText(w), QStringLiteral("ABC"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("lcase"));
-    QCOMPARE(w.comboText(), QStringLiteral("abc"));
+    QCOMPARE(comboText(w), QStringLiteral("abc"));
 }
 
 QTEST_MAIN(TestDisplay)

@@ -3,6 +3,7 @@
 #include "core/fileio.h"
 #include "fakes/fakes.h"
 #include "fakes/filesizelimit.h"
+#include "mainparts.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+using namespace mainparts;
 
 namespace {
 ClipboardContent text(const QString &t)
@@ -87,8 +90,8 @@ frmMain &TestFrmMain::start(bool reset)
 QStringList TestFrmMain::listTexts() const
 {
     QStringList out;
-    for (int i = 0; i < m_main->combo1()->count(); ++i)
-        out << m_main->combo1()->itemData(i, Qt::EditRole).toString();
+    for (int i = 0; i < combo1(*m_main)->count(); ++i)
+        out << combo1(*m_main)->itemData(i, Qt::EditRole).toString();
     return out;
 }
 
@@ -98,9 +101,8 @@ void TestFrmMain::startCreatesTheFilesAndShowsTheClipboardWithoutRecordingIt()
     frmMain &w = start();
     QVERIFY(fileio::exists(datafolder::settingsFile(m_dir->path())));
     QCOMPARE(historyBytes(), QByteArray());
-    QCOMPARE(w.comboText(), QStringLiteral("already there"));
-    QCOMPARE(w.combo1()->count(), 0);
-    QCOMPARE(w.combo1Tag(), QStringLiteral("000000"));
+    QCOMPARE(comboText(w), QStringLiteral("already there"));
+    QCOMPARE(combo1(w)->count(), 0);
     QVERIFY(m_fakes->tray.shown);
     QCOMPARE(m_fakes->tray.tip, QStringLiteral("Vornkip"));
     QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -158,17 +160,15 @@ void TestFrmMain::recording()
         m_fakes->clipboard.put(text(c));
     QCOMPARE(historyBytes(), file);
     QCOMPARE(listTexts(), list);
-    QCOMPARE(w.comboText(), list.front());
-    QCOMPARE(w.combo1()->toolTip(), list.front());
-    QCOMPARE(w.combo1Tag(), HistoryFile::numberText(list.size()));
+    QCOMPARE(comboText(w), list.front());
+    QCOMPARE(combo1(w)->toolTip(), list.front());
 }
 
 void TestFrmMain::numberingContinuesFromTheFile()
 {
     fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000040a\r\n000041b\r\n");
-    frmMain &w = start();
+    start();
     QCOMPARE(listTexts(), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
-    QCOMPARE(w.combo1Tag(), QStringLiteral("000041"));
     m_fakes->clipboard.put(text(QStringLiteral("c")));
     QCOMPARE(historyBytes(), QByteArray("000040a\r\n000041b\r\n000042c\r\n"));
 }
@@ -177,7 +177,7 @@ void TestFrmMain::typedTextMakesTheNewestEntryNewAgain()
 {
     frmMain &w = start();
     m_fakes->clipboard.put(text(QStringLiteral("newest")));
-    w.combo1()->lineEdit()->setText(QStringLiteral("typed"));
+    combo1(w)->lineEdit()->setText(QStringLiteral("typed"));
     m_fakes->clipboard.put(text(QStringLiteral("newest")));
     QCOMPARE(historyBytes(), QByteArray("000001newest\r\n000002newest\r\n"));
 }
@@ -186,15 +186,15 @@ void TestFrmMain::watchingOffRecordsNothing()
 {
     frmMain &w = start();
     w.clipNoWatch_Click();
-    QVERIFY(!w.watching());
+    QVERIFY(!watching(w));
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
     m_fakes->clipboard.put({true, QStringLiteral("secret while off"), true, picture});
     QCOMPARE(historyBytes(), QByteArray());
-    QCOMPARE(w.combo1()->count(), 0);
-    QVERIFY(w.image1()->pixmap().isNull());
+    QCOMPARE(combo1(w)->count(), 0);
+    QVERIFY(image1(w)->pixmap().isNull());
     w.clipWatch_Click();
-    QVERIFY(w.watching());
+    QVERIFY(watching(w));
     QCOMPARE(historyBytes(), QByteArray()); // not picked up until the clipboard changes again
     m_fakes->clipboard.put(text(QStringLiteral("after")));
     QCOMPARE(historyBytes(), QByteArray("000001after\r\n"));
@@ -208,18 +208,18 @@ void TestFrmMain::pictureOnlyChangesThePreview()
     // The compact bar hides the preview: the picture is not even asked for.
     m_fakes->clipboard.put({false, {}, true, picture});
     QCOMPARE(m_fakes->clipboard.pictureReads, 0);
-    QVERIFY(w.image1()->pixmap().isNull());
+    QVERIFY(image1(w)->pixmap().isNull());
     w.extendedMode();
-    QCOMPARE(w.image1()->pixmap().size(), QSize(8, 6));
+    QCOMPARE(image1(w)->pixmap().size(), QSize(8, 6));
     picture.fill(Qt::red);
     m_fakes->clipboard.put({false, {}, true, picture.scaled(4, 3)});
-    QCOMPARE(w.image1()->pixmap().size(), QSize(4, 3));
+    QCOMPARE(image1(w)->pixmap().size(), QSize(4, 3));
     QCOMPARE(historyBytes(), QByteArray());
 }
 
 void TestFrmMain::aFullDiskIsToldOnce()
 {
-    frmMain &w = start();
+    start();
     m_fakes->clipboard.put(text(QStringLiteral("first")));
     const QByteArray before = historyBytes();
     {
@@ -233,7 +233,6 @@ void TestFrmMain::aFullDiskIsToldOnce()
     // Space again: numbering goes on with no number used twice, and a new failure is told again.
     m_fakes->clipboard.put(text(QStringLiteral("fourth")));
     QCOMPARE(historyBytes(), before + "000002fourth\r\n");
-    QCOMPARE(w.combo1Tag(), QStringLiteral("000002"));
     {
         FileSizeLimit full(0);
         m_fakes->clipboard.put(text(QStringLiteral("fifth")));
@@ -250,9 +249,9 @@ void TestFrmMain::secretsAreNeverRecorded()
     m_fakes->clipboard.put(text(QStringLiteral("before")));
     m_fakes->clipboard.put(secret);
     QCOMPARE(historyBytes(), QByteArray("000001before\r\n"));
-    QCOMPARE(w.combo1()->count(), 1);
-    QCOMPARE(w.comboText(), QStringLiteral("before"));
-    QVERIFY(w.image1()->pixmap().isNull());
+    QCOMPARE(combo1(w)->count(), 1);
+    QCOMPARE(comboText(w), QStringLiteral("before"));
+    QVERIFY(image1(w)->pixmap().isNull());
 }
 
 void TestFrmMain::choosingAnEntryRestoresItWhole()
@@ -264,13 +263,13 @@ void TestFrmMain::choosingAnEntryRestoresItWhole()
     QCOMPARE(whole.size(), 500);
     m_fakes->clipboard.put(text(whole));
     m_fakes->clipboard.put(text(QStringLiteral("other")));
-    QCOMPARE(w.combo1()->itemData(1, Qt::EditRole).toString(), whole.left(200));
-    w.combo1()->setCurrentIndex(1);
-    w.Combo1_Click(1);
+    QCOMPARE(combo1(w)->itemData(1, Qt::EditRole).toString(), whole.left(200));
+    combo1(w)->setCurrentIndex(1);
+    combo1(w)->Combo1_Click(1);
     QCOMPARE(m_fakes->clipboard.content.text, whole);
     // The restored text is the current entry: no new line in the file.
     QCOMPARE(historyBytes().count('\n'), 2);
-    QCOMPARE(w.combo1()->count(), 2);
+    QCOMPARE(combo1(w)->count(), 2);
 }
 
 void TestFrmMain::choosingANumberNoLineCarries()
@@ -279,7 +278,7 @@ void TestFrmMain::choosingANumberNoLineCarries()
     frmMain &w = start();
     // The file is replaced behind the program's back: number 1 is gone.
     fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000007seven\r\n000008eight@1@2@3!\r\n");
-    w.Combo1_Click(1);
+    combo1(w)->Combo1_Click(1);
     QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("eight\r\n!"));
 }
 
@@ -287,11 +286,11 @@ void TestFrmMain::enterNeverInsertsAnItem()
 {
     frmMain &w = start();
     m_fakes->clipboard.put(text(QStringLiteral("a")));
-    w.combo1()->lineEdit()->setText(QStringLiteral("typed text"));
-    QTest::keyClick(w.combo1()->lineEdit(), Qt::Key_Return);
-    QTest::keyClick(w.combo1()->lineEdit(), Qt::Key_Enter);
-    QCOMPARE(w.combo1()->count(), 1);
-    QCOMPARE(w.comboText(), QStringLiteral("typed text"));
+    combo1(w)->lineEdit()->setText(QStringLiteral("typed text"));
+    QTest::keyClick(combo1(w)->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(combo1(w)->lineEdit(), Qt::Key_Enter);
+    QCOMPARE(combo1(w)->count(), 1);
+    QCOMPARE(comboText(w), QStringLiteral("typed text"));
 }
 
 void TestFrmMain::droppedFiles_data()
@@ -314,19 +313,19 @@ void TestFrmMain::droppedFiles()
         urls << QUrl::fromLocalFile(p);
     mime.setUrls(urls);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.combo1(), &enter);
+    QApplication::sendEvent(combo1(w), &enter);
     QVERIFY(enter.isAccepted());
     QCOMPARE(enter.dropAction(), Qt::CopyAction);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.combo1(), &drop);
+    QApplication::sendEvent(combo1(w), &drop);
     QCOMPARE(m_fakes->clipboard.content.text, clipboard);
     // The watcher records the paths as a new entry.
-    QCOMPARE(w.combo1()->itemData(0, Qt::EditRole).toString(), clipboard);
+    QCOMPARE(combo1(w)->itemData(0, Qt::EditRole).toString(), clipboard);
 
     QMimeData plain;
     plain.setText(QStringLiteral("not files"));
     QDragEnterEvent other(QPoint(5, 5), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.combo1()->lineEdit(), &other);
+    QApplication::sendEvent(combo1(w)->lineEdit(), &other);
     QVERIFY(!other.isAccepted());
 }
 
@@ -434,7 +433,7 @@ void TestFrmMain::resetSwitch()
     fileio::writeFileAtomic(datafolder::templateFile(f), "phrase\r\n");
     start(reset);
     QCOMPARE(fileio::exists(datafolder::templateFile(f)), !reset);
-    QCOMPARE(m_main->combo1()->count(), reset ? 0 : 1);
+    QCOMPARE(combo1(*m_main)->count(), reset ? 0 : 1);
     QCOMPARE(historyBytes(), reset ? QByteArray() : QByteArray("000001old\r\n"));
     const QByteArray ini = fileio::readWholeFile(datafolder::settingsFile(f));
     QCOMPARE(ini.startsWith("[Main]\r\nPosX=0\r\n"), reset); // a fresh default file
@@ -463,8 +462,7 @@ void TestFrmMain::historyFileThatCannotBeWritten()
     QDir(m_dir->path()).mkdir(QStringLiteral("temp.ifo"));
     m_fakes->clipboard.put(text(QStringLiteral("lost?")));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("75"));
-    QCOMPARE(w.combo1()->count(), 0);
-    QCOMPARE(w.combo1Tag(), QStringLiteral("000000"));
+    QCOMPARE(combo1(w)->count(), 0);
 }
 
 // Places far off any screen are applied held in range, and written back at exit without overflowing

@@ -4,6 +4,7 @@
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
+#include "mainparts.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/modal.h"
@@ -19,6 +20,8 @@
 #include <QTimer>
 
 #include <functional>
+
+using namespace mainparts;
 
 class TestShutdown final : public QObject
 {
@@ -109,7 +112,7 @@ void TestShutdown::signalWhileABoxIsOpen()
         w.Toolbar1_ButtonClick(QStringLiteral("text"));
         action = w.textWindow()->findChild<QAction *>(opens);
     } else {
-        action = w.menuAction(opens);
+        action = menuAction(w, opens);
     }
     QVERIFY(action);
     const QPointer<frmText> textWindow = w.textWindow();

@@ -2,6 +2,7 @@
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
+#include "mainparts.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+
+using namespace mainparts;
 
 class TestToolbarCommands final : public QObject
 {
@@ -74,7 +77,7 @@ void TestToolbarCommands::hiddenItemsAreAbsentFromTheMenus()
 {
     frmMain &w = start();
     QStringList shown;
-    for (QToolBar *bar : {w.toolbar1(), w.toolbar2()}) {
+    for (QToolBar *bar : {toolbar1(w), toolbar2(w)}) {
         for (QAction *a : bar->actions()) {
             if (a->menu()) {
                 for (QAction *item : a->menu()->actions())
@@ -92,15 +95,15 @@ void TestToolbarCommands::copyAndShellNeedAText()
 {
     frmMain &w = start();
     copy(QStringLiteral("kept"));
-    w.setComboText(QString());
+    setComboText(w, QString());
     w.Toolbar1_ButtonClick(QStringLiteral("copy"));
     w.Toolbar1_ButtonClick(QStringLiteral("shell"));
     QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("kept"));
     QVERIFY(m_fakes->desktop.opened.isEmpty());
-    w.setComboText(QStringLiteral("https://example.org/"));
+    setComboText(w, QStringLiteral("https://example.org/"));
     w.Toolbar1_ButtonClick(QStringLiteral("shell"));
     QCOMPARE(m_fakes->desktop.opened, QStringList{QStringLiteral("https://example.org/")});
-    w.setComboText(QStringLiteral("typed"));
+    setComboText(w, QStringLiteral("typed"));
     w.Toolbar1_ButtonClick(QStringLiteral("copy"));
     QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("typed"));
     QCOMPARE(historyBytes(), QByteArray("000001kept\r\n")); // the copied text equals the list's text
@@ -109,9 +112,9 @@ void TestToolbarCommands::copyAndShellNeedAText()
 void TestToolbarCommands::webSearchOpensTheAddress()
 {
     frmMain &w = start();
-    w.setComboText(QStringLiteral("a&b c"));
+    setComboText(w, QStringLiteral("a&b c"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("google1"));
-    w.setComboText(QString());
+    setComboText(w, QString());
     w.Toolbar1_ButtonMenuClick(QStringLiteral("yahoo1"));
     w.Toolbar1_ButtonMenuClick(QStringLiteral("vec"));
     QCOMPARE(m_fakes->desktop.opened,
@@ -189,7 +192,7 @@ void TestToolbarCommands::screenSaverCountdown()
 void TestToolbarCommands::cdTrayFollowsTheButton()
 {
     frmMain &w = start();
-    QAction *cd = w.toolbar2()->findChild<QAction *>(QStringLiteral("cd"));
+    QAction *cd = toolbar2(w)->findChild<QAction *>(QStringLiteral("cd"));
     QVERIFY(cd && cd->isCheckable() && !cd->isChecked());
     cd->trigger();
     cd->trigger();
@@ -247,8 +250,8 @@ void TestToolbarCommands::openHistory()
     QCOMPARE(q.title, QStringLiteral("上書き確認"));
     QVERIFY(q.text.endsWith(QStringLiteral("変更されません。\r\nよろしいですか？")));
     QCOMPARE(m_fakes->dialogs.asked.last().request.filter, QStringLiteral("VornkipFile(*.ifo)|*.ifo"));
-    QCOMPARE(w.combo1()->count(), 2);
-    QCOMPARE(w.combo1()->itemData(0, Qt::EditRole).toString(), QStringLiteral("eight"));
+    QCOMPARE(combo1(w)->count(), 2);
+    QCOMPARE(combo1(w)->itemData(0, Qt::EditRole).toString(), QStringLiteral("eight"));
     copy(QStringLiteral("next"));
     QCOMPARE(historyBytes(), QByteArray("000007seven\r\n000008eight\r\n000009next\r\n"));
     QCOMPARE(fileio::readWholeFile(saved), QByteArray("000007seven\r\n000008eight\r\n"));
@@ -265,7 +268,7 @@ void TestToolbarCommands::openHistoryAnsweredNoOrCancelled()
     QCOMPARE(m_fakes->dialogs.asked.size(), 1);
     QCOMPARE(m_fakes->messages.shown.size(), 2); // the two questions, no error box
     QCOMPARE(historyBytes(), QByteArray("000001current\r\n"));
-    QCOMPARE(w.combo1()->count(), 1);
+    QCOMPARE(combo1(w)->count(), 1);
 }
 
 void TestToolbarCommands::deleteHistory_data()
@@ -288,25 +291,24 @@ void TestToolbarCommands::deleteHistory()
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("履歴の削除"));
     QCOMPARE(m_fakes->messages.shown.last().text,
              QStringLiteral("クリップボードの履歴を削除します。一度削除したものは戻りません。\r\nよろしいですか？"));
-    QCOMPARE(w.combo1()->count(), deleted ? 0 : 2);
+    QCOMPARE(combo1(w)->count(), deleted ? 0 : 2);
     QCOMPARE(historyBytes(), deleted ? QByteArray() : QByteArray("000001one\r\n000002two\r\n"));
-    QCOMPARE(w.combo1Tag(), deleted ? QStringLiteral("000000") : QStringLiteral("000002"));
-    QCOMPARE(w.comboText(), QStringLiteral("two")); // the clipboard's text is shown again
+    QCOMPARE(comboText(w), QStringLiteral("two")); // the clipboard's text is shown again
 }
 
 void TestToolbarCommands::templateModeWithoutAFile()
 {
     frmMain &w = start();
-    QAction *pro = w.toolbar2()->findChild<QAction *>(QStringLiteral("pro"));
+    QAction *pro = toolbar2(w)->findChild<QAction *>(QStringLiteral("pro"));
     pro->trigger();
     QVERIFY(pro->isChecked());
     QCOMPARE(m_fakes->messages.shown.last().text, QStringLiteral("定型文が指定されていません。"));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("新規作成"));
     QCOMPARE(m_fakes->messages.shown.last().icon, MsgIcon::None);
-    QVERIFY(!w.combo2()->isHidden());
-    QCOMPARE(w.combo2()->count(), 0);
+    QVERIFY(!combo2(w)->isHidden());
+    QCOMPARE(combo2(w)->count(), 0);
     pro->trigger();
-    QVERIFY(w.combo2()->isHidden());
+    QVERIFY(combo2(w)->isHidden());
 }
 
 void TestToolbarCommands::templateModeWithAFile()
@@ -315,14 +317,14 @@ void TestToolbarCommands::templateModeWithAFile()
     frmMain &w = start();
     w.Toolbar2_ButtonClick(QStringLiteral("pro"), true);
     QVERIFY(m_fakes->messages.shown.isEmpty());
-    QCOMPARE(w.combo2()->count(), 3);
-    QCOMPARE(w.combo2()->currentText(), QStringLiteral("☆定型文モード☆"));
-    w.combo2()->setCurrentIndex(2);
-    w.Combo2_Click(2);
+    QCOMPARE(combo2(w)->count(), 3);
+    QCOMPARE(combo2(w)->currentText(), QStringLiteral("☆定型文モード☆"));
+    combo2(w)->setCurrentIndex(2);
+    commands(w)->Combo2_Click(2);
     QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("よろしく"));
     QCOMPARE(historyBytes(), QByteArray("000001よろしく\r\n")); // recorded like any copy
     w.Toolbar2_ButtonClick(QStringLiteral("pro"), false);
-    QCOMPARE(w.combo2()->count(), 0);
+    QCOMPARE(combo2(w)->count(), 0);
 }
 
 void TestToolbarCommands::openTemplates()
@@ -333,9 +335,9 @@ void TestToolbarCommands::openTemplates()
     m_fakes->dialogs.answers.enqueue(FileDialogResult{other, 1});
     w.Toolbar2_ButtonMenuClick(QStringLiteral("open_pro"));
     QCOMPARE(m_fakes->dialogs.asked.last().request.filter, QStringLiteral("定型文ファイル(*.txt)|*.txt"));
-    QCOMPARE(w.settings().templatePath, other);
-    QCOMPARE(w.combo2()->count(), 2);
-    QVERIFY(w.combo2()->isHidden()); // loaded while template mode is off: stays hidden
+    QCOMPARE(combo2(w)->count(), 2);
+    QVERIFY(combo2(w)->isHidden()); // loaded while template mode is off: stays hidden
+    QCOMPARE(savedSettings(w, m_dir->path()).templatePath, other);
 }
 
 // form.ini cannot keep a line break in a value: such a file is refused with error 75 when chosen.
@@ -344,13 +346,13 @@ void TestToolbarCommands::templatePathWithALineBreakIsRefused()
     const QString odd = file(QStringLiteral("odd\r\n[Main]\r\nPosX=5.txt"));
     fileio::writeFileAtomic(odd, "a\r\nb\r\n");
     frmMain &w = start();
-    const QString before = w.settings().templatePath;
+    const QString before = datafolder::templateFile(m_dir->path());
     m_fakes->dialogs.answers.enqueue(FileDialogResult{odd, 1});
     w.Toolbar2_ButtonMenuClick(QStringLiteral("open_pro"));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("75"));
     QVERIFY(m_fakes->messages.shown.last().text.contains(odd));
-    QCOMPARE(w.settings().templatePath, before);
-    QCOMPARE(w.combo2()->count(), 0);
+    QCOMPARE(combo2(w)->count(), 0);
+    QCOMPARE(savedSettings(w, m_dir->path()).templatePath, before);
 }
 
 void TestToolbarCommands::openEmptyOrMissingTemplates()
@@ -358,23 +360,22 @@ void TestToolbarCommands::openEmptyOrMissingTemplates()
     const QString empty = file(QStringLiteral("empty.txt"));
     fileio::writeFileAtomic(empty, "");
     frmMain &w = start();
-    const QString before = w.settings().templatePath;
+    const QString before = datafolder::templateFile(m_dir->path());
     m_fakes->dialogs.answers.enqueue(FileDialogResult{empty, 1});
     w.Toolbar2_ButtonMenuClick(QStringLiteral("open_pro"));
     QCOMPARE(m_fakes->messages.shown.last().text, QStringLiteral("このファイルには定型文が含まれていません。"));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("空ファイル"));
     QCOMPARE(m_fakes->messages.shown.last().icon, MsgIcon::Information);
-    QCOMPARE(w.settings().templatePath, before);
     m_fakes->dialogs.answers.enqueue(FileDialogResult{file(QStringLiteral("missing.txt")), 1});
     w.Toolbar2_ButtonMenuClick(QStringLiteral("open_pro"));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("53"));
-    QCOMPARE(w.settings().templatePath, before);
+    QCOMPARE(savedSettings(w, m_dir->path()).templatePath, before);
 }
 
 void TestToolbarCommands::keysIgnoreCaseAndUnknownKeysDoNothing()
 {
     frmMain &w = start();
-    w.setComboText(QStringLiteral("x"));
+    setComboText(w, QStringLiteral("x"));
     w.Toolbar1_ButtonClick(QStringLiteral("SHELL"));
     w.Toolbar1_ButtonClick(QStringLiteral("nothing"));
     w.Toolbar2_ButtonMenuClick(QStringLiteral("dial"));

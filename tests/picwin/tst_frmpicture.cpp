@@ -1,5 +1,6 @@
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/previewpane.h"
 #include "fakes/fakes.h"
 #include "fakes/filedialogdriver.h"
 #include "picwin/frmpicture.h"
@@ -53,26 +54,20 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Fakes> m_fakes;
-    QImage m_preview;
-    bool m_extended = false;
+    std::unique_ptr<PreviewPane> m_preview; // the main window's, shown in extended mode
 };
 
 void TestFrmPicture::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_fakes = std::make_unique<Fakes>();
-    m_preview = QImage();
-    m_extended = false;
+    m_preview = std::make_unique<PreviewPane>();
 }
 
 std::unique_ptr<frmPicture> TestFrmPicture::make(const QImage &preview)
 {
-    m_preview = preview;
-    PictureHost host;
-    host.previewPicture = [this] { return m_preview; };
-    host.extended = [this] { return m_extended; };
-    host.setPreview = [this](const QImage &p) { m_preview = p; };
-    auto w = std::make_unique<frmPicture>(m_fakes->platform(), std::move(host));
+    m_preview->showPreview(preview);
+    auto w = std::make_unique<frmPicture>(m_fakes->platform(), m_preview.get());
     w->setAttribute(Qt::WA_DeleteOnClose, false);
     return w;
 }
@@ -124,8 +119,7 @@ void TestFrmPicture::openAnExtensionlessPicture()
     QtFileDialogs dialogs;
     Platform platform = m_fakes->platform();
     platform.dialogs = &dialogs;
-    PictureHost host;
-    frmPicture w(platform, std::move(host));
+    frmPicture w(platform, nullptr);
     w.setAttribute(Qt::WA_DeleteOnClose, false);
     FileDialogDriver driver(FileDialogDriver::How::Type, photo);
     w.file_Open_Click();
@@ -233,7 +227,7 @@ void TestFrmPicture::clearAndDelete()
     auto w = make();
     w->setDisplayed(QImage(5, 5, QImage::Format_RGB32));
     w->setSource(QImage(5, 5, QImage::Format_RGB32));
-    m_preview = QImage(9, 9, QImage::Format_RGB32);
+    m_preview->showPreview(QImage(9, 9, QImage::Format_RGB32));
     m_fakes->clipboard.put({true, QStringLiteral("x"), false, {}});
     m_fakes->messages.answers.enqueue(MsgAnswer::No);
     w->edit_Clear_Click();
@@ -242,7 +236,7 @@ void TestFrmPicture::clearAndDelete()
     QCOMPARE(m_fakes->messages.shown.last().text, QStringLiteral("クリップボードの中身を削除してもよろしいですか？"));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("削除確認"));
     QVERIFY(!m_fakes->clipboard.content.hasText);
-    QVERIFY(m_preview.isNull());
+    QVERIFY(m_preview->picture().isNull());
     QCOMPARE(w->displayed().size(), QSize(5, 5)); // the window's own display is kept
     w->edit_Clear_Click();                        // Yes
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("クリア確認"));
@@ -255,7 +249,7 @@ void TestFrmPicture::pasteNewShowsThePreviewPicture()
 {
     auto w = make();
     w->setWindowTitle(QStringLiteral("/some/file.bmp"));
-    m_preview = QImage(12, 8, QImage::Format_RGB32);
+    m_preview->showPreview(QImage(12, 8, QImage::Format_RGB32));
     w->edit_New_Click();
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("新規貼付"));
     QCOMPARE(w->windowTitle(), QStringLiteral("クリップボードの中身（ピクチャ）"));
@@ -324,7 +318,7 @@ void TestFrmPicture::emptySelectionIsSilent()
 void TestFrmPicture::clipShrinksTheDisplay()
 {
     auto w = make();
-    m_extended = true;
+    m_preview->show();
     QImage picture(300, 200, QImage::Format_RGB32);
     picture.fill(Qt::white);
     w->setDisplayed(picture);
@@ -338,9 +332,9 @@ void TestFrmPicture::clipShrinksTheDisplay()
     QCOMPARE(w->picture1()->contentsRect().size(), QSize(100, 60));
     QCOMPARE(w->displayed().size(), QSize(100, 60));
     QCOMPARE(m_fakes->clipboard.content.image.size(), QSize(100, 60));
-    QCOMPARE(m_preview.size(), QSize(100, 60)); // the main window's preview, in extended mode
-    QCOMPARE(w->lines()[2].x2, 0.f);            // the rectangle is gone
-    QCOMPARE(w->size(), windowBefore);          // until the next resize
+    QCOMPARE(m_preview->picture().size(), QSize(100, 60)); // the main window's preview, in extended mode
+    QCOMPARE(w->lines()[2].x2, 0.f);                       // the rectangle is gone
+    QCOMPARE(w->size(), windowBefore);                     // until the next resize
     // A second clip uses the old coordinates against the clipped picture.
     w->edit_Cut_Click();
     QCOMPARE(w->displayed().size(), QSize(100, 60));

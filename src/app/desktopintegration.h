@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QObject>
+
+class frmMain;
+class HistoryList;
+class PreviewPane;
+class QAction;
+class QComboBox;
+class QMenu;
+class QToolBar;
+class QVariantAnimation;
+class StatusPanels;
+class TrayIcon;
+class Clipboard;
+
+// How the main window sits on the desktop: the tray icon and its menu `iconMenu`, always on top,
+// hiding and showing, extended mode (the launcher row, the preview and the status bar below the list)
+// and moving the lists out of sight.
+class DesktopIntegration final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The controls of the main window it shows, hides and moves.
+    struct Controls
+    {
+        QToolBar *toolbar1 = nullptr;
+        QToolBar *toolbar2 = nullptr;
+        HistoryList *combo1 = nullptr;
+        QComboBox *combo2 = nullptr;
+        PreviewPane *preview = nullptr;
+        StatusPanels *status = nullptr;
+    };
+    enum class TrayClick
+    {
+        LeftButtonDown,  // hides or shows the window
+        RightButtonDown, // opens the tray menu
+    };
+
+    DesktopIntegration(frmMain *window, TrayIcon *tray, Clipboard *clipboard, const Controls &controls);
+
+    QMenu *iconMenu() const { return m_iconMenu; }
+
+    // Adds the icon to the notification area; while there is none, the tray menu is the window's
+    // right-click menu.
+    void addTrayIcon();
+    void removeTrayIcon();
+    void trayCallback(TrayClick click);
+
+    // The check marks of watching on and off.
+    void showWatching(bool watching);
+
+    bool onTop() const { return m_onTop; }
+    // Always on top, on or off; the menu's check mark and the `hide` item's caption follow.
+    void winPos();
+
+    bool extended() const { return m_extended; }
+    // Extended mode on or off (the `menu` button).
+    void extendedMode();
+    // Shows or hides the extended-mode controls.
+    void ctlVisible(bool flag);
+    // Compact mode at its size, as at start.
+    void compact();
+
+    // Moves the lists out of sight and back (the `texthide` item).
+    void textHide();
+
+private:
+    void buildIconMenu();
+    void placeWindow(int height);
+    int px(double twipsValue) const;
+    QAction *toolbarAction(const char *name) const;
+
+    frmMain *m_window;
+    TrayIcon *m_tray;
+    Clipboard *m_clipboard;
+    Controls m_controls;
+    QMenu *m_iconMenu = nullptr;
+    QAction *m_clipWatch = nullptr;
+    QAction *m_clipNoWatch = nullptr;
+    QAction *m_topmost = nullptr;
+    QVariantAnimation *m_grow;
+    bool m_onTop = true;
+    bool m_extended = false;
+    bool m_textHidden = false;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QComboBox>
+
+#include <optional>
+
+class HistoryFile;
+class HistoryModel;
+
+// The history list `Combo1`: the recorded texts newest first, one line each, over the history file.
+// Choosing an entry puts its whole text back on the clipboard. Its edit field is the program's working
+// text: Enter or F11 launches it or calculates with it, and files dropped on it put their paths on the
+// clipboard.
+class HistoryList final : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    HistoryList(const Platform &platform, HistoryFile &history, QWidget *parent = nullptr);
+
+    // The edit field's text.
+    QString text() const { return currentText(); }
+    void setText(const QString &text) { setEditText(text); }
+
+    // Rebuilds the list from the history file (created when missing) and shows `shown`, the clipboard's
+    // text, in the edit field. Throws CommandError when the file cannot be read; the field is set all
+    // the same.
+    void reload(const QString &shown);
+
+    // Records a copied text as the newest entry and shows it; false, and nothing done, when it is
+    // empty or what the list shows already. Throws CommandError when it cannot be written.
+    bool record(const QString &text);
+
+    // The user chose an entry.
+    void Combo1_Click(int index);
+    // Enter or F11 in the edit field.
+    void Combo1_KeyDown(int key);
+    // Computes the edit field's text with the operator `mark` and writes the result back. Throws
+    // CommandError (a division by zero, an overflow).
+    void calValue(QChar mark);
+    // A number-base or case conversion of the edit field's text (`h8`, `h10`, `h16`, `ucase`,
+    // `lcase`). Throws CommandError for a text it cannot convert.
+    void convertText(const QString &key);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool fileDrop(QEvent *event);
+    QWidget *boxParent() const;
+
+    Platform m_platform;
+    HistoryModel *m_model;
+};

@@ -1,0 +1,98 @@
+// The main window's parts as a test reaches them: by object name, as a user finds them on screen.
+#pragma once
+
+#include "app/desktopintegration.h"
+#include "app/frmmain.h"
+#include "app/historylist.h"
+#include "display/previewpane.h"
+#include "display/statuspanels.h"
+#include "launcher/toolbarcommands.h"
+#include "settings/modini.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTimer>
+#include <QToolBar>
+
+namespace mainparts {
+template <typename T = QWidget>
+T *part(const frmMain &w, const char *name)
+{
+    T *found = w.findChild<T *>(QLatin1String(name));
+    Q_ASSERT_X(found, "mainparts::part", name);
+    return found;
+}
+
+inline HistoryList *combo1(const frmMain &w)
+{
+    return part<HistoryList>(w, "Combo1");
+}
+inline QComboBox *combo2(const frmMain &w)
+{
+    return part<QComboBox>(w, "Combo2");
+}
+inline QString comboText(const frmMain &w)
+{
+    return combo1(w)->currentText();
+}
+inline void setComboText(const frmMain &w, const QString &text)
+{
+    combo1(w)->setEditText(text);
+}
+inline QToolBar *toolbar1(const frmMain &w)
+{
+    return part<QToolBar>(w, "Toolbar1");
+}
+inline QToolBar *toolbar2(const frmMain &w)
+{
+    return part<QToolBar>(w, "Toolbar2");
+}
+inline QAction *menuAction(const frmMain &w, const QString &name)
+{
+    return w.findChild<QAction *>(name);
+}
+inline QMenu *iconMenu(const frmMain &w)
+{
+    return part<QMenu>(w, "iconMenu");
+}
+inline PreviewPane *preview(const frmMain &w)
+{
+    return part<PreviewPane>(w, "Picture1");
+}
+inline QLabel *image1(const frmMain &w)
+{
+    return part<QLabel>(w, "Image1");
+}
+inline StatusPanels *statusBar1(const frmMain &w)
+{
+    return part<StatusPanels>(w, "StatusBar1");
+}
+inline DesktopIntegration *desktop(const frmMain &w)
+{
+    return w.findChild<DesktopIntegration *>();
+}
+inline ToolbarCommands *commands(const frmMain &w)
+{
+    return w.findChild<ToolbarCommands *>();
+}
+inline bool extended(const frmMain &w)
+{
+    return desktop(w)->extended();
+}
+inline bool topmost(const frmMain &w)
+{
+    return w.windowFlags() & Qt::WindowStaysOnTopHint;
+}
+inline bool watching(const frmMain &w)
+{
+    return menuAction(w, QStringLiteral("clipWatch"))->isChecked();
+}
+// The settings as the window leaves them in form.ini: it is unloaded to write them.
+inline Settings savedSettings(frmMain &w, const QString &folder)
+{
+    w.Form_Unload(false);
+    return iniRead(folder);
+}
+} // namespace mainparts
