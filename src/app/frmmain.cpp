@@ -3,23 +3,19 @@
 #include "app/historylist.h"
 #include "app/identity.h"
 #include "app/mainlayout.h"
+#include "app/secondarywindows.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
-#include "display/titles.h"
+#include "display/titleline.h"
 #include "launcher/toolbarcommands.h"
-#include "picwin/frmpicture.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
 #include "platform/modal.h"
 #include "platform/singleinstance.h"
-#include "platform/sysinfo.h"
-#include "templates/frmpro.h"
-#include "textwin/frmtext.h"
-#include "textwin/textlayout.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -56,14 +52,7 @@ frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QW
     placeControls();
 }
 
-frmMain::~frmMain()
-{
-    // The secondary windows have no parent; the shutdown sequence closes them, and so does the end
-    // of a main window that never ran it.
-    delete m_frmPicture;
-    delete m_frmPro;
-    delete m_frmText;
-}
+frmMain::~frmMain() = default;
 
 int frmMain::px(double twipsValue) const
 {
@@ -96,10 +85,9 @@ void frmMain::buildControls()
     m_status = new StatusPanels(m_platform.system, this);
     connect(m_status, &StatusPanels::textChosen, m_combo1, &HistoryList::setText);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(m_timer1, &QTimer::timeout, this, &frmMain::titleText);
+    m_title = new TitleLine(this, m_platform.system, m_settings.title);
 
+    m_windows = std::make_unique<SecondaryWindows>(m_platform, m_settings, m_preview, this);
     m_desktop = new DesktopIntegration(this, m_platform.tray, m_platform.clipboard,
                                        {m_toolbar1, m_toolbar2, m_combo1, m_combo2, m_preview, m_status});
 }
@@ -118,19 +106,6 @@ void frmMain::placeControls()
     m_desktop->compact();
     m_status->setGeometry(0, px(extendedHeight - nonClientHeight - statusBarHeight), px(clientWidth),
                           px(statusBarHeight));
-}
-
-// The secondary windows exist, hidden, at their saved places. Sizes in the settings are outer sizes,
-// borders and caption included.
-void frmMain::placeSecondaryWindows()
-{
-    proWindow()->move(px(m_settings.pro.left), px(m_settings.pro.top));
-    pictureWindow()->move(px(m_settings.picture.left), px(m_settings.picture.top));
-    pictureWindow()->resize(px(m_settings.picture.width - twips::sizableFrameWidth),
-                            px(m_settings.picture.height - twips::sizableFrameHeight));
-    textWindow()->move(px(m_settings.text.left), px(m_settings.text.top));
-    textWindow()->resize(px(m_settings.text.width - textlayout::frameWidth),
-                         px(m_settings.text.height - textlayout::frameHeight));
 }
 
 bool frmMain::Form_Load()
@@ -160,9 +135,10 @@ bool frmMain::Form_Load()
     }
     m_history.setWritePage(m_settings.writePage);
     move(px(m_settings.main.left), px(m_settings.main.top));
-    placeSecondaryWindows();
+    // The secondary windows exist, hidden, at their saved places.
+    m_windows->place();
     // 4.-8.
-    m_timer1->start(100);
+    m_title->timer()->start(100);
     titleText();
     m_watch = true;
     m_desktop->compact();
@@ -199,7 +175,7 @@ void frmMain::Form_Unload(bool ask)
     m_desktop->removeTrayIcon();
     // 2. Stop watching.
     unhookWindow();
-    m_timer1->stop();
+    m_title->timer()->stop();
     // 3. Keep the history?
     if (m_loaded && ask &&
         m_platform.messages->show(this, textKeepHistory, titleKeepHistory, MsgIcon::Question, MsgButtons::YesNo) ==
@@ -213,14 +189,8 @@ void frmMain::Form_Unload(bool ask)
     // 4. The settings.
     if (m_loaded)
         saveSettings();
-    // 5. The windows. Deleted once control is back in the event loop, never under a running handler.
-    for (QWidget *window :
-         {static_cast<QWidget *>(m_frmPicture), static_cast<QWidget *>(m_frmPro), static_cast<QWidget *>(m_frmText)}) {
-        if (window) {
-            window->hide();
-            window->deleteLater();
-        }
-    }
+    // 5. The windows.
+    m_windows->close();
     hide();
     QCoreApplication::quit();
 }
@@ -230,15 +200,7 @@ void frmMain::saveSettings()
 {
     m_settings.main.left = toTwips(x());
     m_settings.main.top = toTwips(y());
-    m_settings.pro.left = toTwips(proWindow()->x());
-    m_settings.pro.top = toTwips(proWindow()->y());
-    frmPicture *picture = pictureWindow();
-    m_settings.picture = {toTwips(picture->x()), toTwips(picture->y()),
-                          toTwips(picture->width()) + twips::sizableFrameWidth,
-                          toTwips(picture->height()) + twips::sizableFrameHeight};
-    frmText *text = textWindow();
-    m_settings.text = {toTwips(text->x()), toTwips(text->y()), toTwips(text->width()) + textlayout::frameWidth,
-                       toTwips(text->height()) + textlayout::frameHeight};
+    m_windows->readPlaces(m_settings);
     m_settings.historyPath = m_history.path();
     try {
         iniWrite(m_folder, m_settings);
@@ -369,7 +331,7 @@ void frmMain::comboInitialize()
     try {
         m_combo1->reload(content.hasText ? content.text : QString());
         if (QFileInfo(m_history.path()).size() > 0)
-            m_timer1->start(100);
+            m_title->timer()->start(100);
     } catch (const CommandError &e) {
         showError(e);
     }
@@ -377,62 +339,33 @@ void frmMain::comboInitialize()
 
 frmPro *frmMain::proWindow()
 {
-    if (!m_frmPro)
-        m_frmPro = new frmPro(m_platform, m_settings.writePage);
-    return m_frmPro;
+    return m_windows->proWindow();
 }
 
 frmText *frmMain::textWindow()
 {
-    if (!m_frmText)
-        m_frmText = new frmText(m_platform, m_settings.writePage);
-    return m_frmText;
+    return m_windows->textWindow();
 }
 
 frmPicture *frmMain::pictureWindow()
 {
-    if (!m_frmPicture)
-        m_frmPicture = new frmPicture(m_platform, m_preview);
-    return m_frmPicture;
-}
-
-namespace {
-void bringUp(QWidget *window)
-{
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-} // namespace
-
-void frmMain::showPictureWindow()
-{
-    // The preview is not kept current while it is hidden: take the clipboard's picture now.
-    if (!m_desktop->extended()) {
-        const ClipboardContent content = m_platform.clipboard->read(true);
-        if (content.hasImage)
-            m_preview->showPreview(content.image);
-    }
-    frmPicture *window = pictureWindow();
-    // The display and the source both take the preview's picture, so copy and clip act on what is shown.
-    const QImage &shown = m_preview->picture();
-    window->setDisplayed(shown);
-    window->setSource(shown.isNull() ? std::nullopt : std::optional<QImage>(shown));
-    bringUp(window);
+    return m_windows->pictureWindow();
 }
 
 void frmMain::showTextWindow()
 {
-    frmText *window = textWindow();
-    const ClipboardContent content = m_platform.clipboard->read(false);
-    if (content.hasText)
-        window->setText(content.text);
-    bringUp(window);
+    m_windows->showTextWindow();
+}
+
+void frmMain::showPictureWindow()
+{
+    // The preview is not kept current while it is hidden.
+    m_windows->showPictureWindow(m_desktop->extended());
 }
 
 void frmMain::showTemplateEditor()
 {
-    bringUp(proWindow());
+    m_windows->showTemplateEditor();
 }
 
 void frmMain::clipWatch_Click()
@@ -456,31 +389,17 @@ void frmMain::clipClear_Click()
 
 void frmMain::titleText()
 {
-    titles::System system;
-    if (m_platform.system) {
-        const QString &mode = m_settings.title;
-        system.now = m_platform.system->now();
-        if (mode == QStringLiteral("5"))
-            system.uptimeMs = m_platform.system->uptimeMs();
-        if (mode == QStringLiteral("6") || mode == QStringLiteral("7")) {
-            const SystemInfo::Memory memory = m_platform.system->memory();
-            system.memTotal = memory.totalBytes;
-            system.memAvailable = memory.availableBytes;
-        }
-    }
-    if (const auto title = titles::titleFor(m_settings.title, system))
-        setWindowTitle(*title);
-    if (m_settings.title == QStringLiteral("1"))
-        m_timer1->stop();
+    m_title->titleText();
+}
+
+QTimer *frmMain::titleTimer() const
+{
+    return m_title->timer();
 }
 
 void frmMain::titleMode_Click(int mode)
 {
-    const int interval = titles::intervalForMode(mode);
-    if (interval > 0)
-        m_timer1->start(interval);
-    m_settings.title = QString::number(mode);
-    titleText();
+    m_title->titleMode_Click(mode);
 }
 
 QWidget *frmMain::boxParent()

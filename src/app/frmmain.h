@@ -5,10 +5,10 @@
 #include "platform/platform.h"
 #include "settings/modini.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class CommandError;
 class HistoryList;
@@ -16,7 +16,9 @@ class PreviewPane;
 class QComboBox;
 class QTimer;
 class QToolBar;
+class SecondaryWindows;
 class StatusPanels;
+class TitleLine;
 class ToolbarCommands;
 class frmPicture;
 class frmPro;
@@ -70,7 +72,7 @@ public:
     // Renders the title line for the current title mode.
     void titleText();
     // The timer that keeps the title line current (`Timer1`).
-    QTimer *titleTimer() const { return m_timer1; }
+    QTimer *titleTimer() const;
 
     // Toolbar commands, dispatched on key strings compared without case.
     void Toolbar1_ButtonClick(const QString &key);
@@ -98,7 +100,6 @@ protected:
 private:
     void buildControls();
     void placeControls();
-    void placeSecondaryWindows();
     void saveSettings();
     // Runs `step` from the program's top-level event loop: at once when no modal loop is running,
     // otherwise once the modal loops have returned.
@@ -132,11 +133,9 @@ private:
     StatusPanels *m_status = nullptr;
     QToolBar *m_toolbar1 = nullptr;
     QToolBar *m_toolbar2 = nullptr;
-    QTimer *m_timer1 = nullptr;
+    TitleLine *m_title = nullptr;
     ToolbarCommands *m_commands = nullptr;
     DesktopIntegration *m_desktop = nullptr;
 
-    QPointer<frmPro> m_frmPro;
-    QPointer<frmText> m_frmText;
-    QPointer<frmPicture> m_frmPicture;
+    std::unique_ptr<SecondaryWindows> m_windows;
 };

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QPointer>
+
+class PreviewPane;
+class QWidget;
+class frmPicture;
+class frmPro;
+class frmText;
+struct Settings;
+
+// The main window's three secondary windows: the template editor, the text window and the picture
+// window. They exist, hidden, from the start at the places form.ini keeps; the toolbar shows them;
+// their places are written back at exit. A window the user closed is created afresh when needed.
+class SecondaryWindows final
+{
+public:
+    // `settings` are the main window's, read at start; `main` gives the screen's resolution.
+    SecondaryWindows(const Platform &platform, const Settings &settings, PreviewPane *preview, QWidget *main);
+    ~SecondaryWindows();
+    SecondaryWindows(const SecondaryWindows &) = delete;
+    SecondaryWindows &operator=(const SecondaryWindows &) = delete;
+
+    frmPro *proWindow();
+    frmText *textWindow();
+    frmPicture *pictureWindow();
+
+    // Creates the windows at the places in the settings (sizes there are outer sizes).
+    void place();
+    // Their places now, into `settings`.
+    void readPlaces(Settings &settings);
+
+    // The text window with the clipboard's text.
+    void showTextWindow();
+    // The picture window with the preview's picture; `previewCurrent` is false when the preview is not
+    // kept current (compact mode), and it takes the clipboard's picture first.
+    void showPictureWindow(bool previewCurrent);
+    void showTemplateEditor();
+
+    // Hides them and deletes them once control is back in the event loop.
+    void close();
+
+private:
+    int px(double twipsValue) const;
+    int toTwips(int pixels) const;
+
+    Platform m_platform;
+    const Settings &m_settings;
+    PreviewPane *m_preview;
+    QWidget *m_main;
+    QPointer<frmPro> m_frmPro;
+    QPointer<frmText> m_frmText;
+    QPointer<frmPicture> m_frmPicture;
+};
