@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "app/mainrules.h"
+#include "version.h"
 
 namespace {
 const QString helpName = QStringLiteral("help");

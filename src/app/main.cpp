@@ -13,6 +13,7 @@
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
 #include "platform/unixsignals.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QDir>

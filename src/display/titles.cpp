@@ -1,4 +1,5 @@
 #include "titles.h"
+#include "version.h"
 
 #include <QDate>
 #include <QStringList>

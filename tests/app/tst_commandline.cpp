@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "version.h"
 
 #include <QFile>
 #include <QTemporaryDir>

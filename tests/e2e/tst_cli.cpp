@@ -1,5 +1,7 @@
 // The program's command line as a terminal or a packager meets it: the built binary is run with no
 // display at all, and what it prints, its exit status and the files it leaves are checked.
+#include "version.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
