@@ -1,13 +1,13 @@
 #include "frmmain.h"
 
 #include "app/historylist.h"
-#include "app/identity.h"
 #include "app/mainlayout.h"
 #include "app/secondarywindows.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/appicon.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
 #include "display/titleline.h"
@@ -44,8 +44,7 @@ frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QW
       m_history(datafolder::historyFile(folder))
 {
     setObjectName(QStringLiteral("frmMain"));
-    // The icon the desktop has installed for us; ours inside the program when there is none.
-    setWindowIcon(QIcon::fromTheme(QLatin1String(applicationId), QIcon(QStringLiteral(":/icons/app.svg"))));
+    setWindowIcon(applicationIcon());
     // Always on top from the start.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     buildControls();

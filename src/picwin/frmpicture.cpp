@@ -4,6 +4,7 @@
 #include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/appicon.h"
 #include "display/previewpane.h"
 #include "platform/clipboard.h"
 #include "platform/guard.h"
@@ -140,7 +141,7 @@ void frmPicture::Form_Load()
     m_common.overwritePrompt = true;
     m_common.defaultExtension = QStringLiteral(".bmp");
     setWindowTitle(windowTitleText);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    setWindowIcon(applicationIcon());
     lineInitialize(0, 0);
     frmFit();
     const QImage preview = m_preview ? m_preview->picture() : QImage();

@@ -3,6 +3,7 @@
 #include "core/commanderror.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/appicon.h"
 #include "display/pastelineedit.h"
 #include "platform/filedialogs.h"
 #include "platform/guard.h"
@@ -34,7 +35,7 @@ frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmPro"));
     setWindowTitle(QStringLiteral("定型文作成"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    setWindowIcon(applicationIcon());
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAttribute(Qt::WA_DeleteOnClose);
 

@@ -4,6 +4,7 @@
 #include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/twips.h"
+#include "display/appicon.h"
 #include "platform/clipboard.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
@@ -39,7 +40,7 @@ frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setWindowTitle(QStringLiteral("クリップボードの内容"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    setWindowIcon(applicationIcon());
     auto *inner = new QWidget(this);
     setCentralWidget(inner);
     m_richText = new PasteEdit(inner);
