@@ -10,6 +10,7 @@
 #include "settings/modini.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -89,6 +90,21 @@ inline bool watching(const frmMain &w)
 {
     return menuAction(w, QStringLiteral("clipWatch"))->isChecked();
 }
+// The top-level window with this object name (the secondary windows have no parent), or null when
+// there is none or more than one.
+inline QWidget *topLevel(const QString &name)
+{
+    QWidget *found = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == name) {
+            if (found)
+                return nullptr; // more than one: the caller's check fails
+            found = w;
+        }
+    }
+    return found;
+}
+
 // The settings as the window leaves them in form.ini: it is unloaded to write them.
 inline Settings savedSettings(frmMain &w, const QString &folder)
 {

@@ -4,6 +4,7 @@
 
 #include "app/frmmain.h"
 #include "fakes/fakes.h"
+#include "mainparts.h"
 #include "textwin/frmtext.h"
 
 #include <QApplication>
@@ -16,20 +17,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
+using mainparts::topLevel;
+
 namespace {
 // A window the main window made; the secondary windows have no parent.
-QWidget *topLevel(const QString &name)
-{
-    QWidget *found = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == name) {
-            if (found)
-                return nullptr; // more than one: the caller's check fails
-            found = w;
-        }
-    }
-    return found;
-}
 
 QAction *toolbarButton(QWidget *window, const QString &toolbar, const QString &key)
 {

@@ -6,6 +6,7 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "fakes/fakes.h"
+#include "mainparts.h"
 #include "picwin/frmpicture.h"
 #include "settings/modini.h"
 #include "textwin/frmtext.h"
@@ -15,19 +16,9 @@
 #include <QTest>
 #include <QToolBar>
 
+using mainparts::topLevel;
+
 namespace {
-QWidget *topLevel(const QString &name)
-{
-    QWidget *found = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == name) {
-            if (found)
-                return nullptr; // more than one: the caller's check fails
-            found = w;
-        }
-    }
-    return found;
-}
 
 const QString aPicture = QStringLiteral("<picture>");
 const QString closeIt = QStringLiteral("<close>");
