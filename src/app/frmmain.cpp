@@ -17,6 +17,7 @@
 #include "platform/modal.h"
 #include "platform/singleinstance.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -86,7 +87,15 @@ void frmMain::buildControls()
 
     m_title = new TitleLine(this, m_platform.system, m_settings.title);
 
-    m_windows = std::make_unique<SecondaryWindows>(m_platform, m_settings, m_preview, this);
+    m_windows = std::make_unique<SecondaryWindows>(m_platform, m_settings, m_preview, this,
+                                                   [this] { return m_history.path(); });
+    // Ctrl+F, a key no menu uses: the search window.
+    auto *search = new QAction(this);
+    search->setObjectName(QStringLiteral("search"));
+    search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    search->setShortcutContext(Qt::WindowShortcut);
+    addAction(search);
+    connect(search, &QAction::triggered, this, [this] { m_windows->showSearchWindow(); });
     m_desktop = new DesktopIntegration(this, m_platform.tray, m_platform.clipboard,
                                        {m_toolbar1, m_toolbar2, m_combo1, m_combo2, m_preview, m_status});
 }

@@ -4,6 +4,7 @@
 #include "display/previewpane.h"
 #include "picwin/frmpicture.h"
 #include "platform/clipboard.h"
+#include "search/frmsearch.h"
 #include "settings/modini.h"
 #include "templates/frmpro.h"
 #include "textwin/frmtext.h"
@@ -20,15 +21,17 @@ void bringUp(QWidget *window)
 }
 } // namespace
 
-SecondaryWindows::SecondaryWindows(const Platform &platform, const Settings &settings, PreviewPane *preview,
-                                   QWidget *main)
-    : m_platform(platform), m_settings(settings), m_preview(preview), m_main(main)
+SecondaryWindows::SecondaryWindows(const Platform &platform, Settings &settings, PreviewPane *preview, QWidget *main,
+                                   std::function<QString()> historyPath)
+    : m_platform(platform), m_settings(settings), m_historyPath(std::move(historyPath)), m_preview(preview),
+      m_main(main)
 {}
 
 SecondaryWindows::~SecondaryWindows()
 {
     // They have no parent; the shutdown sequence closes them, and so does the end of a main window
     // that never ran it.
+    delete m_frmSearch;
     delete m_frmPicture;
     delete m_frmPro;
     delete m_frmText;
@@ -63,6 +66,18 @@ frmPicture *SecondaryWindows::pictureWindow()
     if (!m_frmPicture)
         m_frmPicture = new frmPicture(m_platform, m_preview);
     return m_frmPicture;
+}
+
+frmSearch *SecondaryWindows::searchWindow()
+{
+    if (!m_frmSearch)
+        m_frmSearch = new frmSearch(m_platform, m_historyPath, m_settings.search);
+    return m_frmSearch;
+}
+
+void SecondaryWindows::showSearchWindow()
+{
+    searchWindow()->open();
 }
 
 void SecondaryWindows::place()
@@ -121,8 +136,8 @@ void SecondaryWindows::showTemplateEditor()
 void SecondaryWindows::close()
 {
     // Deleted once control is back in the event loop, never under a running handler.
-    for (QWidget *window :
-         {static_cast<QWidget *>(m_frmPicture), static_cast<QWidget *>(m_frmPro), static_cast<QWidget *>(m_frmText)}) {
+    for (QWidget *window : {static_cast<QWidget *>(m_frmSearch), static_cast<QWidget *>(m_frmPicture),
+                            static_cast<QWidget *>(m_frmPro), static_cast<QWidget *>(m_frmText)}) {
         if (window) {
             window->hide();
             window->deleteLater();

@@ -3,11 +3,15 @@
 #include "platform/platform.h"
 
 #include <QPointer>
+#include <QString>
+
+#include <functional>
 
 class PreviewPane;
 class QWidget;
 class frmPicture;
 class frmPro;
+class frmSearch;
 class frmText;
 struct Settings;
 
@@ -17,8 +21,10 @@ struct Settings;
 class SecondaryWindows final
 {
 public:
-    // `settings` are the main window's, read at start; `main` gives the screen's resolution.
-    SecondaryWindows(const Platform &platform, const Settings &settings, PreviewPane *preview, QWidget *main);
+    // `settings` are the main window's, read at start; `main` gives the screen's resolution;
+    // `historyPath` names the history file the search window searches.
+    SecondaryWindows(const Platform &platform, Settings &settings, PreviewPane *preview, QWidget *main,
+                     std::function<QString()> historyPath);
     ~SecondaryWindows();
     SecondaryWindows(const SecondaryWindows &) = delete;
     SecondaryWindows &operator=(const SecondaryWindows &) = delete;
@@ -26,6 +32,8 @@ public:
     frmPro *proWindow();
     frmText *textWindow();
     frmPicture *pictureWindow();
+    // The search window, created when first shown; its place is not kept.
+    frmSearch *searchWindow();
 
     // Creates the windows at the places in the settings (sizes there are outer sizes).
     void place();
@@ -38,6 +46,7 @@ public:
     // kept current (compact mode), and it takes the clipboard's picture first.
     void showPictureWindow(bool previewCurrent);
     void showTemplateEditor();
+    void showSearchWindow();
 
     // Hides them and deletes them once control is back in the event loop.
     void close();
@@ -47,10 +56,12 @@ private:
     int toTwips(int pixels) const;
 
     Platform m_platform;
-    const Settings &m_settings;
+    Settings &m_settings;
+    std::function<QString()> m_historyPath;
     PreviewPane *m_preview;
     QWidget *m_main;
     QPointer<frmPro> m_frmPro;
     QPointer<frmText> m_frmText;
     QPointer<frmPicture> m_frmPicture;
+    QPointer<frmSearch> m_frmSearch;
 };

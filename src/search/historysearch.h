@@ -16,6 +16,7 @@ struct Options
     bool ignoreCase = true;  // Unicode simple case folding, full-width letters included
     bool ignoreWidth = true; // full- and half-width forms alike: ＡＢＣ = ABC, ｶﾞ = ガ
     bool ignoreKana = false; // hiragana and katakana alike: ひらがな = ヒラガナ
+    bool operator==(const Options &) const = default;
 };
 
 // A place in a text, in the text's own characters (UTF-16 code units).

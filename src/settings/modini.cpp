@@ -16,6 +16,10 @@ const QString sPicture = QStringLiteral("Picture");
 const QString sText = QStringLiteral("Text");
 const QString sPro = QStringLiteral("Pro");
 const QString sData = QStringLiteral("Data");
+const QString sSearch = QStringLiteral("Search");
+const QString kIgnoreCase = QStringLiteral("IgnoreCase");
+const QString kIgnoreWidth = QStringLiteral("IgnoreWidth");
+const QString kIgnoreKana = QStringLiteral("IgnoreKana");
 const QString kPosX = QStringLiteral("PosX");
 const QString kPosY = QStringLiteral("PosY");
 const QString kWidth = QStringLiteral("Width");
@@ -136,6 +140,14 @@ Settings iniRead(const QString &folder)
     s.title = numeric ? title : QStringLiteral("1");
     if (readNumber(p, sData, kCodePage, 0) == 932)
         s.writePage = CodePage::Cp932;
+    // 1 or 0; anything else keeps the default.
+    const auto flag = [&p](const QString &key, bool fallback) {
+        const int value = readNumber(p, sSearch, key, -1);
+        return value == 0 || value == 1 ? value == 1 : fallback;
+    };
+    s.search.ignoreCase = flag(kIgnoreCase, s.search.ignoreCase);
+    s.search.ignoreWidth = flag(kIgnoreWidth, s.search.ignoreWidth);
+    s.search.ignoreKana = flag(kIgnoreKana, s.search.ignoreKana);
     return s;
 }
 
@@ -156,5 +168,15 @@ void iniWrite(const QString &folder, const Settings &settings)
     p.setValue(sData, kFilePath0, quoted(settings.historyPath));
     p.setValue(sData, kFilePath1, quoted(settings.templatePath));
     p.setValue(sData, kTitle, settings.title);
+    // The search window's section only once its check boxes are not the defaults, or it is there.
+    const historysearch::Options defaults;
+    const historysearch::Options &search = settings.search;
+    if (p.hasSection(sSearch) || search.ignoreCase != defaults.ignoreCase ||
+        search.ignoreWidth != defaults.ignoreWidth || search.ignoreKana != defaults.ignoreKana) {
+        const auto text = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+        p.setValue(sSearch, kIgnoreCase, text(search.ignoreCase));
+        p.setValue(sSearch, kIgnoreWidth, text(search.ignoreWidth));
+        p.setValue(sSearch, kIgnoreKana, text(search.ignoreKana));
+    }
     fileio::writeFileAtomic(path, codec::encode(p.text(), settings.writePage));
 }

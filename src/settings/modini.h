@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/codec.h"
+#include "search/historysearch.h"
 
 #include <QString>
 
@@ -25,6 +26,7 @@ struct Settings
     QString templatePath;                         // FilePath1
     QString title = QStringLiteral("1");          // title mode 1..7, as text
     CodePage writePage = codec::systemCodePage(); // [Data] CodePage=932 selects CP932
+    historysearch::Options search;                // [Search] the search window's check boxes
 
     bool operator==(const Settings &) const = default;
 

@@ -16,6 +16,7 @@ public:
     explicit Profile(const QString &text);
 
     std::optional<QString> value(QStringView section, QStringView key) const;
+    bool hasSection(QStringView section) const { return findSection(section) >= 0; }
     // Sets the key; false, and nothing changed, when the section, key or value holds a CR or LF (the
     // text has no way to write one: it would end the line and could start another key or section).
     bool setValue(const QString &section, const QString &key, const QString &value);

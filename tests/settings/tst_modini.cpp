@@ -34,6 +34,8 @@ private slots:
     void badValuesGiveTheKeysDefault();
     void writeKeepsEverythingElse();
     void roundTrip();
+    void searchSection_data();
+    void searchSection();
     void codePage932WritesShiftJis();
     void cp932FileFromWindowsReads();
     void unreadableFolderIsACommandError();
@@ -126,6 +128,44 @@ void TestModIni::roundTrip()
     s.title = QStringLiteral("5");
     iniWrite(tmp.path(), s);
     QCOMPARE(iniRead(tmp.path()), s);
+}
+
+// The search window's check boxes: their own section, read as 1 or 0 (anything else is the default),
+// and written only once they differ from the defaults or the section is there.
+void TestModIni::searchSection_data()
+{
+    QTest::addColumn<QByteArray>("section"); // appended to the default file
+    QTest::addColumn<bool>("ignoreCase");
+    QTest::addColumn<bool>("ignoreWidth");
+    QTest::addColumn<bool>("ignoreKana");
+    QTest::addColumn<bool>("writtenWhenUnchanged");
+    QTest::newRow("none") << QByteArray() << true << true << false << false;
+    QTest::newRow("all flipped") << QByteArray("[Search]\r\nIgnoreCase=0\r\nIgnoreWidth=0\r\nIgnoreKana=1\r\n")
+                                 << false << false << true << true;
+    QTest::newRow("odd values keep the defaults")
+        << QByteArray("[search]\r\nIgnoreCase=yes\r\nIgnoreWidth=2\r\nIgnoreKana=\r\n") << true << true << false
+        << true;
+}
+
+void TestModIni::searchSection()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(bool, ignoreCase);
+    QFETCH(bool, ignoreWidth);
+    QFETCH(bool, ignoreKana);
+    QFETCH(bool, writtenWhenUnchanged);
+    QTemporaryDir tmp;
+    iniDefault(tmp.path());
+    writeIni(tmp.path(), readIni(tmp.path()) + section);
+    Settings s = iniRead(tmp.path());
+    QCOMPARE(s.search.ignoreCase, ignoreCase);
+    QCOMPARE(s.search.ignoreWidth, ignoreWidth);
+    QCOMPARE(s.search.ignoreKana, ignoreKana);
+    iniWrite(tmp.path(), s);
+    QCOMPARE(readIni(tmp.path()).toLower().contains("[search]"), writtenWhenUnchanged);
+    s.search.ignoreKana = !s.search.ignoreKana;
+    iniWrite(tmp.path(), s);
+    QCOMPARE(iniRead(tmp.path()).search.ignoreKana, !ignoreKana);
 }
 
 void TestModIni::codePage932WritesShiftJis()

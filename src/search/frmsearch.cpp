@@ -1,0 +1,353 @@
+#include "frmsearch.h"
+
+#include "app/historyfile.h"
+#include "app/mainrules.h"
+#include "core/commanderror.h"
+#include "display/appicon.h"
+#include "platform/clipboard.h"
+#include "platform/messages.h"
+
+#include <QAbstractListModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+const QString windowTitleText = QStringLiteral("履歴検索");
+const QString captionIgnoreCase = QStringLiteral("大文字と小文字を区別しない");
+const QString captionIgnoreWidth = QStringLiteral("全角と半角を区別しない");
+const QString captionIgnoreKana = QStringLiteral("ひらがなとカタカナを区別しない");
+
+// The first matches reach the window at once; then in batches, so a million matches are not a million
+// events.
+constexpr int firstBatch = 20;
+constexpr int batchMs = 50;
+} // namespace
+
+// The listed matches: the whole text of each, shown like the history list's items.
+class SearchResults final : public QAbstractListModel
+{
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount())
+            return {};
+        const historysearch::Entry &entry = m_entries[static_cast<size_t>(index.row())];
+        if (role == Qt::DisplayRole)
+            return mainrules::displayText(entry.text.left(HistoryFile::maxEntryLength));
+        if (role == Qt::ToolTipRole)
+            return HistoryFile::numberText(entry.number);
+        return {};
+    }
+    void clear()
+    {
+        beginResetModel();
+        m_entries.clear();
+        endResetModel();
+    }
+    void append(std::vector<historysearch::Entry> &batch, int limit)
+    {
+        const int room = limit - rowCount();
+        const int taken = std::min(room, static_cast<int>(batch.size()));
+        if (taken <= 0)
+            return;
+        beginInsertRows({}, rowCount(), rowCount() + taken - 1);
+        for (int i = 0; i < taken; ++i)
+            m_entries.push_back(std::move(batch[static_cast<size_t>(i)]));
+        endInsertRows();
+    }
+    const historysearch::Entry &entry(int row) const { return m_entries[static_cast<size_t>(row)]; }
+
+private:
+    std::vector<historysearch::Entry> m_entries;
+};
+
+namespace {
+// One line per match, the first match of the query marked.
+class MatchDelegate final : public QStyledItemDelegate
+{
+public:
+    MatchDelegate(const QString &query, const historysearch::Options &options, QObject *parent)
+        : QStyledItemDelegate(parent), m_query(query), m_options(options)
+    {}
+    void setQuery(const QString &query, const historysearch::Options &options)
+    {
+        m_query = query;
+        m_options = options;
+    }
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear();
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(2, 0, -2, 0);
+        const historysearch::Span span = historysearch::find(text, m_query, m_options);
+        const QFontMetrics metrics(item.font);
+        const bool selected = option.state & QStyle::State_Selected;
+        painter->save();
+        painter->setClipRect(area);
+        painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        int x = area.left();
+        const auto piece = [&](const QString &part, bool marked) {
+            const int width = metrics.horizontalAdvance(part);
+            if (marked)
+                painter->fillRect(QRect(x, area.top() + 1, width, area.height() - 2), QColor(255, 225, 90));
+            painter->setPen(marked ? QColor(Qt::black)
+                                   : item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+            painter->drawText(QRect(x, area.top(), width + 1, area.height()), Qt::AlignVCenter | Qt::TextSingleLine,
+                              part);
+            x += width;
+        };
+        if (span.found()) {
+            piece(text.left(span.start), false);
+            piece(text.mid(span.start, span.length), true);
+            piece(text.mid(span.start + span.length), false);
+        } else {
+            piece(text, false);
+        }
+        painter->restore();
+    }
+
+private:
+    QString m_query;
+    historysearch::Options m_options;
+};
+} // namespace
+
+// One search on its thread. The thread only reads the file and posts what it found to the window.
+struct frmSearch::Run
+{
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread;
+};
+
+frmSearch::frmSearch(const Platform &platform, std::function<QString()> historyPath, historysearch::Options &options,
+                     QWidget *parent)
+    : QWidget(parent, Qt::Window), m_platform(platform), m_historyPath(std::move(historyPath)), m_options(options),
+      m_text(new QLineEdit(this)), m_ignoreCase(new QCheckBox(captionIgnoreCase, this)),
+      m_ignoreWidth(new QCheckBox(captionIgnoreWidth, this)), m_ignoreKana(new QCheckBox(captionIgnoreKana, this)),
+      m_list(new QListView(this)), m_count(new QLabel(this)), m_results(new SearchResults(this))
+{
+    setObjectName(QStringLiteral("frmSearch"));
+    setWindowTitle(windowTitleText);
+    setWindowIcon(applicationIcon());
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_text->setObjectName(QStringLiteral("searchText"));
+    m_ignoreCase->setObjectName(QStringLiteral("ignoreCase"));
+    m_ignoreWidth->setObjectName(QStringLiteral("ignoreWidth"));
+    m_ignoreKana->setObjectName(QStringLiteral("ignoreKana"));
+    m_list->setObjectName(QStringLiteral("searchResults"));
+    m_count->setObjectName(QStringLiteral("searchCount"));
+    m_ignoreCase->setChecked(m_options.ignoreCase);
+    m_ignoreWidth->setChecked(m_options.ignoreWidth);
+    m_ignoreKana->setChecked(m_options.ignoreKana);
+    m_list->setModel(m_results);
+    m_list->setUniformItemSizes(true);
+    m_list->setItemDelegate(new MatchDelegate(QString(), m_options, m_list));
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setAccessibleName(windowTitleText);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    auto *boxes = new QHBoxLayout;
+    for (QCheckBox *box : {m_ignoreCase, m_ignoreWidth, m_ignoreKana})
+        boxes->addWidget(box);
+    boxes->addStretch();
+    layout->addLayout(boxes);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_count);
+    resize(560, 380);
+
+    connect(m_text, &QLineEdit::textChanged, this, &frmSearch::startSearch);
+    for (QCheckBox *box : {m_ignoreCase, m_ignoreWidth, m_ignoreKana}) {
+        connect(box, &QCheckBox::toggled, this, [this] {
+            m_options.ignoreCase = m_ignoreCase->isChecked();
+            m_options.ignoreWidth = m_ignoreWidth->isChecked();
+            m_options.ignoreKana = m_ignoreKana->isChecked();
+            startSearch();
+        });
+    }
+    connect(m_list, &QListView::activated, this, [this](const QModelIndex &index) { restore(index.row()); });
+    m_text->installEventFilter(this);
+}
+
+frmSearch::~frmSearch()
+{
+    for (const auto &run : m_runs)
+        run->cancel->store(true);
+    reap(true);
+}
+
+void frmSearch::reap(bool all)
+{
+    // A cancelled search ends within a few thousand lines: joining one that is done never waits.
+    for (auto it = m_runs.begin(); it != m_runs.end();) {
+        if (all || (*it)->done->load()) {
+            if ((*it)->thread.joinable())
+                (*it)->thread.join();
+            it = m_runs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void frmSearch::startSearch()
+{
+    for (const auto &run : m_runs)
+        run->cancel->store(true);
+    reap(false);
+    const quint64 generation = ++m_generation;
+    m_results->clear();
+    const QString query = m_text->text();
+    static_cast<MatchDelegate *>(m_list->itemDelegate())->setQuery(query, m_options);
+    if (query.isEmpty()) {
+        m_count->clear();
+        return;
+    }
+    m_count->setText(QStringLiteral("検索中…"));
+    auto run = std::make_unique<Run>();
+    const QString path = m_historyPath();
+    const historysearch::Options options = m_options;
+    run->thread = std::thread([this, generation, path, query, options, cancel = run->cancel, done = run->done] {
+        std::vector<historysearch::Entry> batch;
+        qint64 count = 0;
+        qint64 posted = 0;
+        QElapsedTimer sincePost;
+        sincePost.start();
+        const auto post = [&](bool finished) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, batch = std::move(batch), count, finished]() mutable {
+                    deliver(generation, std::move(batch), count, finished);
+                },
+                Qt::QueuedConnection);
+            batch.clear();
+            posted = count;
+            sincePost.restart();
+        };
+        try {
+            const bool whole = historysearch::search(
+                path, query, options,
+                [&](const historysearch::Entry &entry) {
+                    ++count;
+                    if (count <= listLimit)
+                        batch.push_back(entry);
+                    if ((posted == 0 && count == firstBatch) || sincePost.elapsed() >= batchMs)
+                        post(false);
+                    return true;
+                },
+                cancel.get());
+            if (whole && !cancel->load())
+                post(true);
+        } catch (const CommandError &) {
+            // The file cannot be read now (it is being replaced): nothing found.
+            if (!cancel->load())
+                post(true);
+        }
+        done->store(true);
+    });
+    m_runs.push_back(std::move(run));
+}
+
+void frmSearch::deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished)
+{
+    if (generation != m_generation)
+        return; // a search that has been replaced
+    const bool wasEmpty = m_results->rowCount() == 0;
+    m_results->append(batch, listLimit);
+    if (wasEmpty && m_results->rowCount() > 0)
+        m_list->setCurrentIndex(m_results->index(0));
+    showCount(count, finished);
+    if (finished) {
+        reap(false);
+        emit searchFinished(count);
+    }
+}
+
+void frmSearch::showCount(qint64 count, bool finished)
+{
+    const QString number = QLocale(QLocale::Japanese).toString(count);
+    QString text = finished ? QStringLiteral("%1 件").arg(number) : QStringLiteral("%1 件 (検索中…)").arg(number);
+    if (count > listLimit)
+        text += QStringLiteral("　新しい %1 件を表示").arg(QLocale(QLocale::Japanese).toString(listLimit));
+    m_count->setText(text);
+}
+
+void frmSearch::open()
+{
+    show();
+    raise();
+    activateWindow();
+    m_text->setFocus();
+    m_text->selectAll();
+    startSearch(); // the history may have grown since
+}
+
+void frmSearch::restore(int row)
+{
+    if (row < 0 || row >= m_results->rowCount())
+        return;
+    const QString text = m_results->entry(row).text;
+    m_platform.clipboard->clear();
+    m_platform.clipboard->setText(text);
+    close();
+}
+
+bool frmSearch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_text && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            restore(m_list->currentIndex().isValid() ? m_list->currentIndex().row() : 0);
+            return true;
+        case Qt::Key_Down:
+        case Qt::Key_Up:
+        case Qt::Key_PageDown:
+        case Qt::Key_PageUp:
+            QApplication::sendEvent(m_list, event);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmSearch::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_list->currentIndex().isValid()) {
+        restore(m_list->currentIndex().row());
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/platform.h"
+#include "search/historysearch.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class SearchResults;
+
+// The search window "履歴検索" (Ctrl+F on the bar): a query, three ways of matching, and the entries
+// whose whole text contains the query, newest first, each shown like the history list's items with
+// the match marked. Enter or a double click puts the entry's whole text on the clipboard, as choosing
+// it in the history list does; Escape closes. Each keystroke starts a new search on a thread of its
+// own and cancels the one before: typing never waits for a search.
+class frmSearch final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `historyPath` names the file to search, asked at each search; `options` are the settings' and
+    // follow the check boxes.
+    frmSearch(const Platform &platform, std::function<QString()> historyPath, historysearch::Options &options,
+              QWidget *parent = nullptr);
+    ~frmSearch() override;
+
+    // How many matches are listed at most; all of them are counted.
+    static constexpr int listLimit = 1000;
+
+    // Shows the window with the keyboard in the query, and searches again.
+    void open();
+    // Searches for the query and options shown now.
+    void startSearch();
+    // Puts the whole text of a listed match on the clipboard and closes the window.
+    void restore(int row);
+
+signals:
+    // A search has ended with this many matches (not for a cancelled one).
+    void searchFinished(qint64 count);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    struct Run;
+    void deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished);
+    void reap(bool all);
+    void showCount(qint64 count, bool finished);
+
+    Platform m_platform;
+    std::function<QString()> m_historyPath;
+    historysearch::Options &m_options;
+    QLineEdit *m_text;
+    QCheckBox *m_ignoreCase;
+    QCheckBox *m_ignoreWidth;
+    QCheckBox *m_ignoreKana;
+    QListView *m_list;
+    QLabel *m_count;
+    SearchResults *m_results;
+    quint64 m_generation = 0;
+    std::vector<std::unique_ptr<Run>> m_runs; // the current search last
+};
