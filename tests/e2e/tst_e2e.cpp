@@ -96,6 +96,7 @@ private slots:
     void recordsCopiesAndKeepsThemAcrossARestart();
     void secondStartIsRefused();
     void answeringNoAtExitForgetsTheHistory();
+    void searchFindsAnOldEntryAndRestoresIt();
 
 private:
     // Starts vornkip on the test's data folder; its output goes to a log file.
@@ -284,6 +285,33 @@ void TestEndToEnd::answeringNoAtExitForgetsTheHistory()
     QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), QByteArray("000001first after the restart\r\n"), kWaitMs);
 
     QCOMPARE(stop(second, SIGTERM), 0);
+}
+
+// Ctrl+F on the bar opens the search; typing finds an old entry, Enter puts its whole text on the
+// clipboard, and it is recorded again as the newest entry.
+void TestEndToEnd::searchFindsAnOldEntryAndRestoresIt()
+{
+    QFile history(file("temp.ifo"));
+    QVERIFY(history.open(QIODevice::WriteOnly));
+    history.write("000001the old one@1@2@3second line\r\n000002something else\r\n000003third\r\n");
+    history.close();
+    QProcess *vornkip = startVornkip();
+    const qulonglong window = waitForWindow(mainWindowOf(*vornkip));
+    QVERIFY2(window, "no vornkip window appeared");
+    keySync(window, QStringLiteral("ctrl+f"));
+    const qulonglong search =
+        waitForWindow(ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^履歴検索$")}));
+    QVERIFY2(search, "no search window appeared");
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(search)});
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("OLD ONE")});
+    // The search runs as the keys arrive; Enter takes the newest match once it is listed.
+    QTest::qWait(500);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("the old one\nsecond line"), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        findWindows(ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^履歴検索$")})).isEmpty(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file("temp.ifo")).endsWith("000004the old one@1@2@3second line\r\n"), kWaitMs);
+    QCOMPARE(stop(vornkip, SIGTERM), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
