@@ -2,6 +2,7 @@
 
 #include "app/historyfile.h"
 #include "app/mainrules.h"
+#include "core/linebreaks.h"
 #include "version.h"
 
 #include <algorithm>
@@ -217,12 +218,11 @@ void CommandLine::parse(const QStringList &given)
 // --list [N], --print NUMBER, --search TEXT: the only action on the command line. Only --list takes an
 // argument besides its options (N); a stray word elsewhere is most likely a search text that lost its
 // quotes, so it is refused rather than ignored.
-bool CommandLine::parseHistoryAction()
+void CommandLine::parseHistoryAction()
 {
     const auto refuse = [this](const QString &error) {
         m_action = Action::Usage;
         m_error = error;
-        return false;
     };
     QStringList rest = m_parser.positionalArguments();
     for (const QString &name : {listName, printName, searchName}) {
@@ -254,12 +254,12 @@ bool CommandLine::parseHistoryAction()
         m_printNumber = static_cast<int>(number);
     } else {
         m_action = Action::Search;
-        m_searchText = m_parser.value(searchName);
+        // A line break typed in a terminal is LF; in the history it is CR LF.
+        m_searchText = linebreaks::fromDesktop(m_parser.value(searchName));
         m_searchOptions.ignoreCase = !m_parser.isSet(caseName);
         m_searchOptions.ignoreWidth = !m_parser.isSet(widthName);
         m_searchOptions.ignoreKana = m_parser.isSet(kanaName);
     }
-    return true;
 }
 
 QString CommandLine::helpText() const

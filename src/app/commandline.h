@@ -51,7 +51,7 @@ public:
     static constexpr int defaultListCount = 20;
 
 private:
-    bool parseHistoryAction();
+    void parseHistoryAction();
 
     QCommandLineParser m_parser;
     Action m_action = Action::Start;

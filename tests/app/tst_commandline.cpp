@@ -147,6 +147,7 @@ void TestCommandLine::historyActions_data()
     row("search a dash", {"--search", "-x"}, Action::Search, 0, "-x", "cw");
     row("search empty", {"--search", ""}, Action::Search, 0, "", "cw");
     row("search japanese", {"--search", "ひらがな"}, Action::Search, 0, "ひらがな", "cw");
+    row("search LF as CR LF", {"--search", "a\nb\r\nc\rd"}, Action::Search, 0, "a\r\nb\r\nc\r\nd", "cw");
     row("--case", {"--search", "a", "--case"}, Action::Search, 0, "a", "w");
     row("--width", {"--width", "--search", "a"}, Action::Search, 0, "a", "c");
     row("--kana", {"--search", "a", "--kana"}, Action::Search, 0, "a", "cwk");
