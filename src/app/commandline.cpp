@@ -1,13 +1,24 @@
 #include "commandline.h"
 
+#include "app/historyfile.h"
 #include "app/mainrules.h"
+#include "core/linebreaks.h"
 #include "version.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 const QString helpName = QStringLiteral("help");
 const QString versionName = QStringLiteral("version");
 const QString resetName = QStringLiteral("reset");
 const QString autostartName = QStringLiteral("autostart");
+const QString listName = QStringLiteral("list");
+const QString printName = QStringLiteral("print");
+const QString searchName = QStringLiteral("search");
+const QString caseName = QStringLiteral("case");
+const QString widthName = QStringLiteral("width");
+const QString kanaName = QStringLiteral("kana");
 
 // The options the toolkit reads itself when the windows start (-platform, -display, -session from a
 // session manager's restart command, ...): accepted here and left in the arguments for it.
@@ -31,7 +42,7 @@ constexpr ToolkitOption toolkitOptions[] = {
 
 bool takesValue(const QString &name)
 {
-    if (name == autostartName)
+    if (name == autostartName || name == printName || name == searchName)
         return true;
     for (const ToolkitOption &option : toolkitOptions) {
         if (name == QLatin1String(option.name))
@@ -64,6 +75,42 @@ QString usageError(const QStringList &unknownNames, const QStringList &arguments
     }
     return QStringLiteral("%1 には値が必要です").arg(last.isEmpty() ? QStringLiteral("--") + autostartName : last);
 }
+
+// "--list=N" (or "-list=N") as "--list N": the parser has no options with an optional value, so the
+// count is the argument that follows the switch.
+QStringList withListCountApart(const QStringList &arguments)
+{
+    QStringList split;
+    bool options = true;
+    for (const QString &argument : arguments) {
+        if (argument == QStringLiteral("--"))
+            options = false;
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        if (options && equals > 0 &&
+            (argument.first(equals) == QStringLiteral("--") + listName ||
+             argument.first(equals) == QStringLiteral("-") + listName)) {
+            split << argument.first(equals) << argument.sliced(equals + 1);
+        } else {
+            split << argument;
+        }
+    }
+    return split;
+}
+
+// A whole number written in ASCII digits (leading zeros allowed, as entry numbers are written); values
+// above `largest` come back as largest + 1. -1 for anything else.
+qint64 wholeNumber(const QString &text, qint64 largest)
+{
+    if (text.isEmpty())
+        return -1;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+        value = std::min(value * 10 + (c.unicode() - '0'), largest + 1);
+    }
+    return value;
+}
 } // namespace
 
 CommandLine::CommandLine()
@@ -71,7 +118,9 @@ CommandLine::CommandLine()
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.setApplicationDescription(
         QStringLiteral("クリップボードの履歴を記録するバーを起動します。\n"
-                       "オプションなしで起動すると、コピーした文字列を履歴に記録します。"));
+                       "オプションなしで起動すると、コピーした文字列を履歴に記録します。\n"
+                       "--list、--print、--search の終了コードは grep と同じです: 0 は表示した、1 は該当なし、"
+                       "2 は使い方の誤りか履歴ファイルを読めないとき。"));
     m_parser.addOption({{QStringLiteral("h"), helpName}, QStringLiteral("このヘルプを表示して終了します。")});
     m_parser.addOption({{QStringLiteral("v"), versionName}, QStringLiteral("バージョンを表示して終了します。")});
     m_parser.addOption(
@@ -87,14 +136,35 @@ CommandLine::CommandLine()
         hidden.setFlags(QCommandLineOption::HiddenFromHelp);
         m_parser.addOption(hidden);
     }
+    m_parser.addOption(
+        {listName, QStringLiteral("新しい履歴から N 件 (省略時は %1 件) を、1 件 1 行 (番号、タブ、1 行目) で"
+                                  "表示して終了します。N は --list の次に書きます (--list 50 または "
+                                  "--list=50)。")
+                       .arg(defaultListCount)});
+    m_parser.addOption({printName,
+                        QStringLiteral("番号 number の履歴の全文を、改行を CR LF として末尾に改行を足さずに表示して"
+                                       "終了します。番号が重なるときは新しいほうです。"),
+                        QStringLiteral("number")});
+    m_parser.addOption({searchName,
+                        QStringLiteral("text を含む履歴をすべて、新しい順に --list と同じ形で表示して終了します。"
+                                       "大文字と小文字、全角と半角は区別せず、ひらがなとカタカナは区別します。"),
+                        QStringLiteral("text")});
+    m_parser.addOption({caseName, QStringLiteral("--search で大文字と小文字を区別します。")});
+    m_parser.addOption({widthName, QStringLiteral("--search で全角と半角を区別します。")});
+    m_parser.addOption({kanaName, QStringLiteral("--search でひらがなとカタカナを区別しません。")});
 }
 
-void CommandLine::parse(const QStringList &arguments)
+void CommandLine::parse(const QStringList &given)
 {
     m_action = Action::Start;
     m_reset = false;
+    m_autostartOn = false;
+    m_listCount = 0;
+    m_printNumber = 0;
+    m_searchText.clear();
+    m_searchOptions = {};
     m_error.clear();
-    // The parser takes the program's name first.
+    const QStringList arguments = withListCountApart(given);
     // The parser takes the program's name first.
     if (!m_parser.parse(QStringList{QStringLiteral("vornkip")} + arguments)) {
         m_action = Action::Usage;
@@ -109,6 +179,28 @@ void CommandLine::parse(const QStringList &arguments)
         m_action = Action::Version;
         return;
     }
+    // One thing at a time.
+    QStringList asked;
+    for (const QString &name : {listName, printName, searchName, autostartName, resetName}) {
+        if (m_parser.isSet(name))
+            asked << QStringLiteral("--") + name;
+    }
+    if (asked.size() > 1) {
+        m_action = Action::Usage;
+        m_error = QStringLiteral("%1 と %2 は一緒に使えません").arg(asked.at(0), asked.at(1));
+        return;
+    }
+    for (const QString &name : {caseName, widthName, kanaName}) {
+        if (m_parser.isSet(name) && !m_parser.isSet(searchName)) {
+            m_action = Action::Usage;
+            m_error = QStringLiteral("--%1 は --search と一緒に使います").arg(name);
+            return;
+        }
+    }
+    if (m_parser.isSet(listName) || m_parser.isSet(printName) || m_parser.isSet(searchName)) {
+        parseHistoryAction();
+        return;
+    }
     m_reset = m_parser.isSet(resetName) || mainrules::isResetSwitch(arguments);
     if (m_parser.isSet(autostartName)) {
         const QString value = m_parser.value(autostartName).toLower();
@@ -116,13 +208,57 @@ void CommandLine::parse(const QStringList &arguments)
             m_action = Action::Usage;
             m_error =
                 QStringLiteral("--autostart には on か off を指定してください: %1").arg(m_parser.value(autostartName));
-        } else if (m_parser.isSet(resetName)) {
-            m_action = Action::Usage;
-            m_error = QStringLiteral("--autostart と --reset は一緒に使えません");
         } else {
             m_action = Action::Autostart;
             m_autostartOn = value == QStringLiteral("on");
         }
+    }
+}
+
+// --list [N], --print NUMBER, --search TEXT: the only action on the command line. Only --list takes an
+// argument besides its options (N); a stray word elsewhere is most likely a search text that lost its
+// quotes, so it is refused rather than ignored.
+void CommandLine::parseHistoryAction()
+{
+    const auto refuse = [this](const QString &error) {
+        m_action = Action::Usage;
+        m_error = error;
+    };
+    QStringList rest = m_parser.positionalArguments();
+    for (const QString &name : {listName, printName, searchName}) {
+        if (m_parser.optionNames().count(name) > 1)
+            return refuse(QStringLiteral("--%1 は一度だけ指定できます").arg(name));
+    }
+    if (m_parser.isSet(listName)) {
+        m_listCount = defaultListCount;
+        if (!rest.isEmpty()) {
+            const QString written = rest.takeFirst();
+            const qint64 count = wholeNumber(written, INT_MAX);
+            if (count < 1)
+                return refuse(QStringLiteral("--list の件数は 1 以上の整数で指定してください: %1").arg(written));
+            m_listCount = static_cast<int>(std::min<qint64>(count, INT_MAX));
+        }
+    }
+    if (!rest.isEmpty())
+        return refuse(QStringLiteral("余分な引数です: %1").arg(rest.first()));
+    if (m_parser.isSet(listName)) {
+        m_action = Action::List;
+    } else if (m_parser.isSet(printName)) {
+        const QString written = m_parser.value(printName);
+        const qint64 number = wholeNumber(written, HistoryFile::largestNumber);
+        if (number < 1 || number > HistoryFile::largestNumber)
+            return refuse(QStringLiteral("--print の番号は 1 から %1 までの整数で指定してください: %2")
+                              .arg(HistoryFile::largestNumber)
+                              .arg(written));
+        m_action = Action::Print;
+        m_printNumber = static_cast<int>(number);
+    } else {
+        m_action = Action::Search;
+        // A line break typed in a terminal is LF; in the history it is CR LF.
+        m_searchText = linebreaks::fromDesktop(m_parser.value(searchName));
+        m_searchOptions.ignoreCase = !m_parser.isSet(caseName);
+        m_searchOptions.ignoreWidth = !m_parser.isSet(widthName);
+        m_searchOptions.ignoreKana = m_parser.isSet(kanaName);
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "search/historysearch.h"
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
 // The program's command line. Options ask for something other than the bar (help, version, the login
-// entry) or change how it starts (--reset); any other argument is left to the start sequence, which
-// knows only the reset switch "/a".
+// entry, the history on the terminal) or change how it starts (--reset); any other argument is left to
+// the start sequence, which knows only the reset switch "/a".
 class CommandLine final
 {
 public:
@@ -16,6 +18,9 @@ public:
         Help,      // print helpText() and end
         Version,   // print versionText() and end
         Autostart, // write or remove the login entry and end
+        List,      // print the newest listCount() entries and end
+        Print,     // print the whole text of entry printNumber() and end
+        Search,    // print the entries that contain searchText() and end
         Usage,     // a bad command line: print error() and end with status 2
     };
 
@@ -29,6 +34,13 @@ public:
     bool reset() const { return m_reset; }
     // For Action::Autostart: on (write the entry) or off (remove it).
     bool autostartOn() const { return m_autostartOn; }
+    // For Action::List: how many entries, newest first ("--list N" or "--list=N"; 20 without N).
+    int listCount() const { return m_listCount; }
+    // For Action::Print: the entry number, 1 to 999999.
+    int printNumber() const { return m_printNumber; }
+    // For Action::Search: the text to find and how (--case, --width and --kana each turn one default).
+    QString searchText() const { return m_searchText; }
+    historysearch::Options searchOptions() const { return m_searchOptions; }
     // For Action::Usage: one line naming what is wrong.
     QString error() const { return m_error; }
 
@@ -36,10 +48,18 @@ public:
     QString helpText() const;
     static QString versionText();
 
+    static constexpr int defaultListCount = 20;
+
 private:
+    void parseHistoryAction();
+
     QCommandLineParser m_parser;
     Action m_action = Action::Start;
     bool m_reset = false;
     bool m_autostartOn = false;
+    int m_listCount = 0;
+    int m_printNumber = 0;
+    QString m_searchText;
+    historysearch::Options m_searchOptions;
     QString m_error;
 };

@@ -1,6 +1,7 @@
 #include "app/autostart.h"
 #include "app/commandline.h"
 #include "app/frmmain.h"
+#include "app/historycommand.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "platform/capturechoice.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
 
 #include <cstdio>
@@ -107,6 +109,43 @@ int switchAutostart(bool on)
     return 0;
 }
 
+// --list, --print, --search: the history file of the data folder this start would use, read as it is (the
+// folder is not created, the file not locked: the bar may be running). Bytes go to stdout as they are
+// found, UTF-8 whatever the locale; the status is grep's.
+int showHistory(const CommandLine &commandLine)
+{
+    const QString folder =
+        datafolder::resolve(qEnvironmentVariable("VORNKIP_HOME"), QCoreApplication::applicationDirPath(),
+                            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    const QString path = datafolder::historyFile(folder);
+    const historycommand::Output out = [](QByteArrayView bytes) {
+        return bytes.isEmpty() || std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) ==
+                                      static_cast<size_t>(bytes.size());
+    };
+    QString error;
+    historycommand::Status status = historycommand::NotFound;
+    switch (commandLine.action()) {
+    case CommandLine::Action::List:
+        status = historycommand::list(path, commandLine.listCount(), out, &error);
+        break;
+    case CommandLine::Action::Print:
+        status = historycommand::print(path, commandLine.printNumber(), out, &error);
+        break;
+    case CommandLine::Action::Search:
+        status = historycommand::search(path, commandLine.searchText(), commandLine.searchOptions(), out, &error);
+        break;
+    default:
+        break;
+    }
+    if (std::fflush(stdout) != 0 && status != historycommand::Failed) {
+        status = historycommand::Failed;
+        error = QStringLiteral("出力に書き込めません");
+    }
+    if (status == historycommand::Failed)
+        std::fprintf(stderr, "vornkip: %s\n", qPrintable(error));
+    return status;
+}
+
 // What the command line asks for instead of the bar; needs no display.
 int runCommand(int argc, char *argv[], const CommandLine &commandLine)
 {
@@ -127,6 +166,10 @@ int runCommand(int argc, char *argv[], const CommandLine &commandLine)
         return 0;
     case CommandLine::Action::Autostart:
         return switchAutostart(commandLine.autostartOn());
+    case CommandLine::Action::List:
+    case CommandLine::Action::Print:
+    case CommandLine::Action::Search:
+        return showHistory(commandLine);
     case CommandLine::Action::Start:
     case CommandLine::Action::Usage:
         break;

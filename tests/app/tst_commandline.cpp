@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
+
 using Action = CommandLine::Action;
 Q_DECLARE_METATYPE(CommandLine::Action)
 
@@ -18,6 +20,8 @@ class TestCommandLine : public QObject
 private slots:
     void parse_data();
     void parse();
+    void historyActions_data();
+    void historyActions();
     void helpListsTheOptions();
     void entryPath_data();
     void entryPath();
@@ -67,6 +71,112 @@ void TestCommandLine::parse_data()
     // What the toolkit reads itself, a session manager's restart command included.
     row("toolkit options", {"-platform", "xcb", "-session", "1234_5", "-reverse"}, Action::Start);
     row("toolkit option without value", {"-display"}, Action::Usage, false, false, "-display には値が必要です");
+    // The history on the terminal: one action at a time; its flags only with --search.
+    row("list and print", {"--list", "--print", "5"}, Action::Usage, false, false,
+        "--list と --print は一緒に使えません");
+    row("print and search", {"--search", "a", "--print", "5"}, Action::Usage, false, false,
+        "--print と --search は一緒に使えません");
+    row("list and reset", {"--reset", "--list"}, Action::Usage, false, false, "--list と --reset は一緒に使えません");
+    row("search and autostart", {"--search=a", "--autostart", "on"}, Action::Usage, false, false,
+        "--search と --autostart は一緒に使えません");
+    row("help wins over a conflict", {"--list", "--print", "1", "--help"}, Action::Help);
+    row("search twice", {"--search", "a", "--search", "b"}, Action::Usage, false, false,
+        "--search は一度だけ指定できます");
+    row("list twice", {"--list", "--list"}, Action::Usage, false, false, "--list は一度だけ指定できます");
+    row("case without search", {"--list", "--case"}, Action::Usage, false, false,
+        "--case は --search と一緒に使います");
+    row("kana alone", {"--kana"}, Action::Usage, false, false, "--kana は --search と一緒に使います");
+    row("width with print", {"--print", "1", "--width"}, Action::Usage, false, false,
+        "--width は --search と一緒に使います");
+    row("list zero", {"--list", "0"}, Action::Usage, false, false, "--list の件数は 1 以上の整数で指定してください: 0");
+    row("list=zero", {"--list=0"}, Action::Usage, false, false, "--list の件数は 1 以上の整数で指定してください: 0");
+    row("list=", {"--list="}, Action::Usage, false, false, "--list の件数は 1 以上の整数で指定してください: ");
+    row("list word", {"--list", "ten"}, Action::Usage, false, false,
+        "--list の件数は 1 以上の整数で指定してください: ten");
+    row("list plus", {"--list", "+5"}, Action::Usage, false, false,
+        "--list の件数は 1 以上の整数で指定してください: +5");
+    row("list negative", {"--list", "-5"}, Action::Usage, false, false, "不明なオプションです: -5");
+    row("list full-width digits", {"--list", "５"}, Action::Usage, false, false,
+        "--list の件数は 1 以上の整数で指定してください: ５");
+    row("list two counts", {"--list", "5", "6"}, Action::Usage, false, false, "余分な引数です: 6");
+    row("list=N and a count", {"--list=5", "6"}, Action::Usage, false, false, "余分な引数です: 6");
+    row("list with /a", {"/a", "--list"}, Action::Usage, false, false,
+        "--list の件数は 1 以上の整数で指定してください: /a");
+    row("print without number", {"--print"}, Action::Usage, false, false, "--print には値が必要です");
+    row("print zero", {"--print", "0"}, Action::Usage, false, false,
+        "--print の番号は 1 から 999999 までの整数で指定してください: 0");
+    row("print 1000000", {"--print", "1000000"}, Action::Usage, false, false,
+        "--print の番号は 1 から 999999 までの整数で指定してください: 1000000");
+    row("print huge", {"--print", "99999999999999999999999"}, Action::Usage, false, false,
+        "--print の番号は 1 から 999999 までの整数で指定してください: 99999999999999999999999");
+    row("print text", {"--print", "12a"}, Action::Usage, false, false,
+        "--print の番号は 1 から 999999 までの整数で指定してください: 12a");
+    row("print and a word", {"--print", "12", "x"}, Action::Usage, false, false, "余分な引数です: x");
+    row("search without text", {"--search"}, Action::Usage, false, false, "--search には値が必要です");
+    row("search text without quotes", {"--search", "two", "words"}, Action::Usage, false, false,
+        "余分な引数です: words");
+    row("list takes no =value after --", {"--", "--list=5"}, Action::Start);
+    row("value to a flag", {"--search", "a", "--case=yes"}, Action::Usage, false, false, "--case は値を取りません");
+}
+
+void TestCommandLine::historyActions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<int>("value"); // the count or the entry number
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("options"); // ignored case, width, kana: "c", "w", "k"
+    const auto row = [](const char *name, const QStringList &args, Action action, int value, const QString &text = {},
+                        const QString &options = {}) {
+        QTest::newRow(name) << args << action << value << text << options;
+    };
+    row("list", {"--list"}, Action::List, 20);
+    row("list N", {"--list", "50"}, Action::List, 50);
+    row("list=N", {"--list=50"}, Action::List, 50);
+    row("-list=N", {"-list=7"}, Action::List, 7);
+    row("list leading zeros", {"--list", "007"}, Action::List, 7);
+    row("list huge is all", {"--list", "99999999999999999999"}, Action::List, INT_MAX);
+    row("N before --list", {"3", "--list"}, Action::List, 3);
+    row("list with toolkit option", {"--list", "-platform", "xcb", "4"}, Action::List, 4);
+    row("print", {"--print", "123"}, Action::Print, 123);
+    row("print as listed", {"--print", "000123"}, Action::Print, 123);
+    row("print=", {"--print=999999"}, Action::Print, 999999);
+    row("print 1", {"-print", "1"}, Action::Print, 1);
+    row("search", {"--search", "abc"}, Action::Search, 0, "abc", "cw");
+    row("search=", {"--search=a=b"}, Action::Search, 0, "a=b", "cw");
+    row("search a dash", {"--search", "-x"}, Action::Search, 0, "-x", "cw");
+    row("search empty", {"--search", ""}, Action::Search, 0, "", "cw");
+    row("search japanese", {"--search", "ひらがな"}, Action::Search, 0, "ひらがな", "cw");
+    row("search LF as CR LF", {"--search", "a\nb\r\nc\rd"}, Action::Search, 0, "a\r\nb\r\nc\r\nd", "cw");
+    row("--case", {"--search", "a", "--case"}, Action::Search, 0, "a", "w");
+    row("--width", {"--width", "--search", "a"}, Action::Search, 0, "a", "c");
+    row("--kana", {"--search", "a", "--kana"}, Action::Search, 0, "a", "cwk");
+    row("all flags", {"--kana", "--case", "--width", "--search", "a"}, Action::Search, 0, "a", "k");
+}
+
+void TestCommandLine::historyActions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(int, value);
+    QFETCH(QString, text);
+    QFETCH(QString, options);
+    CommandLine commandLine;
+    commandLine.parse(args);
+    QCOMPARE(commandLine.error(), QString());
+    QCOMPARE(commandLine.action(), action);
+    QVERIFY(!commandLine.reset());
+    if (action == Action::List)
+        QCOMPARE(commandLine.listCount(), value);
+    if (action == Action::Print)
+        QCOMPARE(commandLine.printNumber(), value);
+    if (action == Action::Search) {
+        QCOMPARE(commandLine.searchText(), text);
+        const historysearch::Options o = commandLine.searchOptions();
+        QCOMPARE(o.ignoreCase, options.contains(QLatin1Char('c')));
+        QCOMPARE(o.ignoreWidth, options.contains(QLatin1Char('w')));
+        QCOMPARE(o.ignoreKana, options.contains(QLatin1Char('k')));
+    }
 }
 
 void TestCommandLine::parse()
@@ -91,8 +201,9 @@ void TestCommandLine::helpListsTheOptions()
     CommandLine commandLine;
     commandLine.parse({"--help"});
     const QString help = commandLine.helpText();
-    for (const char *option : {"--help", "--version", "--reset", "--autostart <on|off>"})
-        QVERIFY2(help.contains(QLatin1String(option)), option);
+    for (const char *option : {"--help", "--version", "--reset", "--autostart <on|off>", "--list", "--print <number>",
+                               "--search <text>", "--case", "--width", "--kana"})
+        QVERIFY2(help.contains(QString::fromUtf8(option)), option);
     for (const char *hidden : {"platform", "session"})
         QVERIFY2(!help.contains(QLatin1String(hidden)), hidden);
     QCOMPARE(CommandLine::versionText(), QStringLiteral("vornkip " VORNKIP_VERSION));

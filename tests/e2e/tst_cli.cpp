@@ -9,13 +9,62 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 struct Run
 {
     int status = -1; // -1: crashed or did not end
     QString out;
     QString err;
+    QByteArray bytes; // stdout as written
 };
+
+// A history as the bar writes it, and what the terminal options make of it. Entry 1 appears twice: the
+// numbers wrapped around after 999999.
+const QByteArray longText = QByteArray("long ").repeated(2000);
+const QByteArray historyBytes =
+    "000001First ever\r\n"
+    "000002Line one@1@2@3Line two@1@2@3@1@2@3\tlast, with a tab\r\n"
+    "not a numbered line\r\n"
+    "000003\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8c\xe3\x81\xaa\xe3\x81\xae\xef\xbc\xa1\xef\xbc\xa2"
+    "\xef\xbc\xa3\r\n" // ひらがなのＡＢＣ
+    "000004" +
+    longText +
+    "@1@2@3end\r\n"
+    "000005Hello World\r\n"
+    "000001Hello again\r\n"
+    "000006\x83\x4a\x83\x69\r\n"; // カナ in Shift_JIS
+const QByteArray line6 = "000006\t\xe3\x82\xab\xe3\x83\x8a\n";
+const QByteArray line1 = "000001\tHello again\n";
+const QByteArray line5 = "000005\tHello World\n";
+const QByteArray line4 = "000004\t" + longText + "\n";
+const QByteArray line3 = "000003\t\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8c\xe3\x81\xaa\xe3\x81\xae\xef\xbc\xa1\xef\xbc\xa2"
+                         "\xef\xbc\xa3\n";
+const QByteArray line2 = "000002\tLine one\n";
+const QByteArray line1Old = "000001\tFirst ever\n";
+const QByteArray allLines = line6 + line1 + line5 + line4 + line3 + line2 + line1Old;
+
+struct FileState
+{
+    QByteArray bytes;
+    qint64 mtimeNs = -1;
+    QStringList folder; // every name in the data folder
+    bool operator==(const FileState &) const = default;
+};
+
+FileState stateOf(const QString &folder)
+{
+    FileState state;
+    QFile file(folder + QStringLiteral("/temp.ifo"));
+    if (file.open(QIODevice::ReadOnly))
+        state.bytes = file.readAll();
+    struct stat st = {};
+    if (::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0)
+        state.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    state.folder = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    return state;
+}
 } // namespace
 
 class TestCli : public QObject
@@ -27,6 +76,9 @@ private slots:
     void withoutADisplay_data();
     void withoutADisplay();
     void autostartEntry();
+    void history_data();
+    void history();
+    void historyMissingOrUnreadable();
 
 private:
     Run vornkip(const QStringList &args);
@@ -61,8 +113,9 @@ Run TestCli::vornkip(const QStringList &args)
         p.waitForFinished();
         return {};
     }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    const QByteArray out = p.readAllStandardOutput();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(out),
+            QString::fromUtf8(p.readAllStandardError()), out};
 }
 
 void TestCli::withoutADisplay_data()
@@ -148,6 +201,113 @@ void TestCli::autostartEntry()
     r = vornkip({QStringLiteral("--autostart"), QStringLiteral("on")});
     QCOMPARE(r.status, 1);
     QVERIFY2(r.err.startsWith(QStringLiteral("vornkip: ログイン時の起動を設定できません: ")), qPrintable(r.err));
+}
+
+void TestCli::history_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out"); // stdout, exactly
+    QTest::addColumn<QString>("error");  // stderr, exactly
+    const auto row = [](const char *name, const QStringList &args, int status, const QByteArray &out,
+                        const QString &error = {}) { QTest::newRow(name) << args << status << out << error; };
+    row("list", {"--list"}, 0, allLines);
+    row("list 2", {"--list", "2"}, 0, line6 + line1);
+    row("list=3", {"--list=3"}, 0, line6 + line1 + line5);
+    row("list more than there are", {"--list", "1000"}, 0, allLines);
+    // Byte for byte: line breaks as CR LF, the tab kept, nothing added at the end.
+    row("print multi-line", {"--print", "2"}, 0, "Line one\r\nLine two\r\n\r\n\tlast, with a tab");
+    row("print as listed", {"--print", "000002"}, 0, "Line one\r\nLine two\r\n\r\n\tlast, with a tab");
+    row("print the newest of a number", {"--print", "1"}, 0, "Hello again");
+    row("print long", {"--print", "4"}, 0, longText + "\r\nend");
+    row("print Shift_JIS as UTF-8", {"--print", "6"}, 0, "\xe3\x82\xab\xe3\x83\x8a");
+    row("print a missing number", {"--print", "7"}, 1, {});
+    row("search", {"--search", "hello"}, 0, line1 + line5);
+    row("search --case", {"--search", "hello", "--case"}, 1, {});
+    row("search --case exact", {"--case", "--search", "Hello W"}, 0, line5);
+    row("search in a later line", {"--search", "line TWO"}, 0, line2);
+    row("search ignores width", {"--search", "abc"}, 0, line3);
+    row("search --width", {"--search", "abc", "--width"}, 1, {});
+    row("search --width full-width", {"--search", "\xef\xbc\xa1\xef\xbc\xa2", "--width"}, 0, line3);
+    row("search kana apart", {"--search", "\xe3\x83\x92\xe3\x83\xa9\xe3\x82\xac\xe3\x83\x8a"}, 1, {}); // ヒラガナ
+    row("search --kana", {"--search", "\xe3\x83\x92\xe3\x83\xa9\xe3\x82\xac\xe3\x83\x8a", "--kana"}, 0, line3);
+    row("search Shift_JIS entry", {"--search", "\xe3\x81\x8b\xe3\x81\xaa", "--kana"}, 0, line6); // かな
+    row("search long", {"--search", "long end"}, 1, {});
+    row("search across a line break", {"--search", "long \r\nend"}, 0, line4);
+    row("search across a line break typed as LF", {"--search", "long \nend"}, 0, line4);
+    row("search empty is all", {"--search", ""}, 0, allLines);
+    row("search unnumbered line", {"--search", "numbered"}, 1, {});
+    row("list zero", {"--list", "0"}, 2, {}, "vornkip: --list の件数は 1 以上の整数で指定してください: 0\n");
+    row("print out of range", {"--print", "1000000"}, 2, {},
+        "vornkip: --print の番号は 1 から 999999 までの整数で指定してください: 1000000\n");
+    row("two actions", {"--list", "--search", "a"}, 2, {}, "vornkip: --list と --search は一緒に使えません\n");
+    row("with reset", {"--print", "1", "--reset"}, 2, {}, "vornkip: --print と --reset は一緒に使えません\n");
+    row("flag alone", {"--list", "--kana"}, 2, {}, "vornkip: --kana は --search と一緒に使います\n");
+    row("unknown", {"--search", "a", "--nocase"}, 2, {}, "vornkip: 不明なオプションです: --nocase\n");
+}
+
+void TestCli::history()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QString, error);
+    QVERIFY(QDir().mkpath(m_home));
+    QFile file(m_home + QStringLiteral("/temp.ifo"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(historyBytes), historyBytes.size());
+    // An old time stamp, so that any write would show.
+    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
+    file.close();
+    const FileState before = stateOf(m_home);
+
+    const Run r = vornkip(args);
+    QCOMPARE(r.err, error);
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.bytes, out);
+    // Read only: the file, its time and the folder as they were (no lock file either).
+    QVERIFY(stateOf(m_home) == before);
+}
+
+void TestCli::historyMissingOrUnreadable()
+{
+    const QStringList actions[] = {{"--list"}, {"--print", "1"}, {"--search", ""}};
+    // No data folder: an empty history, and the folder is not made.
+    for (const QStringList &args : actions) {
+        const Run r = vornkip(args);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.bytes, QByteArray());
+        QCOMPARE(r.err, QString());
+        QVERIFY(!QFile::exists(m_home));
+    }
+    // A folder without a history, an empty history, and a file that is no history (its first line has
+    // no number): nothing to print.
+    QVERIFY(QDir().mkpath(m_home));
+    const QString path = m_home + QStringLiteral("/temp.ifo");
+    for (const QByteArray &content : {QByteArray(), QByteArray("just some text\r\n000001not an entry\r\n")}) {
+        for (const QStringList &args : actions) {
+            const Run r = vornkip(args);
+            QCOMPARE(r.status, 1);
+            QCOMPARE(r.bytes, QByteArray());
+            QCOMPARE(r.err, QString());
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QVERIFY(QFile::remove(path));
+    // A history that cannot be read is an error, told in one line: here a folder in its place (a file
+    // without read permission would be read anyway by root).
+    QVERIFY(QDir().mkdir(path));
+    for (const QStringList &args : actions) {
+        const Run r = vornkip(args);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.bytes, QByteArray());
+        QVERIFY2(r.err.startsWith(QStringLiteral("vornkip: 履歴ファイルを読めません: ") + path + QStringLiteral(": ")),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+        QVERIFY(r.err.endsWith(QLatin1Char('\n')));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)
