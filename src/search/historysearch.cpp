@@ -1,0 +1,546 @@
+#include "historysearch.h"
+
+#include "app/historyfile.h"
+#include "core/codec.h"
+#include "core/commanderror.h"
+#include "core/fileio.h"
+#include "textwin/textconv.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+// How texts are compared: both the query and the text are folded character by character, and the
+// folded query is looked for in the folded text. Folding, in this order:
+// - width: full-width Latin letters, digits and signs and the ideographic space become their ASCII
+//   forms, half-width katakana and signs their full-width forms, a half-width letter with its voiced
+//   or semi-voiced mark one letter (ｶﾞ = ガ, ﾊﾟ = パ), by the text window's narrow and widen rules;
+// - kana: katakana become hiragana, by the text window's rule;
+// - case: Unicode simple case folding.
+// A folded character maps back to the characters it came from, so a match is reported in the
+// original text; a match never begins or ends inside a surrogate pair.
+//
+// In the file, most lines are valid UTF-8: their bytes are folded straight into UTF-8 (markers
+// turned into CR LF on the way) and the folded query's UTF-8 is looked for with memmem, which gives
+// the same answer as decoding and folding the text, since both fold the same characters the same way.
+// Other lines (CP932, or any non-ASCII line where the locale's page is CP932) are decoded as the list
+// decodes them and searched as text.
+
+namespace historysearch {
+namespace {
+constexpr char16_t halfKanaFirst = 0xFF61;
+constexpr char16_t halfVoicedMark = 0xFF9E;
+constexpr char16_t halfSemiVoicedMark = 0xFF9F;
+
+// The folding of every character under one set of options.
+class Folding final
+{
+public:
+    explicit Folding(const Options &options);
+
+    char32_t fold(char32_t c) const
+    {
+        if (c < 0x10000)
+            return m_bmp[c];
+        return m_case ? QChar::toCaseFolded(c) : c;
+    }
+
+    // The folded letter that a half-width letter and the mark after it make together, or 0.
+    char16_t composed(char32_t letter, char32_t mark) const
+    {
+        if (!m_width || letter < halfKanaFirst || letter >= halfVoicedMark ||
+            (mark != halfVoicedMark && mark != halfSemiVoicedMark))
+            return 0;
+        return m_composed[letter - halfKanaFirst][mark - halfVoicedMark];
+    }
+
+    // ASCII folds to ASCII.
+    char ascii(unsigned char c) const { return static_cast<char>(m_bmp[c]); }
+
+private:
+    std::vector<char16_t> m_bmp;
+    char16_t m_composed[halfVoicedMark - halfKanaFirst][2] = {};
+    bool m_case;
+    bool m_width;
+};
+
+Folding::Folding(const Options &options) : m_bmp(0x10000), m_case(options.ignoreCase), m_width(options.ignoreWidth)
+{
+    QString all(0x10000, Qt::Uninitialized);
+    for (int c = 0; c < 0x10000; ++c)
+        all[c] = QChar(static_cast<char16_t>(c));
+    if (options.ignoreWidth) {
+        const auto single = [](const QString &s, QChar otherwise) { return s.size() == 1 ? s[0] : otherwise; };
+        for (char16_t c = 0xFF01; c <= 0xFF5E; ++c)
+            all[c] = single(textConv::narrow(QString(QChar(c))), QChar(c));
+        all[0x3000] = single(textConv::narrow(QString(QChar(0x3000))), QChar(0x3000));
+        // One by one: a letter and its mark are composed below.
+        for (char16_t c = halfKanaFirst; c <= halfSemiVoicedMark; ++c)
+            all[c] = single(textConv::widen(QString(QChar(c))), QChar(c));
+    }
+    if (options.ignoreKana)
+        all = textConv::toHiragana(all);
+    for (int c = 0; c < 0x10000; ++c) {
+        char32_t f = all[c].unicode();
+        if (options.ignoreCase) {
+            const char32_t folded = QChar::toCaseFolded(f);
+            if (folded < 0x10000)
+                f = folded;
+        }
+        m_bmp[static_cast<size_t>(c)] = static_cast<char16_t>(f);
+    }
+    if (options.ignoreWidth) {
+        for (char16_t letter = halfKanaFirst; letter < halfVoicedMark; ++letter) {
+            for (const char16_t mark : {halfVoicedMark, halfSemiVoicedMark}) {
+                const QString wide = textConv::widen(QString(QChar(letter)) + QChar(mark));
+                if (wide.size() == 1)
+                    m_composed[letter - halfKanaFirst][mark - halfVoicedMark] = m_bmp[wide[0].unicode()];
+            }
+        }
+    }
+}
+
+const Folding &foldingFor(const Options &options)
+{
+    static std::array<std::once_flag, 8> once;
+    static std::array<std::unique_ptr<Folding>, 8> foldings;
+    const size_t index = (options.ignoreCase ? 1 : 0) | (options.ignoreWidth ? 2 : 0) | (options.ignoreKana ? 4 : 0);
+    std::call_once(once[index], [&] { foldings[index] = std::make_unique<Folding>(options); });
+    return *foldings[index];
+}
+
+void appendFolded(QString &out, char32_t c)
+{
+    if (QChar::requiresSurrogates(c)) {
+        out.append(QChar(QChar::highSurrogate(c)));
+        out.append(QChar(QChar::lowSurrogate(c)));
+    } else {
+        out.append(QChar(static_cast<char16_t>(c)));
+    }
+}
+
+// Folds `text`; with `from` and `to`, each folded unit's source characters [from, to) in `text`.
+QString foldText(QStringView text, const Folding &folding, std::vector<qsizetype> *from = nullptr,
+                 std::vector<qsizetype> *to = nullptr)
+{
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        const char16_t c = text[i].unicode();
+        qsizetype length = 1;
+        char32_t folded;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            folded = folding.fold(QChar::surrogateToUcs4(c, text[i + 1].unicode()));
+            length = 2;
+        } else if (const char16_t both = i + 1 < n ? folding.composed(c, text[i + 1].unicode()) : 0) {
+            folded = both;
+            length = 2;
+        } else {
+            folded = folding.fold(c);
+        }
+        const qsizetype before = out.size();
+        appendFolded(out, folded);
+        if (from) {
+            for (qsizetype k = before; k < out.size(); ++k) {
+                from->push_back(i);
+                to->push_back(i + length);
+            }
+        }
+        i += length;
+    }
+    return out;
+}
+
+bool splitsPair(QStringView s, qsizetype at)
+{
+    return at > 0 && at < s.size() && s[at].isLowSurrogate() && s[at - 1].isHighSurrogate();
+}
+
+bool hasLoneSurrogate(QStringView s)
+{
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+            ++i;
+        else if (s[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// Length of the valid UTF-8 sequence at p (2..4) and its code point, or 0 when it is not one
+// (by the same rule as the codec's validity check).
+int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
+{
+    const unsigned char c = p[0];
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+        if (c == 0xE0)
+            lo = 0xA0;
+        else if (c == 0xED)
+            hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+        if (c == 0xF0)
+            lo = 0x90;
+        else if (c == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < len)
+        return 0;
+    for (int k = 1; k < len; ++k) {
+        const unsigned char t = p[k];
+        if (k == 1 ? (t < lo || t > hi) : (t < 0x80 || t > 0xBF))
+            return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    return len;
+}
+
+unsigned char *putUtf8(unsigned char *o, char32_t c)
+{
+    if (c < 0x80) {
+        *o++ = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+        *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else {
+        *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    }
+    return o;
+}
+
+constexpr char marker[] = "@1@2@3";
+constexpr qsizetype markerLength = 6;
+
+// Whether an entry's text matches a query; one per thread.
+class Matcher final
+{
+public:
+    Matcher(QStringView query, const Options &options)
+        : m_query(query.toString()), m_options(options), m_folding(foldingFor(options)),
+          m_utf8Page(codec::systemCodePage() == CodePage::Utf8)
+    {
+        const QString folded = foldText(query, m_folding);
+        // Decoded texts hold no lone surrogate: a query with one matches nothing.
+        m_impossible = hasLoneSurrogate(folded);
+        m_needle = folded.toUtf8();
+    }
+
+    // `text`: a line's bytes after its number.
+    bool matches(const char *text, qsizetype length)
+    {
+        if (m_query.isEmpty())
+            return true;
+        if (m_impossible)
+            return false;
+        if (m_utf8Page && foldBytes(reinterpret_cast<const unsigned char *>(text), length)) {
+            return m_folded.size() >= static_cast<size_t>(m_needle.size()) &&
+                   ::memmem(m_folded.data(), m_folded.size(), m_needle.constData(),
+                            static_cast<size_t>(m_needle.size())) != nullptr;
+        }
+        return find(HistoryFile::decodeText(QByteArrayView(text, length)), m_query, m_options).found();
+    }
+
+private:
+    // Folds a line's UTF-8 bytes into m_folded; false when they are not valid UTF-8.
+    bool foldBytes(const unsigned char *p, qsizetype n)
+    {
+        // A character never grows by more than half of its bytes when folded.
+        m_folded.resize(static_cast<size_t>(n) * 2 + 4);
+        unsigned char *const begin = m_folded.data();
+        unsigned char *o = begin;
+        qsizetype i = 0;
+        while (i < n) {
+            const unsigned char b = p[i];
+            if (b < 0x80) {
+                if (b == '@' && n - i >= markerLength && std::memcmp(p + i, marker, markerLength) == 0) {
+                    *o++ = '\r';
+                    *o++ = '\n';
+                    i += markerLength;
+                } else {
+                    *o++ = static_cast<unsigned char>(m_folding.ascii(b));
+                    ++i;
+                }
+                continue;
+            }
+            char32_t cp = 0;
+            const int len = utf8Sequence(p + i, n - i, cp);
+            if (len == 0)
+                return false;
+            i += len;
+            char32_t folded = 0;
+            // U+FF9E and U+FF9F are EF BE 9E and EF BE 9F.
+            if (cp >= halfKanaFirst && cp < halfVoicedMark && n - i >= 3 && p[i] == 0xEF && p[i + 1] == 0xBE &&
+                (p[i + 2] == 0x9E || p[i + 2] == 0x9F)) {
+                folded = m_folding.composed(cp, p[i + 2] == 0x9E ? halfVoicedMark : halfSemiVoicedMark);
+                if (folded)
+                    i += 3;
+            }
+            if (!folded)
+                folded = m_folding.fold(cp);
+            o = putUtf8(o, folded);
+        }
+        m_folded.resize(static_cast<size_t>(o - begin));
+        return true;
+    }
+
+    QString m_query;
+    Options m_options;
+    const Folding &m_folding;
+    bool m_utf8Page;
+    bool m_impossible = false;
+    QByteArray m_needle;
+    std::vector<unsigned char> m_folded;
+};
+
+void readFully(int fd, char *into, qint64 length, qint64 offset, const QString &path)
+{
+    while (length > 0) {
+        const ssize_t r = ::pread(fd, into, static_cast<size_t>(length), offset);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw fileError(errno, path);
+        }
+        if (r == 0)
+            throw fileError(EIO, path); // cut short behind the search
+        into += r;
+        length -= r;
+        offset += r;
+    }
+}
+
+// Whether the file's first line begins with six digits.
+bool beginsAsHistory(int fd, qint64 size, const QString &path)
+{
+    if (size < 6)
+        return false;
+    char head[6];
+    readFully(fd, head, 6, 0, path);
+    return HistoryFile::lineNumber(head, 6) >= 0;
+}
+
+enum class Scan
+{
+    Done,
+    Stopped,
+    Cancelled,
+};
+
+constexpr qint64 firstPiece = 64 * 1024;
+constexpr qint64 largestPiece = 4 * 1024 * 1024;
+constexpr int linesBetweenChecks = 2048;
+
+// Calls onLine(number, text, length) for each numbered line of the bytes [from, to) of the file, last
+// line first, with the bytes after the number; `from` is a line start (or 0), `to` a line start or
+// the end of the file as it was when the search began. Reads backwards in pieces, so only a piece
+// and the line crossing its start are in memory.
+template <typename OnLine, typename Cancelled>
+Scan scanBackward(int fd, const QString &path, qint64 from, qint64 to, Cancelled cancelled, OnLine onLine)
+{
+    std::vector<char> buffer; // the bytes [start, start + buffer.size()); a cut line first
+    std::vector<std::pair<qint64, qint64>> lines;
+    qint64 start = to;
+    qint64 leftover = 0; // bytes at the front of the buffer that begin before the first whole line
+    qint64 piece = firstPiece;
+    int sinceCheck = 0;
+    while (start > from) {
+        if (cancelled())
+            return Scan::Cancelled;
+        const qint64 take = std::min(piece, start - from);
+        piece = std::min(piece * 2, largestPiece);
+        buffer.resize(static_cast<size_t>(take + leftover));
+        std::memmove(buffer.data() + take, buffer.data(), static_cast<size_t>(leftover));
+        start -= take;
+        readFully(fd, buffer.data(), take, start, path);
+        const char *data = buffer.data();
+        const qint64 size = static_cast<qint64>(buffer.size());
+
+        qint64 first = 0;
+        if (start > from) {
+            // The bytes before the first line end belong to a line that began further back.
+            const void *cr = std::memchr(data, '\r', static_cast<size_t>(size));
+            if (!cr) {
+                leftover = size;
+                continue;
+            }
+            first = static_cast<const char *>(cr) - data + 1;
+            if (first < size && data[first] == '\n')
+                ++first;
+        }
+        lines.clear();
+        for (qint64 at = first; at < size;) {
+            const void *cr = std::memchr(data + at, '\r', static_cast<size_t>(size - at));
+            const qint64 end = cr ? static_cast<const char *>(cr) - data : size;
+            lines.emplace_back(at, end - at);
+            at = end + 1;
+            if (at < size && data[at] == '\n')
+                ++at;
+        }
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+            if (++sinceCheck >= linesBetweenChecks) {
+                sinceCheck = 0;
+                if (cancelled())
+                    return Scan::Cancelled;
+            }
+            const char *bytes = data + line->first;
+            const int number = HistoryFile::lineNumber(bytes, line->second);
+            if (number >= 0 && !onLine(number, bytes + 6, line->second - 6))
+                return Scan::Stopped;
+        }
+        leftover = first;
+    }
+    return Scan::Done;
+}
+
+bool isSet(const std::atomic<bool> *flag)
+{
+    return flag && flag->load(std::memory_order_relaxed);
+}
+
+// A line start near the middle of [0, size), or `size` when there is none after the middle.
+qint64 middleLineStart(int fd, qint64 size, const QString &path)
+{
+    constexpr qint64 window = 64 * 1024;
+    std::vector<char> bytes(static_cast<size_t>(window) + 1);
+    for (qint64 at = size / 2; at < size; at += window) {
+        const qint64 take = std::min(window + 1, size - at);
+        readFully(fd, bytes.data(), take, at, path);
+        const void *cr = std::memchr(bytes.data(), '\r', static_cast<size_t>(std::min(take, window)));
+        if (cr) {
+            const qint64 pos = at + (static_cast<const char *>(cr) - bytes.data());
+            if (pos + 1 < size) {
+                char next = 0;
+                readFully(fd, &next, 1, pos + 1, path);
+                return next == '\n' ? pos + 2 : pos + 1;
+            }
+            return size;
+        }
+    }
+    return size;
+}
+} // namespace
+
+Span find(QStringView text, QStringView query, const Options &options)
+{
+    if (query.isEmpty())
+        return {};
+    const Folding &folding = foldingFor(options);
+    const QString needle = foldText(query, folding);
+    std::vector<qsizetype> from;
+    std::vector<qsizetype> to;
+    const QString folded = foldText(text, folding, &from, &to);
+    for (qsizetype at = 0; (at = QStringView(folded).indexOf(needle, at)) >= 0; ++at) {
+        const qsizetype end = at + needle.size();
+        if (splitsPair(folded, at) || splitsPair(folded, end))
+            continue;
+        const qsizetype start = from[static_cast<size_t>(at)];
+        return {start, to[static_cast<size_t>(end - 1)] - start};
+    }
+    return {};
+}
+
+bool search(const QString &path, QStringView query, const Options &options, const Visit &visit,
+            const std::atomic<bool> *cancel)
+{
+    if (isSet(cancel))
+        return false;
+    const fileio::UniqueFd fd = fileio::openFile(path, O_RDONLY);
+    const qint64 size = fileio::fileSize(fd.get(), path);
+    if (!beginsAsHistory(fd.get(), size, path))
+        return !isSet(cancel);
+    Matcher matcher(query, options);
+    const Scan scan = scanBackward(
+        fd.get(), path, 0, size, [cancel] { return isSet(cancel); },
+        [&](int number, const char *text, qint64 length) {
+            if (!matcher.matches(text, length))
+                return true;
+            return visit(Entry{number, HistoryFile::decodeText(QByteArrayView(text, length))});
+        });
+    return scan != Scan::Cancelled;
+}
+
+std::optional<qint64> count(const QString &path, QStringView query, const Options &options,
+                            const std::atomic<bool> *cancel)
+{
+    if (isSet(cancel))
+        return std::nullopt;
+    const fileio::UniqueFd fd = fileio::openFile(path, O_RDONLY);
+    const qint64 size = fileio::fileSize(fd.get(), path);
+    if (!beginsAsHistory(fd.get(), size, path))
+        return isSet(cancel) ? std::nullopt : std::optional<qint64>(0);
+
+    // Two halves, split at a line start, counted at once; a small file in one go.
+    constexpr qint64 splitFrom = 1024 * 1024;
+    const qint64 middle = size >= splitFrom ? middleLineStart(fd.get(), size, path) : size;
+    std::atomic<bool> failed{false};
+    const auto stop = [&] { return isSet(cancel) || failed.load(std::memory_order_relaxed); };
+    const auto countRange = [&](qint64 from, qint64 to, qint64 &found) {
+        Matcher matcher(query, options);
+        found = 0;
+        const Scan scan = scanBackward(fd.get(), path, from, to, stop, [&](int, const char *text, qint64 length) {
+            if (matcher.matches(text, length))
+                ++found;
+            return true;
+        });
+        return scan == Scan::Done;
+    };
+
+    qint64 upper = 0;
+    bool upperDone = true;
+    std::exception_ptr upperError;
+    std::thread worker;
+    if (middle < size) {
+        worker = std::thread([&] {
+            try {
+                upperDone = countRange(middle, size, upper);
+            } catch (...) {
+                upperError = std::current_exception();
+                failed = true;
+            }
+        });
+    }
+    qint64 lower = 0;
+    bool lowerDone = false;
+    try {
+        lowerDone = countRange(0, middle, lower);
+    } catch (...) {
+        failed = true;
+        if (worker.joinable())
+            worker.join();
+        throw;
+    }
+    if (worker.joinable())
+        worker.join();
+    if (upperError)
+        std::rethrow_exception(upperError);
+    if (!lowerDone || !upperDone)
+        return std::nullopt;
+    return lower + upper;
+}
+} // namespace historysearch
