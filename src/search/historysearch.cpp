@@ -65,8 +65,12 @@ public:
     // ASCII folds to ASCII.
     char ascii(unsigned char c) const { return static_cast<char>(m_bmp[c]); }
 
+    // Characters beyond the BMP that fold into it.
+    const std::vector<char32_t> &intoBmp() const { return m_intoBmp; }
+
 private:
     std::vector<char16_t> m_bmp;
+    std::vector<char32_t> m_intoBmp;
     char16_t m_composed[halfVoicedMark - halfKanaFirst][2] = {};
     bool m_case;
     bool m_width;
@@ -104,6 +108,12 @@ Folding::Folding(const Options &options) : m_bmp(0x10000), m_case(options.ignore
                 if (wide.size() == 1)
                     m_composed[letter - halfKanaFirst][mark - halfVoicedMark] = m_bmp[wide[0].unicode()];
             }
+        }
+    }
+    if (options.ignoreCase) {
+        for (char32_t c = 0x10000; c <= 0x10FFFF; ++c) {
+            if (QChar::toCaseFolded(c) < 0x10000)
+                m_intoBmp.push_back(c);
         }
     }
 }
@@ -178,7 +188,7 @@ bool hasLoneSurrogate(QStringView s)
 
 // Length of the valid UTF-8 sequence at p (2..4) and its code point, or 0 when it is not one
 // (by the same rule as the codec's validity check).
-int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
+int utf8SequenceSlow(const unsigned char *p, qsizetype left, char32_t &cp)
 {
     const unsigned char c = p[0];
     int len;
@@ -214,6 +224,43 @@ int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
     return len;
 }
 
+// The same, quick for the three-byte characters that make up Japanese text.
+inline int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
+{
+    if ((p[0] & 0xF0) == 0xE0 && left >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+        cp = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | char32_t(p[2] & 0x3F);
+        // Neither an overlong form nor a surrogate.
+        return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
+    }
+    return utf8SequenceSlow(p, left, cp);
+}
+
+// Whether the bytes are valid UTF-8.
+bool isValidUtf8(const unsigned char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    while (i < n) {
+        if (n - i >= 8) {
+            quint64 word;
+            std::memcpy(&word, p + i, 8);
+            if (!(word & 0x8080808080808080ULL)) {
+                i += 8;
+                continue;
+            }
+        }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const int len = utf8Sequence(p + i, n - i, cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
 unsigned char *putUtf8(unsigned char *o, char32_t c)
 {
     if (c < 0x80) {
@@ -234,6 +281,76 @@ unsigned char *putUtf8(unsigned char *o, char32_t c)
     return o;
 }
 
+// A test on a line's raw bytes that every line whose text matches passes: the line holds, for each
+// character of the folded query (up to eight of them, line breaks and U+FFFD aside: those come from
+// markers and invalid bytes), a character that folds into it; or it is no valid UTF-8 (it is then
+// decoded as CP932 and searched as text). One pass over the bytes, no decoding.
+class Prefilter final
+{
+public:
+    Prefilter(QStringView foldedNeedle, const Folding &folding) : m_bits(0x10000)
+    {
+        for (qsizetype i = 0; i < foldedNeedle.size() && m_anchors.size() < 8; ++i) {
+            const char16_t c = foldedNeedle[i].unicode();
+            if (QChar::isSurrogate(c) || c == u'\r' || c == u'\n' || c == 0xFFFD ||
+                std::find(m_anchors.begin(), m_anchors.end(), c) != m_anchors.end())
+                continue;
+            m_anchors.push_back(c);
+        }
+        for (size_t a = 0; a < m_anchors.size(); ++a)
+            m_full |= static_cast<quint8>(1u << a);
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            if (!QChar::isSurrogate(c))
+                m_bits[c] = bitOf(folding.fold(c));
+        }
+        // A half-width letter may fold into a letter together with the mark after it.
+        for (char16_t letter = halfKanaFirst; letter < halfVoicedMark; ++letter) {
+            for (const char16_t mark : {halfVoicedMark, halfSemiVoicedMark}) {
+                if (const char16_t both = folding.composed(letter, mark))
+                    m_bits[letter] |= bitOf(both);
+            }
+        }
+    }
+
+    bool active() const { return m_full != 0; }
+
+    // Whether the line (its bytes after the number) may match.
+    bool mayMatch(const unsigned char *p, qsizetype n, const Folding &folding) const
+    {
+        const quint8 *bits = m_bits.data();
+        unsigned seen = 0;
+        qsizetype i = 0;
+        while (i < n) {
+            const unsigned char b = p[i];
+            if (b < 0x80) {
+                seen |= bits[b];
+                ++i;
+            } else {
+                char32_t cp = 0;
+                const int len = utf8Sequence(p + i, n - i, cp);
+                if (len == 0)
+                    return true;
+                seen |= cp < 0x10000 ? bits[cp] : bitOf(folding.fold(cp));
+                i += len;
+            }
+            if (seen == m_full)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    quint8 bitOf(char32_t folded) const
+    {
+        const auto at = std::find(m_anchors.begin(), m_anchors.end(), folded);
+        return at == m_anchors.end() ? 0 : static_cast<quint8>(1u << (at - m_anchors.begin()));
+    }
+
+    std::vector<char32_t> m_anchors;
+    std::vector<quint8> m_bits; // per character, the anchors it folds into
+    quint8 m_full = 0;
+};
+
 constexpr char marker[] = "@1@2@3";
 constexpr qsizetype markerLength = 6;
 
@@ -249,6 +366,17 @@ public:
         // Decoded texts hold no lone surrogate: a query with one matches nothing.
         m_impossible = hasLoneSurrogate(folded);
         m_needle = folded.toUtf8();
+        // Where the locale's page is CP932 every line is decoded as CP932: the bytes tell nothing.
+        if (!m_query.isEmpty() && !m_impossible && m_utf8Page)
+            m_prefilter.emplace(folded, m_folding);
+        // A line whose UTF-8 holds the folded query as it is matches: each of its characters folds
+        // to itself, and none of them can join a neighbour (a half-width letter or mark is never in
+        // a query folded for width, and without width nothing joins) or be part of a marker.
+        m_rawShortcut = !folded.isEmpty() && foldText(folded, m_folding) == folded &&
+                        std::none_of(folded.begin(), folded.end(), [](QChar c) {
+                            return c == u'@' || c == u'1' || c == u'2' || c == u'3' || c == u'\r' || c == u'\n' ||
+                                   (c.unicode() >= halfKanaFirst && c.unicode() <= halfSemiVoicedMark);
+                        });
     }
 
     // `text`: a line's bytes after its number.
@@ -258,55 +386,93 @@ public:
             return true;
         if (m_impossible)
             return false;
-        if (m_utf8Page && foldBytes(reinterpret_cast<const unsigned char *>(text), length)) {
-            return m_folded.size() >= static_cast<size_t>(m_needle.size()) &&
-                   ::memmem(m_folded.data(), m_folded.size(), m_needle.constData(),
-                            static_cast<size_t>(m_needle.size())) != nullptr;
+        if (m_utf8Page) {
+            const auto *p = reinterpret_cast<const unsigned char *>(text);
+            if (m_prefilter && m_prefilter->active() && !m_prefilter->mayMatch(p, length, m_folding))
+                return false;
+            if (m_rawShortcut && ::memmem(p, static_cast<size_t>(length), m_needle.constData(),
+                                          static_cast<size_t>(m_needle.size())) != nullptr) {
+                if (isValidUtf8(p, length))
+                    return true;
+            } else if (const Found found = searchFolded(p, length); found != Found::NotUtf8) {
+                return found == Found::Yes;
+            }
         }
         return find(HistoryFile::decodeText(QByteArrayView(text, length)), m_query, m_options).found();
     }
 
 private:
-    // Folds a line's UTF-8 bytes into m_folded; false when they are not valid UTF-8.
-    bool foldBytes(const unsigned char *p, qsizetype n)
+    enum class Found
+    {
+        Yes,
+        No,
+        NotUtf8,
+    };
+
+    // Folds a line's UTF-8 bytes and looks for the folded query in them as they come, so a long line
+    // that matches early is not folded to its end (only checked to be UTF-8).
+    Found searchFolded(const unsigned char *p, qsizetype n)
     {
         // A character never grows by more than half of its bytes when folded.
-        m_folded.resize(static_cast<size_t>(n) * 2 + 4);
-        unsigned char *const begin = m_folded.data();
+        const size_t room = static_cast<size_t>(n) * 2 + 8;
+        if (m_capacity < room) {
+            m_capacity = std::max(room, m_capacity * 2);
+            m_folded = std::make_unique<unsigned char[]>(m_capacity);
+        }
+        unsigned char *const begin = m_folded.get();
         unsigned char *o = begin;
+        const auto needle = reinterpret_cast<const unsigned char *>(m_needle.constData());
+        const auto needleLength = static_cast<size_t>(m_needle.size());
+        unsigned char *searchedTo = begin; // a match ending before this would have been found
+        constexpr qsizetype stretch = 256;
         qsizetype i = 0;
         while (i < n) {
-            const unsigned char b = p[i];
-            if (b < 0x80) {
-                if (b == '@' && n - i >= markerLength && std::memcmp(p + i, marker, markerLength) == 0) {
-                    *o++ = '\r';
-                    *o++ = '\n';
-                    i += markerLength;
-                } else {
-                    *o++ = static_cast<unsigned char>(m_folding.ascii(b));
-                    ++i;
+            const qsizetype stop = std::min(n, i + stretch);
+            while (i < stop) {
+                const unsigned char b = p[i];
+                if (b < 0x80) {
+                    if (b == '@' && n - i >= markerLength && std::memcmp(p + i, marker, markerLength) == 0) {
+                        *o++ = '\r';
+                        *o++ = '\n';
+                        i += markerLength;
+                    } else {
+                        *o++ = static_cast<unsigned char>(m_folding.ascii(b));
+                        ++i;
+                    }
+                    continue;
                 }
-                continue;
+                char32_t cp = 0;
+                const int len = utf8Sequence(p + i, n - i, cp);
+                if (len == 0)
+                    return Found::NotUtf8;
+                i += len;
+                char32_t folded = 0;
+                // U+FF9E and U+FF9F are EF BE 9E and EF BE 9F.
+                if (cp >= halfKanaFirst && cp < halfVoicedMark && n - i >= 3 && p[i] == 0xEF && p[i + 1] == 0xBE &&
+                    (p[i + 2] == 0x9E || p[i + 2] == 0x9F)) {
+                    folded = m_folding.composed(cp, p[i + 2] == 0x9E ? halfVoicedMark : halfSemiVoicedMark);
+                    if (folded)
+                        i += 3;
+                }
+                if (!folded)
+                    folded = m_folding.fold(cp);
+                if (folded == cp) {
+                    std::memcpy(o, p + i - len, static_cast<size_t>(len));
+                    o += len;
+                } else {
+                    o = putUtf8(o, folded);
+                }
             }
-            char32_t cp = 0;
-            const int len = utf8Sequence(p + i, n - i, cp);
-            if (len == 0)
-                return false;
-            i += len;
-            char32_t folded = 0;
-            // U+FF9E and U+FF9F are EF BE 9E and EF BE 9F.
-            if (cp >= halfKanaFirst && cp < halfVoicedMark && n - i >= 3 && p[i] == 0xEF && p[i + 1] == 0xBE &&
-                (p[i + 2] == 0x9E || p[i + 2] == 0x9F)) {
-                folded = m_folding.composed(cp, p[i + 2] == 0x9E ? halfVoicedMark : halfSemiVoicedMark);
-                if (folded)
-                    i += 3;
+            // Each character folded so far is final: a mark after a letter was looked at with it.
+            unsigned char *const searchEnd = o;
+            unsigned char *const from =
+                std::max(begin, searchedTo - std::min<ptrdiff_t>(searchedTo - begin, needleLength - 1));
+            if (searchEnd > from && ::memmem(from, static_cast<size_t>(searchEnd - from), needle, needleLength)) {
+                return i >= n || isValidUtf8(p + i, n - i) ? Found::Yes : Found::NotUtf8;
             }
-            if (!folded)
-                folded = m_folding.fold(cp);
-            o = putUtf8(o, folded);
+            searchedTo = std::max(searchedTo, searchEnd);
         }
-        m_folded.resize(static_cast<size_t>(o - begin));
-        return true;
+        return Found::No;
     }
 
     QString m_query;
@@ -315,7 +481,10 @@ private:
     bool m_utf8Page;
     bool m_impossible = false;
     QByteArray m_needle;
-    std::vector<unsigned char> m_folded;
+    bool m_rawShortcut = false;
+    std::unique_ptr<unsigned char[]> m_folded;
+    size_t m_capacity = 0;
+    std::optional<Prefilter> m_prefilter;
 };
 
 void readFully(int fd, char *into, qint64 length, qint64 offset, const QString &path)
@@ -402,15 +571,15 @@ Scan scanBackward(int fd, const QString &path, qint64 from, qint64 to, Cancelled
             if (at < size && data[at] == '\n')
                 ++at;
         }
-        for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        for (size_t i = lines.size(); i-- > 0;) {
             if (++sinceCheck >= linesBetweenChecks) {
                 sinceCheck = 0;
                 if (cancelled())
                     return Scan::Cancelled;
             }
-            const char *bytes = data + line->first;
-            const int number = HistoryFile::lineNumber(bytes, line->second);
-            if (number >= 0 && !onLine(number, bytes + 6, line->second - 6))
+            const char *bytes = data + lines[i].first;
+            const int number = HistoryFile::lineNumber(bytes, lines[i].second);
+            if (number >= 0 && !onLine(number, bytes + 6, lines[i].second - 6))
                 return Scan::Stopped;
         }
         leftover = first;
