@@ -238,25 +238,26 @@ inline int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
 // Whether the bytes are valid UTF-8.
 bool isValidUtf8(const unsigned char *p, qsizetype n)
 {
-    qsizetype i = 0;
-    while (i < n) {
-        if (n - i >= 8) {
-            quint64 word;
-            std::memcpy(&word, p + i, 8);
-            if (!(word & 0x8080808080808080ULL)) {
-                i += 8;
-                continue;
+    const unsigned char *const end = p + n;
+    while (p < end) {
+        const unsigned b = *p;
+        if (b < 0x80) {
+            // A run of ASCII, eight bytes at a time.
+            ++p;
+            while (end - p >= 8) {
+                quint64 word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                p += 8;
             }
-        }
-        if (p[i] < 0x80) {
-            ++i;
             continue;
         }
         char32_t cp = 0;
-        const int len = utf8Sequence(p + i, n - i, cp);
+        const int len = utf8Sequence(p, end - p, cp);
         if (len == 0)
             return false;
-        i += len;
+        p += len;
     }
     return true;
 }
@@ -314,28 +315,53 @@ public:
 
     bool active() const { return m_full != 0; }
 
-    // Whether the line (its bytes after the number) may match.
-    bool mayMatch(const unsigned char *p, qsizetype n, const Folding &folding) const
+    // Whether the line (its bytes after the number) may match. `valid` tells how many bytes from the
+    // start were seen to be valid UTF-8: all of them when the line cannot match, -1 when it is no UTF-8.
+    bool mayMatch(const unsigned char *p, qsizetype n, const Folding &folding, qsizetype &valid) const
     {
+        const unsigned char *const start = p;
+        valid = -1;
         const quint8 *bits = m_bits.data();
+        const unsigned full = m_full;
         unsigned seen = 0;
-        qsizetype i = 0;
-        while (i < n) {
-            const unsigned char b = p[i];
+        const unsigned char *const end = p + n;
+        while (p < end) {
+            unsigned b = *p;
             if (b < 0x80) {
-                seen |= bits[b];
-                ++i;
+                do {
+                    seen |= bits[b];
+                    if (++p == end)
+                        break;
+                    b = *p;
+                } while (b < 0x80);
+                if (seen == full) {
+                    valid = p - start;
+                    return true;
+                }
+                if (p == end)
+                    break;
+            }
+            // Three-byte characters first: the kana and kanji of Japanese text.
+            if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+                const unsigned cp = ((b & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+                if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                    return true; // no valid UTF-8: decoded as CP932
+                seen |= bits[cp];
+                p += 3;
             } else {
                 char32_t cp = 0;
-                const int len = utf8Sequence(p + i, n - i, cp);
+                const int len = utf8SequenceSlow(p, end - p, cp);
                 if (len == 0)
                     return true;
                 seen |= cp < 0x10000 ? bits[cp] : bitOf(folding.fold(cp));
-                i += len;
+                p += len;
             }
-            if (seen == m_full)
+            if (seen == full) {
+                valid = p - start;
                 return true;
+            }
         }
+        valid = n;
         return false;
     }
 
@@ -388,11 +414,14 @@ public:
             return false;
         if (m_utf8Page) {
             const auto *p = reinterpret_cast<const unsigned char *>(text);
-            if (m_prefilter && m_prefilter->active() && !m_prefilter->mayMatch(p, length, m_folding))
+            qsizetype valid = 0;
+            if (m_prefilter && m_prefilter->active() && !m_prefilter->mayMatch(p, length, m_folding, valid))
                 return false;
-            if (m_rawShortcut && ::memmem(p, static_cast<size_t>(length), m_needle.constData(),
-                                          static_cast<size_t>(m_needle.size())) != nullptr) {
-                if (isValidUtf8(p, length))
+            if (valid < 0) {
+                // No UTF-8: decoded as CP932 below.
+            } else if (m_rawShortcut && ::memmem(p, static_cast<size_t>(length), m_needle.constData(),
+                                                 static_cast<size_t>(m_needle.size())) != nullptr) {
+                if (isValidUtf8(p + valid, length - valid))
                     return true;
             } else if (const Found found = searchFolded(p, length); found != Found::NotUtf8) {
                 return found == Found::Yes;
