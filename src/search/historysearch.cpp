@@ -6,6 +6,8 @@
 #include "core/fileio.h"
 #include "textwin/textconv.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -224,13 +226,28 @@ int utf8SequenceSlow(const unsigned char *p, qsizetype left, char32_t &cp)
     return len;
 }
 
-// The same, quick for the three-byte characters that make up Japanese text.
+// Whether a valid three-byte character (the kana and kanji of Japanese text) begins at p; one
+// load and one comparison for its shape.
+inline bool threeByteCharacter(const unsigned char *p, const unsigned char *end, unsigned &cp)
+{
+    if (end - p < 4) {
+        if (end - p < 3 || (p[0] & 0xF0) != 0xE0 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+            return false;
+    } else if ((qFromLittleEndian<quint32>(p) & 0x00C0C0F0u) != 0x008080E0u) {
+        return false;
+    }
+    cp = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    // Neither an overlong form nor a surrogate.
+    return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
+}
+
+// The same as utf8SequenceSlow, quick for three-byte characters.
 inline int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
 {
-    if ((p[0] & 0xF0) == 0xE0 && left >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-        cp = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | char32_t(p[2] & 0x3F);
-        // Neither an overlong form nor a surrogate.
-        return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
+    unsigned c3 = 0;
+    if (threeByteCharacter(p, p + left, c3)) {
+        cp = c3;
+        return 3;
     }
     return utf8SequenceSlow(p, left, cp);
 }
@@ -342,11 +359,9 @@ public:
                     break;
             }
             // Three-byte characters first: the kana and kanji of Japanese text.
-            if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-                const unsigned cp = ((b & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-                if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
-                    return true; // no valid UTF-8: decoded as CP932
-                seen |= bits[cp];
+            unsigned c3 = 0;
+            if (threeByteCharacter(p, end, c3)) {
+                seen |= bits[c3];
                 p += 3;
             } else {
                 char32_t cp = 0;

@@ -255,6 +255,12 @@ void TestHistorySearch::search_data()
     QTest::newRow("byte order mark stays in the text") << QByteArray("000001\xEF\xBB\xBF"
                                                                      "abc\r\n")
                                                        << "abc" << QStringList{"1:" + QString(QChar(0xFEFF)) + "abc"};
+    QTest::newRow("an encoded surrogate is no UTF-8")
+        << QByteArray("000001\xED\xA0\x80"
+                      "abc\r\n")
+        << "abc"
+        << QStringList{"1:" + HistoryFile::decodeText(QByteArrayView("\xED\xA0\x80"
+                                                                     "abc"))};
     QTest::newRow("invalid UTF-8 read as CP932")
         << QByteArray("000001\x93\x8c\x8b\x9e\r\n") << "東京" << QStringList{"1:東京"};
 }
