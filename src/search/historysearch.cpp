@@ -27,13 +27,16 @@
 //   or semi-voiced mark one letter (ｶﾞ = ガ, ﾊﾟ = パ), by the text window's narrow and widen rules;
 // - kana: katakana become hiragana, by the text window's rule;
 // - case: Unicode simple case folding.
+// Only a half-width letter joins the half-width mark after it: a full-width letter followed by a
+// separate mark (カﾞ, カ゛) stays two characters and is not ガ, and カ never matches inside ガ.
 // A folded character maps back to the characters it came from, so a match is reported in the
 // original text; a match never begins or ends inside a surrogate pair.
 //
-// In the file, most lines are valid UTF-8: their bytes are folded straight into UTF-8 (markers
+// In the file, most lines are valid UTF-8. A byte pass first drops the lines that lack a character
+// folding into each query character; the rest are folded straight from their UTF-8 bytes (markers
 // turned into CR LF on the way) and the folded query's UTF-8 is looked for with memmem, which gives
 // the same answer as decoding and folding the text, since both fold the same characters the same way.
-// Other lines (CP932, or any non-ASCII line where the locale's page is CP932) are decoded as the list
+// Other lines (CP932 ones, and every line where the locale's page is CP932) are decoded as the list
 // decodes them and searched as text.
 
 namespace historysearch {
