@@ -39,7 +39,7 @@ QString sentence(QRandomGenerator &rng, int minChars)
 }
 } // namespace
 
-QByteArray generateHistory(int entries, quint32 seed)
+QByteArray generateHistory(int entries, quint32 seed, int cp932PerMille)
 {
     QRandomGenerator rng(seed);
     QByteArray out;
@@ -55,7 +55,10 @@ QByteArray generateHistory(int entries, quint32 seed)
         } else {
             text = sentence(rng, 1 + rng.bounded(60));
         }
-        out += HistoryFile::encodeLine((i - 1) % HistoryFile::largestNumber + 1, text, CodePage::Utf8);
+        // Drawn only when asked for, so the other files keep their bytes.
+        const bool cp932 = cp932PerMille > 0 && rng.bounded(1000) < cp932PerMille;
+        out += HistoryFile::encodeLine((i - 1) % HistoryFile::largestNumber + 1, text,
+                                       cp932 ? CodePage::Cp932 : CodePage::Utf8);
     }
     return out;
 }

@@ -183,7 +183,7 @@ QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
     return fileio::readAt(fd.get(), l.offset + skip, std::min<qint64>(l.length - skip, maxBytes), m_path);
 }
 
-QString HistoryFile::decodeText(const QByteArray &bytes, bool cut) const
+QString HistoryFile::decodeText(QByteArrayView bytes, bool cut)
 {
     QString text = codec::decode(bytes, cut);
     // A text that began with U+FEFF keeps it: the UTF-8 decoder takes it for a byte order mark.

@@ -97,6 +97,9 @@ public:
     static int nextNumber(int last) { return last >= largestNumber || last < 0 ? 1 : last + 1; }
     static QByteArray encodeLine(int number, QStringView text, CodePage page);
     static QString markersToBreaks(QString text);
+    // An entry's text from the bytes after its number: decoded as the file's lines are, markers turned
+    // into CR LF. With `cut`, the bytes are a prefix of the text.
+    static QString decodeText(QByteArrayView bytes, bool cut = false);
     // The six-digit number a line begins with, or -1.
     static int lineNumber(const char *line, qint64 length);
 
@@ -109,7 +112,6 @@ private:
     };
 
     const Line &line(qsizetype entry) const { return m_lines[static_cast<size_t>(m_listedFrom + entry)]; }
-    QString decodeText(const QByteArray &bytes, bool cut) const;
     QByteArray readLineText(const Line &l, qint64 maxBytes) const;
     void indexBytes(const char *data, qint64 size);
     void addLine(qint64 offset, qint64 length, const char *lineData);

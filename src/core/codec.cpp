@@ -11,7 +11,8 @@
 namespace {
 constexpr char16_t replacement = 0xFFFD;
 
-// One conversion descriptor per direction, opened on first use. The program has one thread.
+// One conversion descriptor per direction and thread, opened on first use: a descriptor keeps state
+// between calls, so threads that decode at once (the history search) must not share one.
 class Iconv final
 {
 public:
@@ -33,13 +34,13 @@ private:
 
 Iconv &cp932Decoder()
 {
-    static Iconv cd("UTF-16LE", "WINDOWS-31J");
+    thread_local Iconv cd("UTF-16LE", "WINDOWS-31J");
     return cd;
 }
 
 Iconv &cp932Encoder()
 {
-    static Iconv cd("WINDOWS-31J", "UTF-16LE");
+    thread_local Iconv cd("WINDOWS-31J", "UTF-16LE");
     return cd;
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 // Finding entries of a history file by their whole text. Read-only: the file is read in pieces from
 // its end, newest entries first, and never changed; it may be appended to by the running bar meanwhile
@@ -48,4 +49,9 @@ using Visit = std::function<bool(const Entry &entry)>;
 // it). Throws CommandError when the file cannot be read.
 bool search(const QString &path, QStringView query, const Options &options, const Visit &visit,
             const std::atomic<bool> *cancel = nullptr);
+
+// The number of entries `search` would visit (every entry for an empty query), counted on two
+// threads; nothing when `cancel` was set first. Throws CommandError when the file cannot be read.
+std::optional<qint64> count(const QString &path, QStringView query, const Options &options,
+                            const std::atomic<bool> *cancel = nullptr);
 } // namespace historysearch
