@@ -33,7 +33,9 @@ Status each(const QString &path, const QString &text, const historysearch::Optio
     } catch (const CommandError &e) {
         if (e.number == ErrorNumber::FileNotFound && !QFileInfo::exists(path)) // removed meanwhile
             return NotFound;
-        *error = QStringLiteral("履歴ファイルを読めません: %1: %2").arg(path, e.description);
+        // The description's first line: the error box's text names the path again below it.
+        *error = QStringLiteral("履歴ファイルを読めません: %1: %2")
+                     .arg(path, e.description.section(QLatin1Char('\n'), 0, 0));
         return Failed;
     }
     if (broken) {
