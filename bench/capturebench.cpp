@@ -12,6 +12,7 @@
 // xclip is started with posix_spawn and its end is watched through a pidfd; the history file through
 // inotify on the data folder. Both are waited for with one poll(), so the benchmark sleeps in the
 // kernel between events and takes no processor time away from the program it measures.
+#include "benchutil.h"
 #include "x11harness.h"
 
 #include <QCoreApplication>
@@ -51,13 +52,7 @@ double msSince(Clock::time_point start)
     return msBetween(start, Clock::now());
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
-}
+using benchutil::percentile;
 
 void printLoad(const char *when)
 {

@@ -4,6 +4,7 @@
 //   bench_history N          one size
 #include "app/historyfile.h"
 #include "app/historymodel.h"
+#include "benchutil.h"
 #include "core/fileio.h"
 #include "historygen.h"
 
@@ -19,29 +20,14 @@
 #include <vector>
 
 namespace {
+using benchutil::percentile;
+using benchutil::statusKb;
+
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-long statusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
 double timeWcL(const QString &path)

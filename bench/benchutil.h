@@ -1,0 +1,33 @@
+// Helpers the benchmarks share: the process's memory figures and percentiles.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace benchutil {
+// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"), or -1.
+inline long statusKb(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// The value at fraction p (0..1) of the sorted values, nearest rank; 0 for none.
+inline double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
+}
+} // namespace benchutil
