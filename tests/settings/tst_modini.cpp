@@ -140,8 +140,8 @@ void TestModIni::searchSection_data()
     QTest::addColumn<bool>("ignoreKana");
     QTest::addColumn<bool>("writtenWhenUnchanged");
     QTest::newRow("none") << QByteArray() << true << true << false << false;
-    QTest::newRow("all flipped") << QByteArray("[Search]\r\nIgnoreCase=0\r\nIgnoreWidth=0\r\nIgnoreKana=1\r\n")
-                                 << false << false << true << true;
+    QTest::newRow("all flipped") << QByteArray("[Search]\r\nIgnoreCase=0\r\nIgnoreWidth=0\r\nIgnoreKana=1\r\n") << false
+                                 << false << true << true;
     QTest::newRow("odd values keep the defaults")
         << QByteArray("[search]\r\nIgnoreCase=yes\r\nIgnoreWidth=2\r\nIgnoreKana=\r\n") << true << true << false
         << true;
