@@ -1,14 +1,22 @@
-// Helpers the benchmarks share: the process's memory figures and percentiles.
+// Helpers the benchmarks share: a clock in milliseconds, the process's memory figures, percentiles.
 #pragma once
 
 #include <QByteArray>
 #include <QFile>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
 namespace benchutil {
+using Clock = std::chrono::steady_clock;
+
+inline double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
 // A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"), or -1.
 inline long statusKb(const char *field)
 {

@@ -23,12 +23,8 @@ namespace {
 using benchutil::percentile;
 using benchutil::statusKb;
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using benchutil::Clock;
+using benchutil::msSince;
 
 double timeWcL(const QString &path)
 {

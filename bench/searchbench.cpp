@@ -26,12 +26,8 @@ namespace {
 using benchutil::percentile;
 using benchutil::statusKb;
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using benchutil::Clock;
+using benchutil::msSince;
 
 // The process's CPU time (all threads), to tell the work from the waiting on a busy machine.
 double cpuMs()
