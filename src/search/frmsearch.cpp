@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <new>
 #include <thread>
 
 namespace {
@@ -238,11 +239,11 @@ void frmSearch::startSearch()
         qint64 posted = 0;
         QElapsedTimer sincePost;
         sincePost.start();
-        const auto post = [&](bool finished) {
+        const auto post = [&](bool finished, const QString &problem = {}) {
             QMetaObject::invokeMethod(
                 this,
-                [this, generation, batch = std::move(batch), count, finished]() mutable {
-                    deliver(generation, std::move(batch), count, finished);
+                [this, generation, batch = std::move(batch), count, finished, problem]() mutable {
+                    deliver(generation, std::move(batch), count, finished, problem);
                 },
                 Qt::QueuedConnection);
             batch.clear();
@@ -263,17 +264,22 @@ void frmSearch::startSearch()
                 cancel.get());
             if (whole && !cancel->load())
                 post(true);
-        } catch (const CommandError &) {
-            // The file cannot be read now (it is being replaced): nothing found.
+        } catch (const CommandError &e) {
             if (!cancel->load())
-                post(true);
+                post(true, e.description.section(QLatin1Char('\n'), 0, 0));
+        } catch (const std::bad_alloc &) {
+            // An entry too large to hold ends this search, not the program.
+            batch.clear();
+            if (!cancel->load())
+                post(true, errorDescription(ErrorNumber::OutOfMemory));
         }
         done->store(true);
     });
     m_runs.push_back(std::move(run));
 }
 
-void frmSearch::deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished)
+void frmSearch::deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished,
+                        const QString &problem)
 {
     if (generation != m_generation)
         return; // a search that has been replaced
@@ -282,6 +288,8 @@ void frmSearch::deliver(quint64 generation, std::vector<historysearch::Entry> ba
     if (wasEmpty && m_results->rowCount() > 0)
         m_list->setCurrentIndex(m_results->index(0));
     showCount(count, finished);
+    if (!problem.isEmpty())
+        m_count->setText(m_count->text() + QStringLiteral("　検索を続けられません: ") + problem);
     if (finished) {
         reap(false);
         emit searchFinished(count);

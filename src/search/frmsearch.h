@@ -51,7 +51,9 @@ protected:
 
 private:
     struct Run;
-    void deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished);
+    // What a search found since it last posted; `problem` says why a search that ended early could not go on.
+    void deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished,
+                 const QString &problem);
     void reap(bool all);
     void showCount(qint64 count, bool finished);
 

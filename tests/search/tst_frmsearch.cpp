@@ -4,6 +4,7 @@
 #include "search/frmsearch.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -25,6 +26,7 @@ private slots:
     void checkBoxesChangeTheMatchAndAreKept();
     void everyKeystrokeReplacesTheSearch();
     void escapeCloses();
+    void anUnreadableHistoryIsTold();
 
 private:
     frmSearch &open(const QByteArray &history);
@@ -145,6 +147,18 @@ void TestFrmSearch::escapeCloses()
     QVERIFY(m_window->isVisible());
     QTest::keyClick(m_window.get(), Qt::Key_Escape);
     QVERIFY(!m_window->isVisible());
+}
+
+void TestFrmSearch::anUnreadableHistoryIsTold()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("temp.ifo")); // a folder where the file should be
+    QVERIFY(QDir().mkdir(folder));
+    m_window = std::make_unique<frmSearch>(
+        m_fakes->platform(), [folder] { return folder; }, m_options);
+    m_window->open();
+    type(QStringLiteral("abc"));
+    QVERIFY2(count().startsWith(QStringLiteral("0 件　検索を続けられません: ")), qPrintable(count()));
+    QCOMPARE(listed(), QStringList());
 }
 
 QTEST_MAIN(TestFrmSearch)
