@@ -20,8 +20,10 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
 #include <new>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -251,18 +253,25 @@ void frmSearch::startSearch()
             sincePost.restart();
         };
         try {
-            const bool whole = historysearch::search(
+            // The newest matches for the list; once it is full, the rest are only counted, on two threads
+            // and without decoding them.
+            bool full = false;
+            const bool searched = historysearch::search(
                 path, query, options,
                 [&](const historysearch::Entry &entry) {
                     ++count;
-                    if (count <= listLimit)
-                        batch.push_back(entry);
-                    if ((posted == 0 && count == firstBatch) || sincePost.elapsed() >= batchMs)
+                    batch.push_back(entry);
+                    full = count >= listLimit;
+                    if (full || (posted == 0 && count == firstBatch) || sincePost.elapsed() >= batchMs)
                         post(false);
-                    return true;
+                    return !full;
                 },
                 cancel.get());
-            if (whole && !cancel->load())
+            if (searched && full) {
+                if (const std::optional<qint64> total = historysearch::count(path, query, options, cancel.get()))
+                    count = std::max(count, *total);
+            }
+            if (searched && !cancel->load())
                 post(true);
         } catch (const CommandError &e) {
             if (!cancel->load())

@@ -134,7 +134,12 @@ void TestFrmSearch::everyKeystrokeReplacesTheSearch()
     for (int i = 1; i <= 20000; ++i)
         many += HistoryFile::numberText(i).toUtf8() + "entry " + QByteArray::number(i) + "\r\n";
     open(many);
-    type(QStringLiteral("entry 1999"));
+    // Every entry matches: the newest thousand are listed, all are counted.
+    type(QStringLiteral("entry"));
+    QCOMPARE(listed().size(), frmSearch::listLimit);
+    QCOMPARE(listed().first(), QStringLiteral("entry 20000"));
+    QCOMPARE(count(), QStringLiteral("20,000 件　新しい 1,000 件を表示"));
+    type(QStringLiteral(" 1999"));
     // Only the last query's matches are listed: 1999 and 19990..19999.
     QCOMPARE(listed().size(), 11);
     QCOMPARE(listed().first(), QStringLiteral("entry 19999"));
