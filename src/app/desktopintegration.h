@@ -25,7 +25,6 @@ public:
     // The controls of the main window it shows, hides and moves.
     struct Controls
     {
-        QToolBar *toolbar1 = nullptr;
         QToolBar *toolbar2 = nullptr;
         HistoryList *combo1 = nullptr;
         QComboBox *combo2 = nullptr;

@@ -97,7 +97,7 @@ void frmMain::buildControls()
     addAction(search);
     connect(search, &QAction::triggered, this, [this] { m_windows->showSearchWindow(); });
     m_desktop = new DesktopIntegration(this, m_platform.tray, m_platform.clipboard,
-                                       {m_toolbar1, m_toolbar2, m_combo1, m_combo2, m_preview, m_status});
+                                       {m_toolbar2, m_combo1, m_combo2, m_preview, m_status});
 }
 
 void frmMain::placeControls()

@@ -1,4 +1,6 @@
 #pragma once
 
+#include "version.h"
+
 // The application id: the name of the installed desktop entry, its icon and the login entry.
-inline constexpr char applicationId[] = "io.github.vornkip.Vornkip";
+inline constexpr char applicationId[] = VORNKIP_APP_ID;
