@@ -58,4 +58,7 @@ signals:
     // One change of the clipboard, completely read. Emitted in the thread the back-end lives in
     // (the UI thread), once per change, in the order of the changes.
     void captured(const ClipboardContent &content);
+    // A change could not be delivered whole, or the connection is lost for good. Emitted in the UI
+    // thread; may come once per change (the windows tell the user only once).
+    void trouble(ClipboardTrouble what);
 };

@@ -9,9 +9,10 @@ CaptureClipboard::CaptureClipboard(std::unique_ptr<CaptureBackend> backend, cons
                                    QObject *parent)
     : Clipboard(parent), m_backend(std::move(backend)), m_current(initial)
 {
-    if (m_backend)
+    if (m_backend) {
         connect(m_backend.get(), &CaptureBackend::captured, this, &CaptureClipboard::take);
-    else
+        connect(m_backend.get(), &CaptureBackend::trouble, this, &Clipboard::trouble);
+    } else
         connect(&m_qt, &Clipboard::changed, this, &Clipboard::changed);
 }
 

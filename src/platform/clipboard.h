@@ -19,6 +19,15 @@ struct ClipboardContent
     bool secret = false;   // the source marked the content as a secret (a password manager's hint)
 };
 
+// Why a change of the clipboard was not recorded, or why watching stopped. Each is told to the user
+// once: the program goes on recording the next changes.
+enum class ClipboardTrouble
+{
+    NotWhole,      // a text could not be read whole (its owner stopped answering, went away, or it was too large)
+    OutOfMemory,   // a text too large for the memory left
+    ConnectionLost // the connection to the desktop's clipboard is lost and could not be made again
+};
+
 // The desktop's clipboard (the CLIPBOARD selection). Text crosses this boundary with CR LF line
 // breaks inside the program and LF outside.
 class Clipboard : public QObject
@@ -46,6 +55,8 @@ public:
 signals:
     // The clipboard's content changed (once per change).
     void changed();
+    // A change was not recorded, or watching stopped (see ClipboardTrouble).
+    void trouble(ClipboardTrouble what);
 };
 
 // The real clipboard, through QClipboard.
