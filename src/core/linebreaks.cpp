@@ -1,5 +1,7 @@
 #include "linebreaks.h"
 
+#include <QStringDecoder>
+
 // Both run over texts of megabytes on every copy and paste: one pass each, straight into a buffer
 // of the final size or more (QString::replace moves the rest of the text once per batch of matches).
 namespace linebreaks {
@@ -21,6 +23,43 @@ QString fromDesktop(QStringView text)
         }
     }
     out.truncate(o - out.constData());
+    return out;
+}
+
+namespace {
+// Appends `text` to `out` with every break as CR LF; `afterCr` carries a CR that ended the last part,
+// so that a CR LF split between two parts is one break.
+void appendFromDesktop(QString &out, QStringView text, bool &afterCr)
+{
+    for (const QChar c : text) {
+        if (c == u'\n' && afterCr) {
+            afterCr = false;
+            continue; // the LF of a CR LF already written
+        }
+        afterCr = c == u'\r';
+        if (c == u'\r' || c == u'\n')
+            out.append(QLatin1StringView("\r\n"));
+        else
+            out.append(c);
+    }
+}
+} // namespace
+
+QString fromDesktopBytes(QList<QByteArray> &pieces, DesktopEncoding encoding)
+{
+    // Decoded a slice at a time, so the decoded temporary stays small beside the result.
+    constexpr qsizetype kSlice = 1 << 20;
+    QStringDecoder decoder(encoding == DesktopEncoding::Latin1 ? QStringDecoder::Latin1 : QStringDecoder::Utf8);
+    QString out;
+    bool afterCr = false;
+    for (QByteArray &piece : pieces) {
+        for (qsizetype at = 0; at < piece.size(); at += kSlice) {
+            const QString part = decoder.decode(QByteArrayView(piece).sliced(at, qMin(kSlice, piece.size() - at)));
+            appendFromDesktop(out, part, afterCr);
+        }
+        piece = QByteArray();
+    }
+    pieces.clear();
     return out;
 }
 
