@@ -24,6 +24,7 @@
 #include <atomic>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -235,7 +236,7 @@ void frmSearch::startSearch()
     auto run = std::make_unique<Run>();
     const QString path = m_historyPath();
     const historysearch::Options options = m_options;
-    run->thread = std::thread([this, generation, path, query, options, cancel = run->cancel, done = run->done] {
+    auto work = [this, generation, path, query, options, cancel = run->cancel, done = run->done] {
         std::vector<historysearch::Entry> batch;
         qint64 count = 0;
         qint64 posted = 0;
@@ -283,7 +284,15 @@ void frmSearch::startSearch()
                 post(true, errorDescription(ErrorNumber::OutOfMemory));
         }
         done->store(true);
-    });
+    };
+    try {
+        run->thread = std::thread(std::move(work));
+    } catch (const std::system_error &) {
+        // No thread for the search (too many threads, or too little memory for its stack).
+        showCount(0, true);
+        tellProblem(errorDescription(ErrorNumber::OutOfMemory));
+        return;
+    }
     m_runs.push_back(std::move(run));
 }
 
@@ -298,7 +307,7 @@ void frmSearch::deliver(quint64 generation, std::vector<historysearch::Entry> ba
         m_list->setCurrentIndex(m_results->index(0));
     showCount(count, finished);
     if (!problem.isEmpty())
-        m_count->setText(m_count->text() + QStringLiteral("　検索を続けられません: ") + problem);
+        tellProblem(problem);
     if (finished) {
         reap(false);
         emit searchFinished(count);
@@ -312,6 +321,11 @@ void frmSearch::showCount(qint64 count, bool finished)
     if (count > listLimit)
         text += QStringLiteral("　新しい %1 件を表示").arg(QLocale(QLocale::Japanese).toString(listLimit));
     m_count->setText(text);
+}
+
+void frmSearch::tellProblem(const QString &problem)
+{
+    m_count->setText(m_count->text() + QStringLiteral("　検索を続けられません: ") + problem);
 }
 
 void frmSearch::open()

@@ -56,6 +56,8 @@ private:
                  const QString &problem);
     void reap(bool all);
     void showCount(qint64 count, bool finished);
+    // Adds to the count why the search could not go on.
+    void tellProblem(const QString &problem);
 
     Platform m_platform;
     std::function<QString()> m_historyPath;

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -331,19 +332,24 @@ std::optional<qint64> count(const QString &path, QStringView query, const Option
     std::exception_ptr upperError;
     std::thread worker;
     if (middle < size) {
-        worker = std::thread([&] {
-            try {
-                upperDone = countRange(middle, size, upper);
-            } catch (...) {
-                upperError = std::current_exception();
-                failed = true;
-            }
-        });
+        try {
+            worker = std::thread([&] {
+                try {
+                    upperDone = countRange(middle, size, upper);
+                } catch (...) {
+                    upperError = std::current_exception();
+                    failed = true;
+                }
+            });
+        } catch (const std::system_error &) {
+            // No second thread to be had (too many threads, or too little memory for its stack): this
+            // one counts the whole file.
+        }
     }
     qint64 lower = 0;
     bool lowerDone = false;
     try {
-        lowerDone = countRange(0, middle, lower);
+        lowerDone = countRange(0, worker.joinable() ? middle : size, lower);
     } catch (...) {
         failed = true;
         if (worker.joinable())

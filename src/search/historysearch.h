@@ -51,7 +51,8 @@ bool search(const QString &path, QStringView query, const Options &options, cons
             const std::atomic<bool> *cancel = nullptr);
 
 // The number of entries `search` would visit (every entry for an empty query), counted on two
-// threads; nothing when `cancel` was set first. Throws CommandError when the file cannot be read.
+// threads (on the caller's alone when no thread can be started); nothing when `cancel` was set first.
+// Throws CommandError when the file cannot be read.
 std::optional<qint64> count(const QString &path, QStringView query, const Options &options,
                             const std::atomic<bool> *cancel = nullptr);
 } // namespace historysearch

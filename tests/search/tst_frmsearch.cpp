@@ -1,6 +1,7 @@
 #include "app/historyfile.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
+#include "fakes/nothreads.h"
 #include "search/frmsearch.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <optional>
 
 // The search window as a user meets it: typing, the count, the marked list, choosing an entry.
 class TestFrmSearch final : public QObject
@@ -26,7 +28,8 @@ private slots:
     void checkBoxesChangeTheMatchAndAreKept();
     void everyKeystrokeReplacesTheSearch();
     void escapeCloses();
-    void anUnreadableHistoryIsTold();
+    void aSearchThatCannotGoOnIsTold_data();
+    void aSearchThatCannotGoOnIsTold();
 
 private:
     frmSearch &open(const QByteArray &history);
@@ -154,15 +157,35 @@ void TestFrmSearch::escapeCloses()
     QVERIFY(!m_window->isVisible());
 }
 
-void TestFrmSearch::anUnreadableHistoryIsTold()
+void TestFrmSearch::aSearchThatCannotGoOnIsTold_data()
 {
-    const QString folder = m_dir->filePath(QStringLiteral("temp.ifo")); // a folder where the file should be
-    QVERIFY(QDir().mkdir(folder));
+    QTest::addColumn<bool>("historyIsAFolder");
+    QTest::addColumn<bool>("threads");
+    QTest::addColumn<QString>("reason"); // empty: any
+    QTest::newRow("unreadable history") << true << true << QString();
+    QTest::newRow("no thread for the search") << false << false << errorDescription(ErrorNumber::OutOfMemory);
+}
+
+void TestFrmSearch::aSearchThatCannotGoOnIsTold()
+{
+    QFETCH(bool, historyIsAFolder);
+    QFETCH(bool, threads);
+    QFETCH(QString, reason);
+    const QString path = m_dir->filePath(QStringLiteral("temp.ifo"));
+    if (historyIsAFolder)
+        QVERIFY(QDir().mkdir(path)); // a folder where the file should be
+    else
+        fileio::writeFileAtomic(path, "000001abc\r\n");
     m_window = std::make_unique<frmSearch>(
-        m_fakes->platform(), [folder] { return folder; }, m_options);
+        m_fakes->platform(), [path] { return path; }, m_options);
     m_window->open();
-    type(QStringLiteral("abc"));
-    QVERIFY2(count().startsWith(QStringLiteral("0 件　検索を続けられません: ")), qPrintable(count()));
+    std::optional<NoNewThreads> noThreads;
+    if (!threads)
+        noThreads.emplace();
+    auto *field = m_window->findChild<QLineEdit *>(QStringLiteral("searchText"));
+    QTest::keyClicks(field, QStringLiteral("abc"));
+    const QString told = QStringLiteral("0 件　検索を続けられません: ") + reason;
+    QTRY_VERIFY2(count().startsWith(told), qPrintable(count()));
     QCOMPARE(listed(), QStringList());
 }
 
