@@ -8,6 +8,7 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "display/appicon.h"
+#include "display/pastelineedit.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
 #include "display/titleline.h"
@@ -70,7 +71,7 @@ void frmMain::buildControls()
 
     m_combo2 = new QComboBox(this);
     m_combo2->setObjectName(QStringLiteral("Combo2"));
-    m_combo2->setEditable(true);
+    m_combo2->setLineEdit(new PasteLineEdit(m_platform.clipboard, m_combo2));
     m_combo2->setInsertPolicy(QComboBox::NoInsert);
     m_combo2->setCompleter(nullptr);
     m_combo2->setDuplicatesEnabled(true);

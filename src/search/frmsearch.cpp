@@ -4,6 +4,7 @@
 #include "app/mainrules.h"
 #include "core/commanderror.h"
 #include "display/appicon.h"
+#include "display/pastelineedit.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
 
@@ -150,7 +151,7 @@ struct frmSearch::Run
 frmSearch::frmSearch(const Platform &platform, std::function<QString()> historyPath, historysearch::Options &options,
                      QWidget *parent)
     : QWidget(parent, Qt::Window), m_platform(platform), m_historyPath(std::move(historyPath)), m_options(options),
-      m_text(new QLineEdit(this)), m_ignoreCase(new QCheckBox(captionIgnoreCase, this)),
+      m_text(new PasteLineEdit(platform.clipboard, this)), m_ignoreCase(new QCheckBox(captionIgnoreCase, this)),
       m_ignoreWidth(new QCheckBox(captionIgnoreWidth, this)), m_ignoreKana(new QCheckBox(captionIgnoreKana, this)),
       m_list(new QListView(this)), m_count(new QLabel(this)), m_results(new SearchResults(this))
 {

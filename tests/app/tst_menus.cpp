@@ -1,19 +1,24 @@
 // The menus and toolbars of every window as the user sees them: captions in order, separators,
 // shortcuts, check marks and enabled states; that each extras item of the text window runs its own
-// conversion; and the tray menu's shortcuts pressed on the main window.
+// conversion; the tray menu's shortcuts pressed on the main window; and that every edit field of every
+// window pastes what was captured, never asking the clipboard's owner.
 
 #include "app/frmmain.h"
+#include "display/pastelineedit.h"
 #include "fakes/fakes.h"
 #include "mainparts.h"
 #include "textwin/frmtext.h"
+#include "textwin/pasteedit.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -98,6 +103,8 @@ private slots:
     void extrasItemsRunTheirOwnConversion();
     void trayShortcutsOnTheMainWindow_data();
     void trayShortcutsOnTheMainWindow();
+    void everyEditFieldIsPasteSafe_data();
+    void everyEditFieldIsPasteSafe();
 
 private:
     frmMain &start();
@@ -493,6 +500,42 @@ void TestMenus::trayShortcutsOnTheMainWindow()
     QCOMPARE(w.isVisible(), shown);
     m_fakes->clipboard.put({true, QStringLiteral("copied"), false, {}});
     QCOMPARE(combo->count(), recorded ? 1 : 0);
+}
+
+void TestMenus::everyEditFieldIsPasteSafe_data()
+{
+    // Qt's own fields paste, and build their context menu, by asking the clipboard's owner, which
+    // freezes every window while an owner does not answer. The fields are found by walking each
+    // window, so a field added later is held to it too.
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("fields");
+    QTest::newRow("main window") << "frmMain" << 2; // Combo1's and Combo2's
+    QTest::newRow("text window") << "frmText" << 1;
+    QTest::newRow("picture window") << "frmPicture" << 0;
+    QTest::newRow("template editor") << "frmPro" << 10;
+    QTest::newRow("search window") << "frmSearch" << 1;
+}
+
+void TestMenus::everyEditFieldIsPasteSafe()
+{
+    QFETCH(QString, window);
+    QFETCH(int, fields);
+    frmMain &w = start();
+    w.findChild<QAction *>(QStringLiteral("search"))->trigger(); // made when first asked for
+    QWidget *owner = window == QStringLiteral("frmMain") ? &w : topLevel(window);
+    QVERIFY(owner);
+    int found = 0;
+    for (QWidget *child : owner->findChildren<QWidget *>()) {
+        if (!qobject_cast<QLineEdit *>(child) && !qobject_cast<QTextEdit *>(child) &&
+            !qobject_cast<QPlainTextEdit *>(child))
+            continue;
+        ++found;
+        QVERIFY2(
+            qobject_cast<PasteLineEdit *>(child) || qobject_cast<PasteEdit *>(child),
+            qPrintable(QStringLiteral("a %1 in %2")
+                           .arg(QLatin1String(child->metaObject()->className()), child->parentWidget()->objectName())));
+    }
+    QCOMPARE(found, fields);
 }
 
 QTEST_MAIN(TestMenus)
