@@ -52,6 +52,9 @@ frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
     m_richText->installEventFilter(this);
     m_richText->viewport()->installEventFilter(this);
     buildMenus();
+    // Each menu stays on the bar, where its access key reaches it: the window is never narrower than
+    // the bar's items (they would go behind its extension button, out of reach of Alt and the key).
+    setMinimumWidth(menuBar()->sizeHint().width());
     resize(px(textlayout::initialInnerWidth), px(textlayout::initialInnerHeight) + menuBar()->sizeHint().height());
     m_richText->setGeometry(0, 0, px(4665), px(3195));
     m_common.overwritePrompt = true;

@@ -60,6 +60,8 @@ private slots:
     void layoutThresholds_data();
     void layoutThresholds();
     void maximizedEditorFillsTheWindow();
+    void everyMenuIsOnTheBarAtEverySize_data();
+    void everyMenuIsOnTheBarAtEverySize();
     void conversions_data();
     void conversions();
     void counts_data();
@@ -556,10 +558,12 @@ void TestFrmText::layoutThresholds()
     const int width = atMost(innerWidth) + widthNudge;
     const int height = atMost(innerHeight) + heightNudge;
     w.resize(width, height + w.menuBar()->height());
-    // The window's own height and width stand for the outer size less 405 and 120 twips.
-    QCOMPARE(w.width(), widthCorrected ? px(2680 - 120) : width);
+    // The window's own height and width stand for the outer size less 405 and 120 twips; it is never
+    // narrower than its menu bar.
+    const int narrowest = w.menuBar()->sizeHint().width();
+    QCOMPARE(w.width(), std::max(widthCorrected ? px(2680 - 120) : width, narrowest));
     QCOMPARE(w.height(), heightCorrected ? px(2500 - 405) : height + w.menuBar()->height());
-    if (!widthCorrected && !heightCorrected)
+    if (!widthCorrected && !heightCorrected && width >= narrowest)
         QCOMPARE(w.centralWidget()->size(), QSize(width, height));
     QCOMPARE(w.richText()->geometry(), editorFor(w.centralWidget()->size()));
 }
@@ -572,6 +576,41 @@ void TestFrmText::maximizedEditorFillsTheWindow()
     QTRY_VERIFY(w.isMaximized());
     QTRY_VERIFY(w.centralWidget()->width() > px(4680));
     QTRY_COMPARE(w.richText()->geometry(), editorFor(w.centralWidget()->size()));
+}
+
+void TestFrmText::everyMenuIsOnTheBarAtEverySize_data()
+{
+    // Outer sizes in twips, as form.ini keeps them; a menu, and its access key.
+    QTest::addColumn<int>("outerWidth");
+    QTest::addColumn<int>("outerHeight");
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<int>("key");
+    QTest::newRow("first start: style") << 3000 << 2000 << "style" << int(Qt::Key_S);
+    QTest::newRow("first start: extras") << 3000 << 2000 << "omake" << int(Qt::Key_O);
+    QTest::newRow("as narrow as it goes: extras") << 1000 << 1000 << "omake" << int(Qt::Key_O);
+    QTest::newRow("as narrow as it goes: file") << 1000 << 1000 << "file" << int(Qt::Key_F);
+    QTest::newRow("roomy: edit") << 9000 << 6000 << "edit" << int(Qt::Key_E);
+}
+
+void TestFrmText::everyMenuIsOnTheBarAtEverySize()
+{
+    QFETCH(int, outerWidth);
+    QFETCH(int, outerHeight);
+    QFETCH(QString, menu);
+    QFETCH(int, key);
+    frmText &w = make("text");
+    w.resize(px(outerWidth - 120), px(outerHeight - 405));
+    QVERIFY(showWindow());
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QMenuBar *bar = w.menuBar();
+    // None behind the bar's extension button.
+    for (QAction *a : bar->actions())
+        QVERIFY2(bar->rect().contains(bar->actionGeometry(a)), qPrintable(a->text()));
+    auto *opened = w.findChild<QMenu *>(menu);
+    QVERIFY(opened);
+    QTest::keyClick(&w, Qt::Key(key), Qt::AltModifier);
+    QTRY_VERIFY(opened->isVisible());
+    opened->close();
 }
 
 // --- Extras.
