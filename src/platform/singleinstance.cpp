@@ -5,23 +5,43 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 // Several starts in a row may be waiting; none of them needs long.
 constexpr int clientTimeoutMs = 2000;
+// While the process has no descriptor (or memory) to spare, waiting connections are taken this often.
+constexpr int retryMs = 250;
 
-QString socketPathFor(const QString &folder, const QString &runtimeFolder)
+bool outOfResources(int err)
 {
-    if (!runtimeFolder.isEmpty() && QFileInfo(runtimeFolder).isDir()) {
+    return err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM;
+}
+
+// A folder that belongs to `user` and that no one else may write in: nobody else can put a file there.
+bool privateFolder(const QString &folder, uid_t user)
+{
+    struct stat st
+    {
+    };
+    return !folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == user && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+QString socketPathFor(const QString &folder, const QString &runtimeFolder, uid_t user)
+{
+    if (privateFolder(runtimeFolder, user)) {
         // One name per data folder; short enough for a socket path.
         const QByteArray key = QFile::encodeName(QFileInfo(folder).absoluteFilePath());
         const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16);
@@ -36,14 +56,21 @@ LockFileInstance::LockFileInstance(const QString &folder, QObject *parent)
 {}
 
 LockFileInstance::LockFileInstance(const QString &folder, const QString &runtimeFolder, QObject *parent)
+    : LockFileInstance(folder, runtimeFolder, ::geteuid(), parent)
+{}
+
+LockFileInstance::LockFileInstance(const QString &folder, const QString &runtimeFolder, uid_t user, QObject *parent)
     : SingleInstance(parent), m_path(folder + QStringLiteral("/.vornkip.lock")),
-      m_socket(socketPathFor(folder, runtimeFolder))
+      m_socket(socketPathFor(folder, runtimeFolder, user)), m_user(user)
 {}
 
 LockFileInstance::~LockFileInstance()
 {
-    if (m_server)
-        m_server->close(); // removes the socket file
+    if (m_listener >= 0) {
+        delete m_incoming;
+        ::close(m_listener);
+        ::unlink(QFile::encodeName(m_socket).constData());
+    }
     if (m_fd >= 0)
         ::close(m_fd); // releases the lock
 }
@@ -86,19 +113,79 @@ bool LockFileInstance::acquire()
 
 void LockFileInstance::listen()
 {
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    // Only the lock holder listens, so a socket file left here is a dead copy's.
-    QLocalServer::removeServer(m_socket);
-    if (!m_server->listen(m_socket)) {
-        // Later starts are still refused by the lock; they just cannot bring this copy forward.
-        qWarning("vornkip: cannot listen on %s: %s", qPrintable(m_socket), qPrintable(m_server->errorString()));
+    // The socket is made here rather than by QLocalServer, which closes its socket and deletes the
+    // file on any failure to accept a connection, such as running out of descriptors for a moment:
+    // later starts could then no longer bring this copy forward.
+    const QByteArray name = QFile::encodeName(m_socket);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (static_cast<size_t>(name.size()) >= sizeof address.sun_path) {
+        qWarning("vornkip: cannot listen on %s: the path is too long", name.constData());
         return;
     }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *client = m_server->nextPendingConnection())
-            serve(client);
-    });
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        const int err = errno;
+        qWarning("vornkip: cannot listen on %s: %s", name.constData(), std::strerror(err));
+        // Later starts are still refused by the lock; they can bring this copy forward once it listens.
+        if (outOfResources(err))
+            QTimer::singleShot(retryMs * 4, this, &LockFileInstance::listen);
+        return;
+    }
+    // Only the lock holder listens, so a file left by that name is a dead copy's. The socket is the
+    // user's alone from the start (Linux gives the file the socket's mode).
+    ::unlink(name.constData());
+    ::fchmod(fd, 0600);
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::chmod(name.constData(), 0600) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+        qWarning("vornkip: cannot listen on %s: %s", name.constData(), std::strerror(errno));
+        ::close(fd);
+        return;
+    }
+    m_listener = fd;
+    m_incoming = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_incoming, &QSocketNotifier::activated, this, &LockFileInstance::acceptPending);
+}
+
+void LockFileInstance::acceptPending()
+{
+    for (;;) {
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            const int err = errno;
+            if (err == EINTR || err == ECONNABORTED)
+                continue;
+            if (outOfResources(err)) {
+                // The connection waits in the queue: take it once there is room again.
+                m_incoming->setEnabled(false);
+                QTimer::singleShot(retryMs, this, [this] {
+                    m_incoming->setEnabled(true);
+                    acceptPending();
+                });
+            }
+            return;
+        }
+        if (!peerIsUser(fd)) {
+            ::close(fd); // another user's program: not ours to answer
+            continue;
+        }
+        auto *client = new QLocalSocket(this);
+        if (!client->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete client;
+            continue;
+        }
+        serve(client);
+    }
+}
+
+bool LockFileInstance::peerIsUser(int fd) const
+{
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && length == sizeof peer &&
+           peer.uid == m_user;
 }
 
 void LockFileInstance::serve(QLocalSocket *client)
@@ -130,6 +217,11 @@ void LockFileInstance::activateRunning()
     // A local connection is made or refused at once; the short waits only bound a copy that hangs.
     if (!socket.waitForConnected(clientTimeoutMs))
         return;
+    // Whoever listens by that name must be a copy of ours, run by our user.
+    if (!peerIsUser(static_cast<int>(socket.socketDescriptor()))) {
+        socket.abort();
+        return;
+    }
     socket.write(request, sizeof request - 1);
     socket.waitForBytesWritten(clientTimeoutMs);
     socket.disconnectFromServer();

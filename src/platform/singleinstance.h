@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+#include <sys/types.h>
+
 class QLocalSocket;
+class QSocketNotifier;
 
 // One running copy per user and data folder. The first start holds a lock on a file in the data
 // folder (released by the system when the process ends, so a crash leaves no stale lock); a later
@@ -29,16 +31,20 @@ signals:
 
 // The lock is flock(2) on `.vornkip.lock` in the data folder; its content means nothing (it is never
 // written or read). The copy holding it listens on a local socket private to the user, whose name is
-// derived from the data folder; a refused start connects there and sends one request. No process is
-// ever signalled.
+// derived from the data folder; a refused start connects there and sends one request. Each end checks
+// that the other runs as the same user. No process is ever signalled.
 class LockFileInstance final : public SingleInstance
 {
     Q_OBJECT
 
 public:
-    // `runtimeFolder` holds the socket ($XDG_RUNTIME_DIR); when it is empty or missing, the data folder does.
+    // The socket lives in `runtimeFolder` ($XDG_RUNTIME_DIR) when that folder belongs to `user` and no
+    // one else may write in it (a shared folder would let another user take the name first); otherwise
+    // in the data folder (made private to the user). Only copies run by `user` are answered or asked;
+    // `user` is the one running this program unless given.
     explicit LockFileInstance(const QString &folder, QObject *parent = nullptr);
     LockFileInstance(const QString &folder, const QString &runtimeFolder, QObject *parent = nullptr);
+    LockFileInstance(const QString &folder, const QString &runtimeFolder, uid_t user, QObject *parent = nullptr);
     ~LockFileInstance() override;
 
     bool acquire() override;
@@ -53,10 +59,15 @@ public:
 
 private:
     void listen();
+    void acceptPending();
     void serve(QLocalSocket *client);
+    // Whether the program at the other end of a connected socket runs as our user.
+    bool peerIsUser(int fd) const;
 
     QString m_path;
     QString m_socket;
+    uid_t m_user;
     int m_fd = -1;
-    QLocalServer *m_server = nullptr;
+    int m_listener = -1;
+    QSocketNotifier *m_incoming = nullptr;
 };

@@ -9,9 +9,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 volatile sig_atomic_t usr1Received = 0;
@@ -46,6 +53,33 @@ QByteArray contentOf(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// No descriptor free in this process for as long as it lives.
+class NoFreeDescriptors final
+{
+public:
+    NoFreeDescriptors()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_old);
+        rlimit fewer = m_old;
+        fewer.rlim_cur = std::min<rlim_t>(m_old.rlim_cur, 512);
+        ::setrlimit(RLIMIT_NOFILE, &fewer);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            m_taken.push_back(fd);
+    }
+    ~NoFreeDescriptors()
+    {
+        for (const int fd : m_taken)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &m_old);
+    }
+    NoFreeDescriptors(const NoFreeDescriptors &) = delete;
+    NoFreeDescriptors &operator=(const NoFreeDescriptors &) = delete;
+
+private:
+    rlimit m_old{};
+    std::vector<int> m_taken;
+};
+
 // Sends `bytes` to the running copy's socket as another program might.
 void sendRaw(const QString &socket, const QByteArray &bytes)
 {
@@ -67,10 +101,14 @@ class TestSingleInstance final : public QObject
 private slots:
     void lockFileContentMeansNothing_data();
     void lockFileContentMeansNothing();
-    void socketIsPrivateAndPerFolder();
-    void leftoverSocketIsReplaced();
+    void socketFolder_data();
+    void socketFolder();
+    void runningCopyStaysReachable_data();
+    void runningCopyStaysReachable();
     void onlyTheRequestActivates_data();
     void onlyTheRequestActivates();
+    void onlyTheUsersCopiesTalk_data();
+    void onlyTheUsersCopiesTalk();
     void noLockIsAnError_data();
     void noLockIsAnError();
 };
@@ -124,43 +162,109 @@ void TestSingleInstance::lockFileContentMeansNothing()
     QCOMPARE(int(usr1Received), 0);
 }
 
-void TestSingleInstance::socketIsPrivateAndPerFolder()
+void TestSingleInstance::socketFolder_data()
 {
+    QTest::addColumn<QString>("runtime"); // what $XDG_RUNTIME_DIR names
+    QTest::addColumn<int>("mode");        // the runtime folder's mode
+    QTest::addColumn<int>("owner");       // its owner, as an offset from our user
+    QTest::addColumn<bool>("inRuntime");  // else in the data folder
+    QTest::newRow("private") << "folder" << 0700 << 0 << true;
+    QTest::newRow("private, others may enter") << "folder" << 0755 << 0 << true;
+    QTest::newRow("none") << "" << 0700 << 0 << false;
+    QTest::newRow("missing") << "gone" << 0700 << 0 << false;
+    QTest::newRow("a file") << "file" << 0700 << 0 << false;
+    // Another user could take the socket's name there first.
+    QTest::newRow("shared, world-writable") << "folder" << 0777 << 0 << false;
+    QTest::newRow("shared, sticky") << "folder" << 01777 << 0 << false;
+    QTest::newRow("group-writable") << "folder" << 0770 << 0 << false;
+    QTest::newRow("another user's") << "folder" << 0700 << 1 << false;
+}
+
+void TestSingleInstance::socketFolder()
+{
+    QFETCH(QString, runtime);
+    QFETCH(int, mode);
+    QFETCH(int, owner);
+    QFETCH(bool, inRuntime);
     QTemporaryDir data;
     QTemporaryDir other;
-    QTemporaryDir runtime;
-    LockFileInstance instance(data.path(), runtime.path());
+    QTemporaryDir base;
+    QString folder;
+    if (runtime == QLatin1String("folder")) {
+        folder = base.path();
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), static_cast<mode_t>(mode)), 0);
+    } else if (runtime == QLatin1String("file")) {
+        folder = base.filePath(QStringLiteral("file"));
+        QFile f(folder);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (!runtime.isEmpty()) {
+        folder = base.filePath(runtime);
+    }
+    // The instance is told it runs as another user: then the folder is not its own.
+    const uid_t user = ::geteuid() + static_cast<uid_t>(owner);
+    LockFileInstance instance(data.path(), folder, user);
     QVERIFY(instance.acquire());
-    QCOMPARE(QFileInfo(instance.socketPath()).absolutePath(), runtime.path());
+    QCOMPARE(QFileInfo(instance.socketPath()).absolutePath(), inRuntime ? folder : data.path());
+    if (!inRuntime)
+        QCOMPARE(instance.socketPath(), data.path() + QStringLiteral("/.vornkip.sock"));
     struct stat st
     {
     };
     QCOMPARE(::stat(QFile::encodeName(instance.socketPath()).constData(), &st), 0);
     QVERIFY(S_ISSOCK(st.st_mode));
     QCOMPARE(st.st_mode & 077, 0u);
-    QVERIFY(LockFileInstance(other.path(), runtime.path()).socketPath() != instance.socketPath());
-    // Without a runtime folder the socket lives in the data folder.
-    QCOMPARE(LockFileInstance(data.path(), QString()).socketPath(), data.path() + QStringLiteral("/.vornkip.sock"));
-    QCOMPARE(LockFileInstance(data.path(), runtime.path() + QStringLiteral("/gone")).socketPath(),
-             data.path() + QStringLiteral("/.vornkip.sock"));
+    if (inRuntime)
+        QVERIFY(LockFileInstance(other.path(), folder, user).socketPath() != instance.socketPath());
 }
 
-void TestSingleInstance::leftoverSocketIsReplaced()
+void TestSingleInstance::runningCopyStaysReachable_data()
 {
+    QTest::addColumn<QString>("trouble");
+    // What a copy that crashed leaves behind, or anything else by that name.
+    QTest::newRow("leftover file") << "leftover";
+    // A start comes while the running copy has no descriptor free: it is answered once there is one,
+    // and the copy still listens for the starts after it.
+    QTest::newRow("out of descriptors") << "descriptors";
+}
+
+void TestSingleInstance::runningCopyStaysReachable()
+{
+    QFETCH(QString, trouble);
     QTemporaryDir data;
     QTemporaryDir runtime;
     const QString socket = LockFileInstance(data.path(), runtime.path()).socketPath();
-    {
-        QFile leftover(socket); // what a copy that crashed leaves behind, or anything else by that name
+    if (trouble == QLatin1String("leftover")) {
+        QFile leftover(socket);
         QVERIFY(leftover.open(QIODevice::WriteOnly));
     }
     LockFileInstance first(data.path(), runtime.path());
     QSignalSpy activations(&first, &SingleInstance::activationRequested);
     QVERIFY(first.acquire());
+    int expected = 1;
+    if (trouble == QLatin1String("descriptors")) {
+        const int early = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(early >= 0);
+        {
+            const NoFreeDescriptors none;
+            QCOMPARE(::open("/dev/null", O_RDONLY | O_CLOEXEC), -1);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            const QByteArray name = QFile::encodeName(socket);
+            std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+            QCOMPARE(::connect(early, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+            const auto length = static_cast<ssize_t>(sizeof LockFileInstance::request - 1);
+            QCOMPARE(::write(early, LockFileInstance::request, static_cast<size_t>(length)), length);
+            QTest::qWait(100); // the running copy is told of the connection meanwhile
+            QCOMPARE(activations.count(), 0);
+        }
+        ++expected;
+        QTRY_COMPARE(activations.count(), 1);
+        ::close(early);
+    }
     LockFileInstance second(data.path(), runtime.path());
     QVERIFY(!second.acquire());
     second.activateRunning();
-    QTRY_COMPARE(activations.count(), 1);
+    QTRY_COMPARE(activations.count(), expected);
 }
 
 void TestSingleInstance::onlyTheRequestActivates_data()
@@ -189,6 +293,37 @@ void TestSingleInstance::onlyTheRequestActivates()
     QTRY_COMPARE(activations.count(), expected + 1);
     QTest::qWait(50);
     QCOMPARE(activations.count(), expected + 1);
+}
+
+void TestSingleInstance::onlyTheUsersCopiesTalk_data()
+{
+    // Users as offsets from ours: a copy run by another user must neither be answered nor asked (it
+    // could have taken the socket's name first).
+    QTest::addColumn<int>("running");
+    QTest::addColumn<int>("starting");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("same user") << 0 << 0 << 1;
+    QTest::newRow("the start is another user's") << 1 << 0 << 0;
+    QTest::newRow("the running copy is another user's") << 0 << 1 << 0;
+}
+
+void TestSingleInstance::onlyTheUsersCopiesTalk()
+{
+    QFETCH(int, running);
+    QFETCH(int, starting);
+    QFETCH(int, expected);
+    QTemporaryDir data;
+    // Each copy takes the other's user for a stranger; both use the data folder.
+    LockFileInstance first(data.path(), QString(), ::geteuid() + static_cast<uid_t>(running));
+    QSignalSpy activations(&first, &SingleInstance::activationRequested);
+    QVERIFY(first.acquire());
+    LockFileInstance second(data.path(), QString(), ::geteuid() + static_cast<uid_t>(starting));
+    QVERIFY(!second.acquire());
+    QCOMPARE(second.socketPath(), first.socketPath());
+    second.activateRunning();
+    QTRY_COMPARE(activations.count(), expected);
+    QTest::qWait(50);
+    QCOMPARE(activations.count(), expected);
 }
 
 void TestSingleInstance::noLockIsAnError_data()
