@@ -514,6 +514,8 @@ void TestMenus::everyEditFieldIsPasteSafe_data()
     QTest::newRow("picture window") << "frmPicture" << 0;
     QTest::newRow("template editor") << "frmPro" << 10;
     QTest::newRow("search window") << "frmSearch" << 1;
+    // Every top-level widget there is, so a window added later is walked too.
+    QTest::newRow("all of them") << "*" << 14;
 }
 
 void TestMenus::everyEditFieldIsPasteSafe()
@@ -522,10 +524,15 @@ void TestMenus::everyEditFieldIsPasteSafe()
     QFETCH(int, fields);
     frmMain &w = start();
     w.findChild<QAction *>(QStringLiteral("search"))->trigger(); // made when first asked for
-    QWidget *owner = window == QStringLiteral("frmMain") ? &w : topLevel(window);
-    QVERIFY(owner);
+    QWidgetList owners = QApplication::topLevelWidgets();
+    if (window != QStringLiteral("*"))
+        owners = {window == QStringLiteral("frmMain") ? &w : topLevel(window)};
+    QVERIFY(owners.first());
+    QWidgetList children;
+    for (QWidget *owner : owners)
+        children += owner->findChildren<QWidget *>();
     int found = 0;
-    for (QWidget *child : owner->findChildren<QWidget *>()) {
+    for (QWidget *child : children) {
         if (!qobject_cast<QLineEdit *>(child) && !qobject_cast<QTextEdit *>(child) &&
             !qobject_cast<QPlainTextEdit *>(child))
             continue;
