@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +39,63 @@ void forEachLine(const char *data, qint64 size, Fn fn)
             ++start;
     }
 }
+
+// The same split for bytes read piece by piece: calls fn(offset, length, head, headLength) for each
+// line, with the line's first bytes (up to six: enough for its number), so a line of any length
+// needs no more memory than its head.
+class LineSplitter final
+{
+public:
+    template <typename Fn>
+    void feed(const char *data, qint64 size, Fn fn)
+    {
+        qint64 i = 0;
+        if (m_afterCr && size > 0) {
+            m_afterCr = false;
+            if (data[0] == '\n') {
+                i = 1;
+                m_lineStart = m_pos + 1;
+            }
+        }
+        while (i < size) {
+            const void *cr = std::memchr(data + i, '\r', static_cast<size_t>(size - i));
+            const qint64 end = cr ? static_cast<const char *>(cr) - data : size;
+            const qint64 take = std::min<qint64>(headSize - m_headLength, end - i);
+            if (take > 0) {
+                std::memcpy(m_head + m_headLength, data + i, static_cast<size_t>(take));
+                m_headLength += take;
+            }
+            if (!cr)
+                break;
+            fn(m_lineStart, m_pos + end - m_lineStart, m_head, m_headLength);
+            m_headLength = 0;
+            i = end + 1;
+            if (i < size) {
+                if (data[i] == '\n')
+                    ++i;
+            } else {
+                m_afterCr = true; // its LF, if any, begins the next piece
+            }
+            m_lineStart = m_pos + i;
+        }
+        m_pos += size;
+    }
+
+    template <typename Fn>
+    void finish(Fn fn)
+    {
+        if (m_lineStart < m_pos)
+            fn(m_lineStart, m_pos - m_lineStart, m_head, m_headLength);
+    }
+
+private:
+    static constexpr qint64 headSize = 6;
+    qint64 m_pos = 0;
+    qint64 m_lineStart = 0;
+    char m_head[headSize] = {};
+    qint64 m_headLength = 0;
+    bool m_afterCr = false;
+};
 
 HistoryFile::FileStamp stampOf(const struct stat &st)
 {
@@ -75,17 +132,35 @@ QString HistoryFile::markersToBreaks(QString text)
     return text.replace(marker, crlf, Qt::CaseInsensitive);
 }
 
+namespace {
+// Characters encoded and written at a time: a text of megabytes never exists a second time whole,
+// with its markers or encoded, beside itself.
+constexpr qsizetype writeSliceChars = 1 << 20;
+
+// A part of an entry's text as it is written: every CR LF as the marker. A lone CR would end the line
+// when it is read back and start a forged entry: it is a line break like any other.
+QByteArray encodeText(QStringView text, CodePage page)
+{
+    QString part = text.toString();
+    part.replace(crlf, marker);
+    part.replace(QLatin1Char('\r'), marker);
+    return codec::encode(part, page);
+}
+
+// The end of the slice of `text` that begins at `at`: never between a CR and what follows it, nor
+// inside a surrogate pair.
+qsizetype sliceEnd(QStringView text, qsizetype at)
+{
+    qsizetype end = std::min(at + writeSliceChars, text.size());
+    while (end < text.size() && (text[end - 1] == u'\r' || text[end - 1].isHighSurrogate()))
+        ++end;
+    return end;
+}
+} // namespace
+
 QByteArray HistoryFile::encodeLine(int number, QStringView text, CodePage page)
 {
-    QString line = numberText(number);
-    line.reserve(6 + text.size() + 2);
-    line += text;
-    line.replace(crlf, marker);
-    // A lone CR would end the line when it is read back and start a forged entry: it is a line
-    // break like any other.
-    line.replace(QLatin1Char('\r'), marker);
-    line += crlf;
-    return codec::encode(line, page);
+    return numberText(number).toLatin1() + encodeText(text, page) + "\r\n";
 }
 
 int HistoryFile::lineNumber(const char *line, qint64 length)
@@ -111,10 +186,9 @@ HistoryFile::FileStamp HistoryFile::currentStamp() const
     return stampOf(st);
 }
 
-void HistoryFile::addLine(qint64 offset, qint64 length, const char *lineData)
+void HistoryFile::addLine(qint64 offset, qint64 length, int number)
 {
     m_lastLine = {offset, static_cast<qint32>(std::min<qint64>(length, INT32_MAX)), -1};
-    const int number = lineNumber(lineData, length);
     if (number < 0)
         return;
     m_lastLine.number = number;
@@ -126,18 +200,28 @@ void HistoryFile::addLine(qint64 offset, qint64 length, const char *lineData)
         m_firstLineOf[static_cast<size_t>(number)] = index;
 }
 
-void HistoryFile::indexBytes(const char *data, qint64 size)
+void HistoryFile::load()
 {
-    m_lines.clear();
-    m_firstLineOf.clear();
-    m_lastLine = {0, -1, -1};
-    forEachLine(data, size, [&](qint64 offset, qint64 length) { addLine(offset, length, data + offset); });
-    m_isHistory = !m_lines.empty() && m_lines.front().offset == 0;
-    m_listedFrom = m_isHistory ? 0 : static_cast<qint64>(m_lines.size());
-    m_lastNumber = m_isHistory ? m_lines.back().number : 0;
+    // Read, not mapped: a file cut by another program while it is read gives fewer bytes, where a
+    // mapping would end the program with SIGBUS. A file cut meanwhile is read again; when it keeps
+    // changing, the index holds what was read and the stamp of before, so the next use reads it again.
+    m_outOfMemory = false;
+    try {
+        for (int attempt = 0;; ++attempt) {
+            if (readIndex() || attempt == 2)
+                return;
+        }
+    } catch (const std::bad_alloc &) {
+        // The index does not fit: nothing is listed, and nothing is appended (numbered after an index
+        // that is not there) until the file has been read.
+        m_lines = {};
+        m_firstLineOf = {};
+        m_outOfMemory = true;
+        throw;
+    }
 }
 
-void HistoryFile::load()
+bool HistoryFile::readIndex()
 {
     m_lines.clear();
     m_firstLineOf.clear();
@@ -151,7 +235,7 @@ void HistoryFile::load()
         fd = fileio::openFile(m_path, O_RDONLY);
     } catch (const CommandError &e) {
         if (e.number == ErrorNumber::FileNotFound || e.number == ErrorNumber::PathNotFound)
-            return; // a missing file is an empty history
+            return true; // a missing file is an empty history
         throw;
     }
     struct stat st
@@ -160,18 +244,33 @@ void HistoryFile::load()
     if (::fstat(fd.get(), &st) != 0)
         throw fileError(errno, m_path);
     const qint64 size = st.st_size;
-    if (size > 0) {
-        void *map = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd.get(), 0);
-        if (map != MAP_FAILED) {
-            ::madvise(map, static_cast<size_t>(size), MADV_SEQUENTIAL);
-            indexBytes(static_cast<const char *>(map), size);
-            ::munmap(map, static_cast<size_t>(size));
-        } else {
-            const QByteArray bytes = fileio::readAt(fd.get(), 0, size, m_path);
-            indexBytes(bytes.constData(), bytes.size());
+    constexpr qint64 pieceSize = 4 << 20;
+    std::vector<char> piece(static_cast<size_t>(std::min(size, pieceSize)));
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    LineSplitter splitter;
+    const auto add = [this](qint64 offset, qint64 length, const char *head, qint64 headLength) {
+        addLine(offset, length, lineNumber(head, headLength));
+    };
+    qint64 at = 0;
+    while (at < size) {
+        const ssize_t n = ::pread(fd.get(), piece.data(), static_cast<size_t>(std::min(pieceSize, size - at)),
+                                  static_cast<off_t>(at));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw fileError(errno, m_path);
         }
+        if (n == 0)
+            break; // cut behind this read
+        splitter.feed(piece.data(), n, add);
+        at += n;
     }
+    splitter.finish(add);
+    m_isHistory = !m_lines.empty() && m_lines.front().offset == 0;
+    m_listedFrom = m_isHistory ? 0 : static_cast<qint64>(m_lines.size());
+    m_lastNumber = m_isHistory ? m_lines.back().number : 0;
     m_stamp = stampOf(st);
+    return at == size;
 }
 
 QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
@@ -241,10 +340,11 @@ QString HistoryFile::restoreText(qsizetype entry, bool *reindexed)
 
 HistoryFile::Written HistoryFile::write(int number, QStringView text) const
 {
+    if (m_outOfMemory)
+        throw commandError(ErrorNumber::OutOfMemory);
     Written w;
     w.number = number;
-    w.line = encodeLine(number, text, m_writePage);
-    QByteArray bytes = w.line;
+    w.newEntries = 1; // the text holds no CR once encoded: the line is one entry
     fileio::UniqueFd fd = fileio::openFile(m_path, O_WRONLY | O_CREAT | O_APPEND);
     struct stat st
     {
@@ -255,31 +355,43 @@ HistoryFile::Written HistoryFile::write(int number, QStringView text) const
     // Changed behind the index: the file is not as it was when indexed (an empty file where the index
     // holds nothing counts as unchanged, so the first entry of a new file is a plain append).
     w.changedBehind = !(stampOf(st) == m_stamp) && !(st.st_size == 0 && m_lastLine.length < 0);
+    QByteArray bytes;
     if (st.st_size > 0) {
         fileio::UniqueFd rd = fileio::openFile(m_path, O_RDONLY);
         if (!endsWithLineEnd(fileio::readAt(rd.get(), st.st_size - std::min<qint64>(st.st_size, 2), 2, m_path)))
-            bytes.prepend("\r\n");
+            bytes = "\r\n";
     }
+    const qint64 closing = bytes.size();
+    bytes += numberText(number).toLatin1();
     try {
-        fileio::writeAll(fd.get(), bytes, m_path);
+        // Written a slice at a time; a text that fits one slice is one write.
+        qsizetype at = 0;
+        do {
+            const qsizetype end = sliceEnd(text, at);
+            bytes += encodeText(text.sliced(at, end - at), m_writePage);
+            if (end == text.size())
+                bytes += "\r\n";
+            fileio::writeAll(fd.get(), bytes, m_path);
+            w.length += bytes.size();
+            bytes.clear();
+            at = end;
+        } while (at < text.size());
         // Durable once recorded: a crash or a power cut after this point keeps the entry.
         if (m_durable && ::fdatasync(fd.get()) != 0)
             throw fileError(errno, m_path);
-    } catch (const CommandError &) {
-        // A full disk may have taken part of the line: cut the file back, so it holds whole entries
-        // only and the number is not left behind in a fragment.
+    } catch (...) {
+        // A full disk (or a file-size limit, or running out of memory between two slices) may have left
+        // part of the line: cut the file back, so it holds whole entries only and the number is not left
+        // behind in a fragment.
         while (::ftruncate(fd.get(), sizeBefore) != 0 && errno == EINTR) {
         }
         throw;
     }
+    w.length -= closing;
     if (::fstat(fd.get(), &st) != 0)
         throw fileError(errno, m_path);
-    w.lineStart = st.st_size - w.line.size();
+    w.lineStart = st.st_size - w.length;
     w.stamp = stampOf(st);
-    forEachLine(w.line.constData(), w.line.size(), [&](qint64 offset, qint64 length) {
-        if (lineNumber(w.line.constData() + offset, length) >= 0)
-            ++w.newEntries;
-    });
     return w;
 }
 
@@ -294,17 +406,12 @@ void HistoryFile::commit(const Written &w)
             m_listedFrom = std::max<qint64>(0, static_cast<qint64>(m_lines.size()) - w.newEntries);
         return;
     }
-    // Index what was written by the same rule as a load (a lone CR in the text ends a line there too).
-    forEachLine(w.line.constData(), w.line.size(), [&](qint64 offset, qint64 length) {
-        addLine(w.lineStart + offset, length, w.line.constData() + offset);
-    });
+    addLine(w.lineStart, w.length - 2, w.number);
     if (w.lineStart == 0) {
         m_isHistory = true;
         m_listedFrom = 0;
     }
-    // Numbering goes on from the last numbered line, as it will after the next load (a lone CR in
-    // the text followed by six digits makes a line of its own).
-    m_lastNumber = m_lines.back().number;
+    m_lastNumber = w.number;
     m_stamp = w.stamp;
 }
 

@@ -34,7 +34,8 @@ public:
     // Creates the file empty when it is missing.
     void ensureExists() const;
 
-    // Reads and indexes the file; a missing file reads as empty. Throws CommandError.
+    // Reads and indexes the file; a missing file reads as empty. Throws CommandError, or std::bad_alloc
+    // for an index larger than the memory there is (then nothing is appended until a load succeeds).
     void load();
 
     // Whether the file's first line began with six digits when it was loaded.
@@ -71,15 +72,16 @@ public:
     };
 
     // Appending one entry (fileWrite), in two steps for a list model that must announce its new rows
-    // before the index changes. write() puts one line in the file, with a single write on a file
-    // opened for appending, and changes nothing in memory; a last line left without its line end (a
-    // torn write) is closed first, so the new entry never merges into it. commit() updates the index.
+    // before the index changes. write() puts one line in the file, opened for appending (a text of
+    // megabytes is encoded and written a slice at a time; a failure at any point cuts the file back to
+    // what it was), and changes nothing in memory; a last line left without its line end (a torn
+    // write) is closed first, so the new entry never merges into it. commit() updates the index.
     // Between them, `newEntries` tells how many entries commit() adds to the list, and `changedBehind`
     // whether the file had been changed behind the index (commit() then reads it again).
     struct Written
     {
         qint64 lineStart = 0;
-        QByteArray line; // as written, without a closing line end put before it
+        qint64 length = 0; // bytes of the line with its line end, without a closing line end put before it
         int number = 0;
         qsizetype newEntries = 0;
         bool changedBehind = false;
@@ -113,8 +115,9 @@ private:
 
     const Line &line(qsizetype entry) const { return m_lines[static_cast<size_t>(m_listedFrom + entry)]; }
     QByteArray readLineText(const Line &l, qint64 maxBytes) const;
-    void indexBytes(const char *data, qint64 size);
-    void addLine(qint64 offset, qint64 length, const char *lineData);
+    // One read of the file into the index; false when the file was cut while it was read.
+    bool readIndex();
+    void addLine(qint64 offset, qint64 length, int number);
     FileStamp currentStamp() const;
 
     QString m_path;
@@ -126,5 +129,6 @@ private:
     int m_lastNumber = 0;
     bool m_isHistory = false;
     bool m_durable = true;
+    bool m_outOfMemory = false; // the last load ran out of memory
     FileStamp m_stamp;
 };

@@ -25,6 +25,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+
+#include <signal.h>
 
 namespace {
 bool displayAvailable()
@@ -59,6 +62,21 @@ public:
 private:
     bool m_set = false;
 };
+
+// A write that reaches the file-size limit (ulimit -f) fails with EFBIG, which every write handles (an
+// entry is cut back and the user told), rather than ending the program in the middle of a line. A
+// handler that does nothing, not SIG_IGN: the programs started from here get the default back.
+void fileSizeLimitReached(int) {}
+
+void surviveFileSizeLimit()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = fileSizeLimitReached;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGXFSZ, &action, nullptr);
+}
 
 QtMessageHandler defaultMessages = nullptr;
 
@@ -180,6 +198,7 @@ int runCommand(int argc, char *argv[], const CommandLine &commandLine)
 
 int main(int argc, char *argv[])
 {
+    surviveFileSizeLimit();
     CommandLine commandLine;
     {
         QStringList arguments;
@@ -234,25 +253,34 @@ int main(int argc, char *argv[])
     LinuxSystemInfo system;
     const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};
 
-    frmMain window(platform, folder, commandLine.reset());
-    // Connected before the start sequence: a signal that arrives while one of its boxes is open closes
-    // the box, and the program ends once started.
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &window, &frmMain::requestShutdown);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &frmMain::sessionEnding);
+    // Out of memory while the program starts (a history too large for the memory there is) ends the
+    // start in the error box; the history file has not been written to.
+    std::unique_ptr<frmMain> window;
     try {
-        if (!window.Form_Load())
+        window = std::make_unique<frmMain>(platform, folder, commandLine.reset());
+        // Connected before the start sequence: a signal that arrives while one of its boxes is open
+        // closes the box, and the program ends once started.
+        QObject::connect(&unixSignals, &UnixSignals::terminateRequested, window.get(), &frmMain::requestShutdown);
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &frmMain::sessionEnding);
+        if (!window->Form_Load())
             return 0;
     } catch (const CommandError &e) { // the lock could not be taken
         messages.showError(nullptr, e);
         return 1;
+    } catch (const std::bad_alloc &) {
+        window.reset();
+        messages.showError(nullptr, commandError(ErrorNumber::OutOfMemory));
+        return 1;
     }
-    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
-        window.show();
-        window.raise();
-        window.activateWindow();
+    frmMain *mainWindow = window.get();
+    QObject::connect(&instance, &SingleInstance::activationRequested, mainWindow, [mainWindow] {
+        mainWindow->show();
+        mainWindow->raise();
+        mainWindow->activateWindow();
     });
     // The end of the desktop session quits the application: keep the history, ask nothing.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.Form_Unload(false); });
-    window.showAtStart();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, mainWindow,
+                     [mainWindow] { mainWindow->Form_Unload(false); });
+    mainWindow->showAtStart();
     return app.exec();
 }

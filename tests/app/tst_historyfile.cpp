@@ -8,7 +8,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // Appends one entry as the list model does: the line is written, then the index committed. True when
@@ -56,6 +61,7 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void aLineOf50MB();
+    void aFileCutWhileItIsRead();
     void windowsEraFileReads();
     void unreadableFileIsACommandError();
 
@@ -87,6 +93,15 @@ void TestHistoryFile::recordingWritesNumberedLines()
     again.load();
     QCOMPARE(items(again), items(h));
     QCOMPARE(again.lastNumber(), 2);
+    // A long text is written in slices of a million characters: a CR LF and a surrogate pair across
+    // their ends are written as in one piece.
+    const QString slice((1 << 20) - 1, QLatin1Char('a'));
+    const QString longText = slice + QStringLiteral("\r\n") + slice + QStringLiteral("😀c\rd");
+    append(h, 3, longText);
+    const QByteArray latin = slice.toLatin1();
+    QVERIFY(bytes().endsWith("000003" + latin + "@1@2@3" + latin + "\xF0\x9F\x98\x80" + "c@1@2@3d\r\n"));
+    QCOMPARE(h.restoreText(h.entryCount() - 1),
+             QString(longText).replace(QStringLiteral("c\rd"), QStringLiteral("c\r\nd")));
 }
 
 void TestHistoryFile::reading_data()
@@ -263,18 +278,20 @@ void TestHistoryFile::aFailedAppendLeavesOnlyWholeEntries()
     HistoryFile h(path(), CodePage::Utf8);
     append(h, 1, u"first");
     const QByteArray before = bytes();
-    int number = 0;
-    {
-        // The disk fills up 10 bytes into the next line.
-        FileSizeLimit full(before.size() + 10);
-        try {
-            append(h, 2, QString(100, QLatin1Char('x')));
-        } catch (const CommandError &e) {
-            number = e.number;
+    // The disk fills up 10 bytes into the next line, or into the third slice of a long one.
+    for (const qsizetype length : {qsizetype(100), qsizetype(3) << 20}) {
+        int number = 0;
+        {
+            FileSizeLimit full(before.size() + 10 + (length > 100 ? 2 << 20 : 0));
+            try {
+                append(h, 2, QString(length, QLatin1Char('x')));
+            } catch (const CommandError &e) {
+                number = e.number;
+            }
         }
+        QCOMPARE(number, 61);
+        QCOMPARE(bytes(), before); // no cut line left behind
     }
-    QCOMPARE(number, 61);
-    QCOMPARE(bytes(), before); // no cut line left behind
     QCOMPARE(h.lastNumber(), 1);
     append(h, 2, u"second");
     QCOMPARE(bytes(), before + "000002second\r\n");
@@ -417,6 +434,38 @@ void TestHistoryFile::aLineOf50MB()
     QCOMPARE(h.itemText(0), QString(200, QLatin1Char('x')));
     QCOMPARE(h.entryText(0).size(), 50 << 20);
     QCOMPARE(h.textForNumber(2), QStringLiteral("tail"));
+}
+
+// Another program cuts the file and grows it back while it is read (a mapped file that shrinks ends
+// the program with SIGBUS): reading goes on, and once the file is left alone it reads whole. The first
+// line ends with a CR LF split between the pieces the file is read in.
+void TestHistoryFile::aFileCutWhileItIsRead()
+{
+    QByteArray whole = "000001" + QByteArray((4 << 20) - 1 - 6, 'y') + "\r\n";
+    for (int i = 2; i <= 150000; ++i)
+        whole += HistoryFile::numberText(i).toLatin1() + QByteArray(90, 'x') + "\r\n";
+    put(whole);
+    HistoryFile h(path());
+    std::atomic<bool> stop{false};
+    std::thread cutter([&] {
+        const QByteArray native = QFile::encodeName(path());
+        while (!stop) {
+            [[maybe_unused]] const int cut = ::truncate(native.constData(), whole.size() / 3);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            [[maybe_unused]] const int grown = ::truncate(native.constData(), whole.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        h.load();
+        h.restoreText(0);
+    }
+    stop = true;
+    cutter.join();
+    put(whole);
+    h.load();
+    QCOMPARE(h.entryCount(), 150000);
+    QCOMPARE(h.entryText(1), QString(90, QLatin1Char('x')));
 }
 
 void TestHistoryFile::windowsEraFileReads()

@@ -1,4 +1,5 @@
 #include "core/codec.h"
+#include "core/linebreaks.h"
 
 #include <QTest>
 
@@ -18,6 +19,8 @@ private slots:
     void decodeFallsBackToCp932();
     void cutTailDropsOnlyTheBrokenCharacter_data();
     void cutTailDropsOnlyTheBrokenCharacter();
+    void desktopBytesDecodeAsJoined_data();
+    void desktopBytesDecodeAsJoined();
 };
 
 void TestCodec::cp932Mapping_data()
@@ -140,6 +143,50 @@ void TestCodec::cutTailDropsOnlyTheBrokenCharacter()
     QFETCH(int, page);
     QFETCH(QString, text);
     QCOMPARE(codec::decodeAs(bytes, static_cast<CodePage>(page), true), text);
+}
+
+void TestCodec::desktopBytesDecodeAsJoined_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("latin1");
+    const QByteArray slice((1 << 20) - 1, 'a'); // one byte short of the size decoded at a time
+    QTest::newRow("breaks") << QByteArray("a\r\nb\nc\rd\r\r\n\n\re\r") << false;
+    QTest::newRow("multi-byte") << QByteArray("\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80x") << false;
+    QTest::newRow("incomplete at the end") << QByteArray("ab\xF0\x9F\x98") << false;
+    QTest::newRow("invalid") << QByteArray("\x80\x61\xC3(\xF0\x80\x80\xE2\x82\xFF\xFE\xC0\xAFz\xED\xA0\x80") << false;
+    QTest::newRow("byte order marks") << QByteArray("\xEF\xBB\xBF"
+                                                    "a\xEF\xBB\xBF")
+                                      << false;
+    QTest::newRow("latin1") << QByteArray("caf\xE9\r\n\xFF\xE6\x97\r") << true;
+    QTest::newRow("CR LF across a slice") << slice + "\r\n\xC3\xA9" << false;
+    QTest::newRow("character across a slice") << slice + "\xE6\x97\xA5\n" << false;
+    QTest::newRow("incomplete across a slice") << slice + "\xE6\x97" << false;
+}
+
+// A text that arrived in pieces decodes as the joined bytes would, wherever the pieces split it.
+void TestCodec::desktopBytesDecodeAsJoined()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, latin1);
+    const QString expected = linebreaks::fromDesktop(latin1 ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes));
+    const qsizetype n = bytes.size();
+    QList<qsizetype> cuts;
+    for (qsizetype i = 0; i <= n; i += n > 64 ? n / 2 : 1)
+        cuts << i;
+    if (n > 64)
+        cuts << 1 << n - 3 << n - 2 << n - 1 << n;
+    for (const qsizetype i : cuts) {
+        for (const qsizetype j : cuts) {
+            if (j < i)
+                continue;
+            QList<QByteArray> pieces{bytes.first(i), bytes.sliced(i, j - i), bytes.sliced(j)};
+            const QString decoded = linebreaks::fromDesktopBytes(pieces, latin1 ? linebreaks::DesktopEncoding::Latin1
+                                                                                : linebreaks::DesktopEncoding::Utf8);
+            if (decoded != expected)
+                QFAIL(qPrintable(QStringLiteral("pieces cut at %1 and %2").arg(i).arg(j)));
+            QVERIFY(pieces.isEmpty());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCodec)

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -181,10 +182,14 @@ private slots:
     void burstOfCopies();
     void hungOwnerHoldsNothingUp();
     void largeTextThroughIncrIsRecordedWhole();
+    void fileSizeLimitCutsTheEntryBack();
+    void outOfMemoryAtStartIsTheErrorBox();
 
 private:
-    // Starts vornkip on a data folder (the test's own by default); its output goes to a log file.
-    QProcess *startVornkip(const QString &folder = {}, bool openUmask = false);
+    // Starts vornkip on a data folder (the test's own by default); its output goes to a log file. A
+    // `limit` other than RLIM_INFINITY sets that limit on `resource` for it (as `ulimit` does).
+    QProcess *startVornkip(const QString &folder = {}, bool openUmask = false, int resource = RLIMIT_AS,
+                           rlim_t limit = RLIM_INFINITY);
     // Starts vornkip and waits for its main window.
     QProcess *startAndShow();
     // Starts clipowner with the given arguments and waits until it owns the clipboard. Its output is
@@ -254,7 +259,7 @@ void TestRobustness::cleanupTestCase()
     stopXvfb(m_xvfb);
 }
 
-QProcess *TestRobustness::startVornkip(const QString &folder, bool openUmask)
+QProcess *TestRobustness::startVornkip(const QString &folder, bool openUmask, int resource, rlim_t limit)
 {
     auto p = std::make_unique<QProcess>();
     QProcessEnvironment env = g_env;
@@ -263,8 +268,14 @@ QProcess *TestRobustness::startVornkip(const QString &folder, bool openUmask)
     p->setStandardInputFile(QProcess::nullDevice());
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(++m_vornkipRuns)));
-    if (openUmask)
-        p->setChildProcessModifier([] { ::umask(0); });
+    p->setChildProcessModifier([openUmask, resource, limit] {
+        if (openUmask)
+            ::umask(0);
+        if (limit != RLIM_INFINITY) {
+            const rlimit value{limit, limit};
+            ::setrlimit(static_cast<__rlimit_resource_t>(resource), &value);
+        }
+    });
     p->start(QStringLiteral(VORNKIP_BIN), {});
     p->waitForStarted();
     QProcess *started = p.get();
@@ -902,6 +913,55 @@ void TestRobustness::largeTextThroughIncrIsRecordedWhole()
     QVERIFY(fileBytes(history()).mid(sizeBefore) == line);
     QCOMPARE(stop(vornkip, SIGTERM), 0);
     qInfo("20 MB text recorded %lld ms after it was copied", static_cast<long long>(elapsedMs));
+}
+
+// Under a file-size limit (ulimit -f) an entry that would cross it is not written: the write fails,
+// the file is cut back to its whole entries and the error box says so; the program goes on.
+void TestRobustness::fileSizeLimitCutsTheEntryBack()
+{
+    const QByteArray before = numbered(1, "first") + numbered(2, "second");
+    QVERIFY(writeBytes(history(), before));
+    QProcess *vornkip = startVornkip({}, false, RLIMIT_FSIZE, static_cast<rlim_t>(before.size() + 4096));
+    QVERIFY2(waitForWindow(mainWindowOf(*vornkip)), "no vornkip window appeared");
+    startOwner({QStringLiteral("--text"), QString(20000, QLatin1Char('z'))});
+    QVERIFY2(waitForWindow(ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^61$")})),
+             "no error box titled 61");
+    QCOMPARE(vornkip->state(), QProcess::Running);
+    QCOMPARE(fileBytes(history()), before);
+    QCOMPARE(stop(vornkip, SIGTERM), 0);
+}
+
+// Out of memory while a large history is read at the start (here an address-space limit just above
+// what the program needs with an empty one): the start ends in the error box, or goes on; it never
+// aborts, and the history file is not touched.
+void TestRobustness::outOfMemoryAtStartIsTheErrorBox()
+{
+    QProcess *probe = startAndShow();
+    QVERIFY2(probe, "no vornkip window appeared");
+    QTest::qWait(500);
+    rlim_t peakKb = 0;
+    for (const QByteArray &line : fileBytes(QStringLiteral("/proc/%1/status").arg(probe->processId())).split('\n')) {
+        if (line.startsWith("VmPeak:"))
+            peakKb = line.mid(7).trimmed().split(' ').value(0).toULongLong();
+    }
+    QVERIFY(peakKb > 0);
+    QCOMPARE(stop(probe, SIGTERM), 0);
+
+    // Eight million entries: their index alone needs more than 64 MB beyond that.
+    const QByteArray big = numbered(1, "").repeated(8 << 20);
+    QVERIFY(writeBytes(history(), big));
+    const QFileInfo was(history());
+    QProcess *vornkip = startVornkip({}, false, RLIMIT_AS, (peakKb + 64 * 1024) * 1024);
+    const QStringList errorBox = ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^7$")});
+    QTRY_VERIFY_WITH_TIMEOUT(vornkip->state() != QProcess::Running || !findWindows(errorBox).isEmpty() ||
+                                 !findWindows(mainWindowOf(*vornkip)).isEmpty(),
+                             kStartMs);
+    QVERIFY2(vornkip->state() == QProcess::Running, "the start ended without a box");
+    const QFileInfo now(history());
+    QCOMPARE(now.size(), was.size());
+    QCOMPARE(now.lastModified(), was.lastModified());
+    qInfo("under %llu kB of address space: %s", static_cast<unsigned long long>(peakKb + 64 * 1024),
+          findWindows(errorBox).isEmpty() ? "the bar" : "the error box");
 }
 
 QTEST_GUILESS_MAIN(TestRobustness)

@@ -1,0 +1,161 @@
+// Peak memory of the real program for one large copy, measured from outside: for each size N (MB) a
+// new program on its own data folder, started and settled, then a text of N MB (lines of printable
+// ASCII ended by LF) copied by another program; once its entry is whole in temp.ifo, the program's
+// peak resident memory (VmHWM), and what the copy needed (the peak less the resident memory before it)
+// against N and against the goal of 2 N MB + 64 MB. The program keeps the last copy as UTF-16 text
+// (2 N, and 2 bytes more per line break, which becomes CR LF), so 2 N is the floor.
+// Usage: bench_bigcopy [MB ...] (default 50 200 400). Needs Xvfb, xclip and xdotool.
+// VORNKIP_BENCH_OWNER=qt copies with the project's own Qt owner (clipowner) instead of xclip;
+// VORNKIP_BENCH_BIN=/path/to/other/vornkip measures another build (a baseline).
+#include "benchutil.h"
+#include "x11harness.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+#include <signal.h>
+
+namespace {
+using namespace x11harness;
+
+QString program()
+{
+    return qEnvironmentVariable("VORNKIP_BENCH_BIN", QStringLiteral(VORNKIP_BIN));
+}
+
+// A figure of /proc/PID/status in MB, or -1.
+double statusMb(qint64 pid, const char *field)
+{
+    const QByteArray status = fileBytes(QStringLiteral("/proc/%1/status").arg(pid));
+    for (const QByteArray &line : status.split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// Writes N MB of lines "line 00000001 xxx…" ended by LF; returns the size of the entry's line as the
+// program writes it (number, every LF as the 6-byte marker, CR LF).
+qint64 writeText(const QString &path, int mb)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return -1;
+    const qint64 size = qint64(mb) << 20;
+    QByteArray block;
+    qint64 lines = 0;
+    qint64 written = 0;
+    while (written < size) {
+        block.clear();
+        while (block.size() < (1 << 20) && written + block.size() < size) {
+            block += "line " + QByteArray::number(++lines).rightJustified(8, '0') + ' ' + QByteArray(66, 'x') + '\n';
+        }
+        f.write(block);
+        written += block.size();
+    }
+    return 6 + written + 5 * lines + 2;
+}
+
+void measure(int mb, const QString &folder, bool qtOwner)
+{
+    const QString textPath = folder + QStringLiteral("/text-%1.txt").arg(mb);
+    const qint64 lineSize = writeText(textPath, mb);
+    QTemporaryDir home;
+    QProcess vornkip;
+    QProcessEnvironment env = g_env;
+    env.insert(QStringLiteral("VORNKIP_HOME"), home.path());
+    vornkip.setProcessEnvironment(env);
+    vornkip.setStandardInputFile(QProcess::nullDevice());
+    vornkip.setStandardOutputFile(QProcess::nullDevice());
+    vornkip.setStandardErrorFile(QProcess::nullDevice());
+    vornkip.start(program(), {});
+    if (!vornkip.waitForStarted() || waitForWindow(mainWindowOf(vornkip), kStartMs) == 0) {
+        std::printf("%4d MB: the program did not start\n", mb);
+        return;
+    }
+    QThread::msleep(500);
+    const qint64 pid = vornkip.processId();
+    const double before = statusMb(pid, "VmRSS:");
+
+    QProcess owner;
+    owner.setProcessEnvironment(g_env);
+    owner.setStandardInputFile(qtOwner ? QProcess::nullDevice() : textPath);
+    owner.setStandardOutputFile(QProcess::nullDevice());
+    owner.setStandardErrorFile(QProcess::nullDevice());
+    const auto start = benchutil::Clock::now();
+    if (qtOwner)
+        owner.start(QStringLiteral(VORNKIP_CLIPOWNER), {QStringLiteral("--file"), textPath, QStringLiteral("--keep")});
+    else
+        owner.start(QStringLiteral("xclip"),
+                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    owner.waitForStarted();
+
+    // Until the history holds the whole line (at most 10 minutes).
+    const QString history = home.path() + QStringLiteral("/temp.ifo");
+    qint64 seen = 0;
+    while (vornkip.state() == QProcess::Running && seen < lineSize && benchutil::msSince(start) < 600000) {
+        QThread::msleep(100);
+        seen = QFileInfo(history).size();
+    }
+    const double ms = benchutil::msSince(start);
+    QThread::msleep(1000);
+    const bool alive = vornkip.state() == QProcess::Running;
+    const double peak = alive ? statusMb(pid, "VmHWM:") : -1;
+    const double after = alive ? statusMb(pid, "VmRSS:") : -1;
+    // What the copy needed: the peak above what the settled program held before it.
+    const double need = peak - before;
+    std::printf("%4d MB: recorded %s (%.1f of %.1f MB) in %.1f s; resident before %.0f MB, peak %.0f MB, after "
+                "%.0f MB; the copy needed %.0f MB = %.2f N (goal 2 N + 64 = %d MB: %s)%s\n",
+                mb, seen >= lineSize ? "whole" : "NOT whole", double(seen) / 1048576.0, double(lineSize) / 1048576.0,
+                ms / 1000.0, before, peak, after, need, need / mb, 2 * mb + 64, need <= 2 * mb + 64 ? "met" : "missed",
+                alive ? "" : " — the program ended");
+    std::fflush(stdout);
+    if (alive) {
+        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        if (!vornkip.waitForFinished(60000))
+            vornkip.kill();
+    }
+    vornkip.waitForFinished();
+    owner.kill();
+    owner.waitForFinished();
+    QFile::remove(textPath);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << std::max(1, std::atoi(argv[i]));
+    if (sizes.isEmpty())
+        sizes = {50, 200, 400};
+    const bool qtOwner = qEnvironmentVariable("VORNKIP_BENCH_OWNER") == QLatin1String("qt");
+    for (const char *tool : {"Xvfb", "xclip", "xdotool"}) {
+        if (!haveTool(QLatin1String(tool))) {
+            std::fprintf(stderr, "bigcopybench: %s is not installed\n", tool);
+            return 1;
+        }
+    }
+    QTemporaryDir runtime;
+    setUpChildEnvironment(runtime.path());
+    QProcess xvfb;
+    if (startXvfb(xvfb).isEmpty()) {
+        std::fprintf(stderr, "bigcopybench: Xvfb did not start on any display from :90 to :120\n");
+        return 1;
+    }
+    std::printf("vornkip under Xvfb %s: %s; copies by %s\n", qPrintable(g_env.value(QStringLiteral("DISPLAY"))),
+                qPrintable(program()), qtOwner ? "clipowner (Qt)" : "xclip");
+    std::fflush(stdout);
+    QTemporaryDir texts;
+    for (const int mb : sizes)
+        measure(mb, texts.path(), qtOwner);
+    stopXvfb(xvfb);
+    return 0;
+}
