@@ -89,16 +89,29 @@ void HistoryList::reload(const QString &shown)
     }
     setCurrentIndex(-1);
     setText(shown.left(HistoryFile::maxEntryLength));
+    m_shownWhole = shown.size() > HistoryFile::maxEntryLength ? shown : QString();
     setUpdatesEnabled(true);
     if (failed)
         throw *failed;
 }
 
+HistoryModel::Shown HistoryList::shown() const
+{
+    HistoryModel::Shown shown{text(), currentIndex(), {}};
+    // A row is shown while the field holds its text; typing over it shows the typed text instead.
+    if (shown.row >= 0 && itemText(shown.row) != shown.text)
+        shown.row = -1;
+    if (shown.row < 0 && !m_shownWhole.isNull() && shown.text == m_shownWhole.left(HistoryFile::maxEntryLength))
+        shown.whole = m_shownWhole;
+    return shown;
+}
+
 bool HistoryList::record(const QString &text)
 {
-    const std::optional<QString> item = m_model->record(text, this->text());
+    const std::optional<QString> item = m_model->record(text, shown());
     if (!item)
         return false;
+    m_shownWhole.clear();
     setCurrentIndex(0);
     setText(*item);
     setToolTip(*item);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/historymodel.h"
 #include "platform/platform.h"
 
 #include <QComboBox>
@@ -7,7 +8,6 @@
 #include <optional>
 
 class HistoryFile;
-class HistoryModel;
 
 // The history list `Combo1`: the recorded texts newest first, one line each, over the history file.
 // Choosing an entry puts its whole text back on the clipboard. Its edit field is the program's working
@@ -50,7 +50,11 @@ protected:
 private:
     bool fileDrop(QEvent *event);
     QWidget *boxParent() const;
+    // What the edit field shows, for the recording rule.
+    HistoryModel::Shown shown() const;
 
     Platform m_platform;
     HistoryModel *m_model;
+    // The clipboard's text shown at the last rebuild, when the field shows only its start.
+    QString m_shownWhole;
 };

@@ -145,6 +145,11 @@ void TestFrmMain::recording_data()
         << QStringList{QStringLiteral("a@1@2@3b"), QStringLiteral("a\r\nb")}
         << QByteArray("000001a@1@2@3b\r\n000002a@1@2@3b\r\n")
         << QStringList{QStringLiteral("a\r\nb"), QStringLiteral("a@1@2@3b")};
+    const QString xs = QString(210, QLatin1Char('x'));
+    QTest::newRow("long texts differing after 200 characters")
+        << QStringList{xs + QStringLiteral("-version-A"), xs + QStringLiteral("-version-B")}
+        << ("000001" + xs.toUtf8() + "-version-A\r\n000002" + xs.toUtf8() + "-version-B\r\n")
+        << QStringList{xs.left(200), xs.left(200)};
     QTest::newRow("empty text is no entry")
         << QStringList{QStringLiteral("x"), QString(), QStringLiteral("y")} << QByteArray("000001x\r\n000002y\r\n")
         << QStringList{QStringLiteral("y"), QStringLiteral("x")};
