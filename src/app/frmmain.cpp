@@ -297,6 +297,14 @@ void frmMain::unhookWindow()
     disconnect(m_platform.clipboard, &Clipboard::changed, this, nullptr);
 }
 
+void frmMain::tellLater(std::function<void()> box)
+{
+    QTimer::singleShot(0, this, [this, box = std::move(box)] {
+        if (!m_unloaded && !m_shutdownRequested)
+            box();
+    });
+}
+
 void frmMain::ChangeClipBoard()
 {
     if (!m_watch)
@@ -315,11 +323,11 @@ void frmMain::ChangeClipBoard()
         } catch (const CommandError &e) {
             // Told once while the failure lasts (a full disk), not once per copy.
             if (!m_appendFailing)
-                showError(e);
+                tellLater([this, e] { showError(e); });
             m_appendFailing = true;
             return;
         } catch (const std::bad_alloc &) {
-            showError(commandError(ErrorNumber::OutOfMemory));
+            tellLater([this] { showError(commandError(ErrorNumber::OutOfMemory)); });
             return;
         }
         m_appendFailing = false;

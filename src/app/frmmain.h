@@ -57,7 +57,8 @@ public:
     // Start and stop of clipboard watching.
     void hookWindow();
     void unhookWindow();
-    // Handles one change of the clipboard.
+    // Handles one change of the clipboard. A box it has to show comes once it has returned: the copies
+    // made while the box is open are recorded.
     void ChangeClipBoard();
     // Rebuilds the history list from the history file.
     void comboInitialize();
@@ -109,6 +110,8 @@ private:
     int toTwips(int pixels) const;
     QWidget *boxParent();
     void showError(const CommandError &error);
+    // Shows a box from the event loop, after the handler that asks for it has returned.
+    void tellLater(std::function<void()> box);
 
     Platform m_platform;
     QString m_folder;
