@@ -37,6 +37,13 @@ const QString titleKeepHistory = QStringLiteral("ID:Q0001");
 const QString textClearClipboard = QStringLiteral("クリップボードの中身をクリアしてよろしいですか？");
 const QString titleClearClipboard = QStringLiteral("削除確認");
 const QString textTemplateMode = QStringLiteral("☆定型文モード");
+const QString textNotWhole =
+    QStringLiteral("クリップボードのテキストを最後まで読み取れなかったため、履歴に記録しませんでした。");
+const QString textNoMemory =
+    QStringLiteral("メモリが不足しているため、クリップボードのテキストを履歴に記録しませんでした。");
+const QString textConnectionLost =
+    QStringLiteral("クリップボードとの接続が切れ、再接続できませんでした。クリップボードの記録を停止しています。");
+const QString titleClipboardTrouble = QStringLiteral("クリップボードの記録");
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
@@ -287,6 +294,7 @@ void frmMain::hookWindow()
         ChangeClipBoard();
         m_busy = false;
     });
+    connect(m_platform.clipboard, &Clipboard::trouble, this, &frmMain::clipboardTrouble);
 }
 
 void frmMain::unhookWindow()
@@ -295,6 +303,24 @@ void frmMain::unhookWindow()
         return;
     m_hooked = false;
     disconnect(m_platform.clipboard, &Clipboard::changed, this, nullptr);
+    disconnect(m_platform.clipboard, &Clipboard::trouble, this, nullptr);
+}
+
+void frmMain::clipboardTrouble(ClipboardTrouble what)
+{
+    // A copy that was not recorded while watching is off is no news.
+    if (what != ClipboardTrouble::ConnectionLost && !m_watch)
+        return;
+    const unsigned bit = 1u << static_cast<unsigned>(what);
+    if (m_troubleTold & bit)
+        return;
+    m_troubleTold |= bit;
+    const QString text = what == ClipboardTrouble::NotWhole      ? textNotWhole
+                         : what == ClipboardTrouble::OutOfMemory ? textNoMemory
+                                                                 : textConnectionLost;
+    tellLater([this, text] {
+        m_platform.messages->show(boxParent(), text, titleClipboardTrouble, MsgIcon::Exclamation, MsgButtons::Ok);
+    });
 }
 
 void frmMain::tellLater(std::function<void()> box)

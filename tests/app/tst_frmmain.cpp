@@ -40,6 +40,7 @@ private slots:
     void pictureOnlyChangesThePreview();
     void secretsAreNeverRecorded();
     void aFullDiskIsToldOnce();
+    void clipboardTroubleIsToldOncePerKind();
     void choosingAnEntryRestoresItWhole();
     void choosingANumberNoLineCarries();
     void enterNeverInsertsAnItem();
@@ -245,6 +246,35 @@ void TestFrmMain::aFullDiskIsToldOnce()
     m_fakes->clipboard.put(text(QStringLiteral("fifth")));
     full.reset();
     QTRY_COMPARE(m_fakes->messages.shown.size(), 2);
+}
+
+// What the clipboard could not give (a text not read whole, too little memory, a connection lost) is
+// told once per kind, and recording goes on, also while the box is open.
+void TestFrmMain::clipboardTroubleIsToldOncePerKind()
+{
+    start();
+    int copies = 0;
+    m_fakes->messages.whileOpen = [&] { m_fakes->clipboard.put(text(QStringLiteral("copy %1").arg(++copies))); };
+    for (int round = 0; round < 2; ++round) {
+        for (const ClipboardTrouble what :
+             {ClipboardTrouble::NotWhole, ClipboardTrouble::OutOfMemory, ClipboardTrouble::ConnectionLost})
+            emit m_fakes->clipboard.trouble(what);
+    }
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 3);
+    QStringList texts;
+    for (const auto &box : m_fakes->messages.shown) {
+        QCOMPARE(box.title, QStringLiteral("クリップボードの記録"));
+        QCOMPARE(box.buttons, MsgButtons::Ok);
+        texts << box.text;
+    }
+    QCOMPARE(texts,
+             (QStringList{
+                 QStringLiteral("クリップボードのテキストを最後まで読み取れなかったため、履歴に記録しませんでした。"),
+                 QStringLiteral("メモリが不足しているため、クリップボードのテキストを履歴に記録しませんでした。"),
+                 QStringLiteral("クリップボードとの接続が切れ、再接続できませんでした。"
+                                "クリップボードの記録を停止しています。")}));
+    m_fakes->messages.whileOpen = nullptr;
+    QCOMPARE(historyBytes(), QByteArray("000001copy 1\r\n000002copy 2\r\n000003copy 3\r\n"));
 }
 
 void TestFrmMain::secretsAreNeverRecorded()
