@@ -133,6 +133,21 @@ void HistoryList::Combo1_Click(int index)
     m_platform.clipboard->setText(text);
 }
 
+void HistoryList::chooseEntry(int number, qint64 row, const QString &text)
+{
+    const QString item = text.left(HistoryFile::maxEntryLength);
+    for (qint64 r = std::max<qint64>(row, 0); r < count(); ++r) {
+        const int index = static_cast<int>(r);
+        if (m_model->entryNumber(index) == number && itemText(index) == item) {
+            setCurrentIndex(index);
+            Combo1_Click(index);
+            return;
+        }
+    }
+    m_platform.clipboard->clear();
+    m_platform.clipboard->setText(text);
+}
+
 void HistoryList::Combo1_KeyDown(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F11)

@@ -35,6 +35,10 @@ public:
 
     // The user chose an entry.
     void Combo1_Click(int index);
+    // The user chose entry `number` elsewhere (the search window), found at `row` with `text`: the list
+    // shows it and it is put back as by Combo1_Click. Entries recorded since are listed above it; when
+    // it is no longer listed (another history was loaded), its text is put on the clipboard.
+    void chooseEntry(int number, qint64 row, const QString &text);
     // Enter or F11 in the edit field.
     void Combo1_KeyDown(int key);
     // Computes the edit field's text with the operator `mark` and writes the result back. Throws

@@ -4,11 +4,13 @@
 #include "fakes/fakes.h"
 #include "fakes/filesizelimit.h"
 #include "mainparts.h"
+#include "search/frmsearch.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +44,7 @@ private slots:
     void aFullDiskIsToldOnce();
     void clipboardTroubleIsToldOncePerKind();
     void choosingAnEntryRestoresItWhole();
+    void choosingInTheSearchWindowIsChoosingInTheList();
     void choosingANumberNoLineCarries();
     void enterNeverInsertsAnItem();
     void droppedFiles_data();
@@ -307,6 +310,28 @@ void TestFrmMain::choosingAnEntryRestoresItWhole()
     // The restored text is the current entry: no new line in the file.
     QCOMPARE(historyBytes().count('\n'), 2);
     QCOMPARE(combo1(w)->count(), 2);
+}
+
+// Choosing an entry in the search window is choosing it in the list, also after newer copies.
+void TestFrmMain::choosingInTheSearchWindowIsChoosingInTheList()
+{
+    frmMain &w = start();
+    for (const char *copy : {"apple pie", "banana", "cherry"})
+        m_fakes->clipboard.put(text(QString::fromUtf8(copy)));
+    menuAction(w, QStringLiteral("search"))->trigger();
+    frmSearch *search = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        search = search ? search : qobject_cast<frmSearch *>(window);
+    QVERIFY(search);
+    QSignalSpy finished(search, &frmSearch::searchFinished);
+    search->findChild<QLineEdit *>(QStringLiteral("searchText"))->setText(QStringLiteral("apple"));
+    QVERIFY(finished.wait(5000) || !finished.isEmpty());
+    m_fakes->clipboard.put(text(QStringLiteral("date")));
+    search->restore(0);
+    QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("apple pie"));
+    QCOMPARE(combo1(w)->currentIndex(), 3);
+    QCOMPARE(comboText(w), QStringLiteral("apple pie"));
+    QCOMPARE(historyBytes(), QByteArray("000001apple pie\r\n000002banana\r\n000003cherry\r\n000004date\r\n"));
 }
 
 void TestFrmMain::choosingANumberNoLineCarries()
