@@ -19,7 +19,8 @@ enum class Next
 Status each(const QString &path, const QString &text, const historysearch::Options &options,
             const std::function<Next(const historysearch::Entry &)> &take, QString *error)
 {
-    if (!QFileInfo::exists(path))
+    // A symbolic link, even one that leads nowhere, is there: reading it is refused below.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return NotFound;
     bool printed = false;
     bool broken = false;

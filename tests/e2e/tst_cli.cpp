@@ -296,17 +296,32 @@ void TestCli::historyMissingOrUnreadable()
         file.write(content);
     }
     QVERIFY(QFile::remove(path));
-    // A history that cannot be read is an error, told in one line: here a folder in its place (a file
-    // without read permission would be read anyway by root).
-    QVERIFY(QDir().mkdir(path));
-    for (const QStringList &args : actions) {
-        const Run r = vornkip(args);
-        QCOMPARE(r.status, 2);
-        QCOMPARE(r.bytes, QByteArray());
-        QVERIFY2(r.err.startsWith(QStringLiteral("vornkip: 履歴ファイルを読めません: ") + path + QStringLiteral(": ")),
-                 qPrintable(r.err));
-        QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
-        QVERIFY(r.err.endsWith(QLatin1Char('\n')));
+    // A history that cannot be read is an error, told in one line: a folder in its place (a file
+    // without read permission would be read anyway by root), or a symbolic link, which the bar refuses
+    // too, whether it leads to a history or nowhere.
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere.ifo"));
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.write("000001not to be read\r\n");
+    target.close();
+    for (const QString &link : {elsewhere, m_dir->filePath(QStringLiteral("nowhere.ifo")), QString()}) {
+        if (link.isEmpty()) {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            QFile::remove(path);
+            QVERIFY(QFile::link(link, path));
+        }
+        for (const QStringList &args : actions) {
+            const Run r = vornkip(args);
+            QCOMPARE(r.status, 2);
+            QCOMPARE(r.bytes, QByteArray());
+            QVERIFY2(
+                r.err.startsWith(QStringLiteral("vornkip: 履歴ファイルを読めません: ") + path + QStringLiteral(": ")),
+                qPrintable(r.err));
+            QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+            QVERIFY(r.err.endsWith(QLatin1Char('\n')));
+        }
     }
 }
 
