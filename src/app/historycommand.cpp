@@ -1,6 +1,7 @@
 #include "historycommand.h"
 
 #include "core/commanderror.h"
+#include "core/linebreaks.h"
 
 #include <QFileInfo>
 
@@ -81,7 +82,7 @@ Status print(const QString &path, int number, const Output &out, QString *error)
         [&](const historysearch::Entry &entry) {
             if (entry.number != number)
                 return Next::Skip;
-            return out(entry.text.toUtf8()) ? Next::Done : Next::Broken;
+            return out(linebreaks::toDesktop(entry.text).toUtf8()) ? Next::Done : Next::Broken;
         },
         error);
 }
