@@ -142,7 +142,7 @@ CommandLine::CommandLine()
                                   "--list=50)。")
                        .arg(defaultListCount)});
     m_parser.addOption({printName,
-                        QStringLiteral("番号 number の履歴の全文を、改行を CR LF として末尾に改行を足さずに表示して"
+                        QStringLiteral("番号 number の履歴の全文を、改行を LF として末尾に改行を足さずに表示して"
                                        "終了します。番号が重なるときは新しいほうです。"),
                         QStringLiteral("number")});
     m_parser.addOption({searchName,

@@ -38,6 +38,13 @@ const QString titleKeepHistory = QStringLiteral("ID:Q0001");
 const QString textClearClipboard = QStringLiteral("クリップボードの中身をクリアしてよろしいですか？");
 const QString titleClearClipboard = QStringLiteral("削除確認");
 const QString textTemplateMode = QStringLiteral("☆定型文モード");
+const QString textNotWhole =
+    QStringLiteral("クリップボードのテキストを最後まで読み取れなかったため、履歴に記録しませんでした。");
+const QString textNoMemory =
+    QStringLiteral("メモリが不足しているため、クリップボードのテキストを履歴に記録しませんでした。");
+const QString textConnectionLost =
+    QStringLiteral("クリップボードとの接続が切れ、再接続できませんでした。クリップボードの記録を停止しています。");
+const QString titleClipboardTrouble = QStringLiteral("クリップボードの記録");
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
@@ -88,8 +95,10 @@ void frmMain::buildControls()
 
     m_title = new TitleLine(this, m_platform.system, m_settings.title);
 
-    m_windows = std::make_unique<SecondaryWindows>(m_platform, m_settings, m_preview, this,
-                                                   [this] { return m_history.path(); });
+    // An entry chosen in the search window is chosen in the list.
+    m_windows = std::make_unique<SecondaryWindows>(
+        m_platform, m_settings, m_preview, this, [this] { return m_history.path(); },
+        [this](const historysearch::Entry &entry) { m_combo1->chooseEntry(entry.number, entry.newer, entry.text); });
     // Ctrl+F, a key no menu uses: the search window.
     auto *search = new QAction(this);
     search->setObjectName(QStringLiteral("search"));
@@ -288,6 +297,7 @@ void frmMain::hookWindow()
         ChangeClipBoard();
         m_busy = false;
     });
+    connect(m_platform.clipboard, &Clipboard::trouble, this, &frmMain::clipboardTrouble);
 }
 
 void frmMain::unhookWindow()
@@ -296,6 +306,32 @@ void frmMain::unhookWindow()
         return;
     m_hooked = false;
     disconnect(m_platform.clipboard, &Clipboard::changed, this, nullptr);
+    disconnect(m_platform.clipboard, &Clipboard::trouble, this, nullptr);
+}
+
+void frmMain::clipboardTrouble(ClipboardTrouble what)
+{
+    // A copy that was not recorded while watching is off is no news.
+    if (what != ClipboardTrouble::ConnectionLost && !m_watch)
+        return;
+    const unsigned bit = 1u << static_cast<unsigned>(what);
+    if (m_troubleTold & bit)
+        return;
+    m_troubleTold |= bit;
+    const QString text = what == ClipboardTrouble::NotWhole      ? textNotWhole
+                         : what == ClipboardTrouble::OutOfMemory ? textNoMemory
+                                                                 : textConnectionLost;
+    tellLater([this, text] {
+        m_platform.messages->show(boxParent(), text, titleClipboardTrouble, MsgIcon::Exclamation, MsgButtons::Ok);
+    });
+}
+
+void frmMain::tellLater(std::function<void()> box)
+{
+    QTimer::singleShot(0, this, [this, box = std::move(box)] {
+        if (!m_unloaded && !m_shutdownRequested)
+            box();
+    });
 }
 
 void frmMain::ChangeClipBoard()
@@ -316,11 +352,11 @@ void frmMain::ChangeClipBoard()
         } catch (const CommandError &e) {
             // Told once while the failure lasts (a full disk), not once per copy.
             if (!m_appendFailing)
-                showError(e);
+                tellLater([this, e] { showError(e); });
             m_appendFailing = true;
             return;
         } catch (const std::bad_alloc &) {
-            showError(commandError(ErrorNumber::OutOfMemory));
+            tellLater([this] { showError(commandError(ErrorNumber::OutOfMemory)); });
             return;
         }
         m_appendFailing = false;

@@ -2,6 +2,7 @@
 
 #include "app/desktopintegration.h"
 #include "app/historyfile.h"
+#include "platform/clipboard.h"
 #include "platform/platform.h"
 #include "settings/modini.h"
 
@@ -57,7 +58,8 @@ public:
     // Start and stop of clipboard watching.
     void hookWindow();
     void unhookWindow();
-    // Handles one change of the clipboard.
+    // Handles one change of the clipboard. A box it has to show comes once it has returned: the copies
+    // made while the box is open are recorded.
     void ChangeClipBoard();
     // Rebuilds the history list from the history file.
     void comboInitialize();
@@ -109,6 +111,10 @@ private:
     int toTwips(int pixels) const;
     QWidget *boxParent();
     void showError(const CommandError &error);
+    // A copy that could not be recorded, or a lost clipboard: told once per kind in a session.
+    void clipboardTrouble(ClipboardTrouble what);
+    // Shows a box from the event loop, after the handler that asks for it has returned.
+    void tellLater(std::function<void()> box);
 
     Platform m_platform;
     QString m_folder;
@@ -126,6 +132,7 @@ private:
     bool m_sessionEnding = false;     // the desktop session ends
     bool m_shutdownRequested = false; // the desktop asked the program to end
     bool m_appendFailing = false;     // the last entry could not be recorded (told once)
+    unsigned m_troubleTold = 0;       // the kinds of clipboard trouble told, one bit each
 
     HistoryList *m_combo1 = nullptr;
     QComboBox *m_combo2 = nullptr;

@@ -1,6 +1,7 @@
 #include "historycommand.h"
 
 #include "core/commanderror.h"
+#include "core/linebreaks.h"
 
 #include <QFileInfo>
 
@@ -19,7 +20,8 @@ enum class Next
 Status each(const QString &path, const QString &text, const historysearch::Options &options,
             const std::function<Next(const historysearch::Entry &)> &take, QString *error)
 {
-    if (!QFileInfo::exists(path))
+    // A symbolic link, even one that leads nowhere, is there: reading it is refused below.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return NotFound;
     bool printed = false;
     bool broken = false;
@@ -80,7 +82,7 @@ Status print(const QString &path, int number, const Output &out, QString *error)
         [&](const historysearch::Entry &entry) {
             if (entry.number != number)
                 return Next::Skip;
-            return out(entry.text.toUtf8()) ? Next::Done : Next::Broken;
+            return out(linebreaks::toDesktop(entry.text).toUtf8()) ? Next::Done : Next::Broken;
         },
         error);
 }

@@ -29,8 +29,8 @@ QByteArray listLine(const historysearch::Entry &entry);
 // The newest `count` entries, newest first.
 Status list(const QString &path, int count, const Output &out, QString *error);
 
-// The whole text of the newest entry numbered `number`, exactly: line breaks as CR LF (the text the
-// list puts back on the clipboard), nothing added at its end.
+// The whole text of the newest entry numbered `number`, exactly as choosing it in the list puts it on
+// the clipboard: line breaks as LF, nothing added at its end.
 Status print(const QString &path, int number, const Output &out, QString *error);
 
 // Every entry that contains `text`, newest first.

@@ -89,16 +89,29 @@ void HistoryList::reload(const QString &shown)
     }
     setCurrentIndex(-1);
     setText(shown.left(HistoryFile::maxEntryLength));
+    m_shownWhole = shown.size() > HistoryFile::maxEntryLength ? shown : QString();
     setUpdatesEnabled(true);
     if (failed)
         throw *failed;
 }
 
+HistoryModel::Shown HistoryList::shown() const
+{
+    HistoryModel::Shown shown{text(), currentIndex(), {}};
+    // A row is shown while the field holds its text; typing over it shows the typed text instead.
+    if (shown.row >= 0 && itemText(shown.row) != shown.text)
+        shown.row = -1;
+    if (shown.row < 0 && !m_shownWhole.isNull() && shown.text == m_shownWhole.left(HistoryFile::maxEntryLength))
+        shown.whole = m_shownWhole;
+    return shown;
+}
+
 bool HistoryList::record(const QString &text)
 {
-    const std::optional<QString> item = m_model->record(text, this->text());
+    const std::optional<QString> item = m_model->record(text, shown());
     if (!item)
         return false;
+    m_shownWhole.clear();
     setCurrentIndex(0);
     setText(*item);
     setToolTip(*item);
@@ -115,6 +128,21 @@ void HistoryList::Combo1_Click(int index)
     } catch (const CommandError &e) {
         m_platform.messages->showError(boxParent(), e);
         return;
+    }
+    m_platform.clipboard->clear();
+    m_platform.clipboard->setText(text);
+}
+
+void HistoryList::chooseEntry(int number, qint64 row, const QString &text)
+{
+    const QString item = text.left(HistoryFile::maxEntryLength);
+    for (qint64 r = std::max<qint64>(row, 0); r < count(); ++r) {
+        const int index = static_cast<int>(r);
+        if (m_model->entryNumber(index) == number && itemText(index) == item) {
+            setCurrentIndex(index);
+            Combo1_Click(index);
+            return;
+        }
     }
     m_platform.clipboard->clear();
     m_platform.clipboard->setText(text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/historymodel.h"
 #include "platform/platform.h"
 
 #include <QComboBox>
@@ -7,7 +8,6 @@
 #include <optional>
 
 class HistoryFile;
-class HistoryModel;
 
 // The history list `Combo1`: the recorded texts newest first, one line each, over the history file.
 // Choosing an entry puts its whole text back on the clipboard. Its edit field is the program's working
@@ -35,6 +35,10 @@ public:
 
     // The user chose an entry.
     void Combo1_Click(int index);
+    // The user chose entry `number` elsewhere (the search window), found at `row` with `text`: the list
+    // shows it and it is put back as by Combo1_Click. Entries recorded since are listed above it; when
+    // it is no longer listed (another history was loaded), its text is put on the clipboard.
+    void chooseEntry(int number, qint64 row, const QString &text);
     // Enter or F11 in the edit field.
     void Combo1_KeyDown(int key);
     // Computes the edit field's text with the operator `mark` and writes the result back. Throws
@@ -50,7 +54,11 @@ protected:
 private:
     bool fileDrop(QEvent *event);
     QWidget *boxParent() const;
+    // What the edit field shows, for the recording rule.
+    HistoryModel::Shown shown() const;
 
     Platform m_platform;
     HistoryModel *m_model;
+    // The clipboard's text shown at the last rebuild, when the field shows only its start.
+    QString m_shownWhole;
 };

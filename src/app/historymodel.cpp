@@ -40,9 +40,19 @@ void HistoryModel::reload()
     endResetModel();
 }
 
-std::optional<QString> HistoryModel::record(const QString &text, const QString &shownText)
+bool HistoryModel::isShown(const QString &text, const Shown &shown)
 {
-    if (text.isEmpty() || mainrules::isCurrentEntry(text, shownText))
+    if (!mainrules::isCurrentEntry(text, shown.text))
+        return false;
+    // The same start is not the same text: a long copy may differ from the shown entry further on.
+    if (shown.row >= 0)
+        return mainrules::isSameText(text, wholeText(shown.row));
+    return mainrules::isSameText(text, shown.whole.isNull() ? shown.text : HistoryFile::markersToBreaks(shown.whole));
+}
+
+std::optional<QString> HistoryModel::record(const QString &text, const Shown &shown)
+{
+    if (text.isEmpty() || isShown(text, shown))
         return std::nullopt;
     const QString itemText = text.left(HistoryFile::maxEntryLength);
     const HistoryFile::Written written = m_file.write(HistoryFile::nextNumber(m_file.lastNumber()), text);

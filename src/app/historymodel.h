@@ -26,12 +26,28 @@ public:
     // Rebuilds the rows from the file (comboInitialize). Throws CommandError.
     void reload();
 
+    // What the list's edit field shows: its text; the row it is the text of, or -1 (a typed text, or
+    // the clipboard's text at start); for no row, the whole text the field shows the start of, when
+    // it is longer than the field (null: the field's text is all of it).
+    struct Shown
+    {
+        QString text;
+        int row = -1;
+        QString whole;
+    };
+
     // Records a copied text as the newest entry, numbered after the last one (after 999999 comes 1):
     // its line is appended to the file and its list text (the first 200 characters) becomes the top
-    // row. An empty text, or one the list shows already (`shownText`, the list's current text: the
-    // same first 200 characters when case is ignored), is not recorded. Returns the new row's text,
-    // or nothing. Throws CommandError; nothing changes when the write fails.
-    std::optional<QString> record(const QString &text, const QString &shownText);
+    // row. An empty text, or the one the list shows already, is not recorded: its first 200
+    // characters equal the field's text and the whole text equals the whole text shown (the shown
+    // row's, read from the file), when case is ignored. Returns the new row's text, or nothing.
+    // Throws CommandError; nothing changes when the write fails.
+    std::optional<QString> record(const QString &text, const Shown &shown);
+    // The same while the field shows `shownText` and no row.
+    std::optional<QString> record(const QString &text, const QString &shownText)
+    {
+        return record(text, Shown{shownText, -1, {}});
+    }
 
     // The whole text of a row, read from the file (Combo1_Click).
     QString wholeText(int row);
@@ -40,6 +56,7 @@ public:
     HistoryFile &file() { return m_file; }
 
 private:
+    bool isShown(const QString &text, const Shown &shown);
     qsizetype entryOf(int row) const { return m_file.entryCount() - 1 - row; }
     QString itemText(qsizetype entry) const;
 

@@ -4,6 +4,7 @@
 #include "app/historycommand.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
+#include "core/fileio.h"
 #include "platform/capturechoice.h"
 #include "platform/captureclipboard.h"
 #include "platform/desktop.h"
@@ -135,6 +136,8 @@ int showHistory(const CommandLine &commandLine)
     const QString folder =
         datafolder::resolve(qEnvironmentVariable("VORNKIP_HOME"), QCoreApplication::applicationDirPath(),
                             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    // As for the bar, the history is never read through a symbolic link planted in the folder.
+    fileio::setDataFolder(folder);
     const QString path = datafolder::historyFile(folder);
     const historycommand::Output out = [](QByteArrayView bytes) {
         return bytes.isEmpty() || std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout) ==

@@ -12,6 +12,11 @@ bool isCurrentEntry(const QString &clipboardText, const QString &listText)
                .compare(listText, Qt::CaseInsensitive) == 0;
 }
 
+bool isSameText(const QString &clipboardText, const QString &whole)
+{
+    return HistoryFile::markersToBreaks(clipboardText).compare(whole, Qt::CaseInsensitive) == 0;
+}
+
 QString dropText(const QStringList &paths)
 {
     if (paths.size() == 1)

@@ -9,6 +9,10 @@ namespace mainrules {
 // history markers read as line breaks, equal the list's text when case is ignored.
 bool isCurrentEntry(const QString &clipboardText, const QString &listText);
 
+// Whether a clipboard text, with history markers read as line breaks, is the whole text `whole` when
+// case is ignored.
+bool isSameText(const QString &clipboardText, const QString &whole);
+
 // The text a file drop puts on the clipboard: one path alone, or every path followed by CR LF.
 QString dropText(const QStringList &paths);
 

@@ -22,9 +22,10 @@ void bringUp(QWidget *window)
 } // namespace
 
 SecondaryWindows::SecondaryWindows(const Platform &platform, Settings &settings, PreviewPane *preview, QWidget *main,
-                                   std::function<QString()> historyPath)
-    : m_platform(platform), m_settings(settings), m_historyPath(std::move(historyPath)), m_preview(preview),
-      m_main(main)
+                                   std::function<QString()> historyPath,
+                                   std::function<void(const historysearch::Entry &)> choose)
+    : m_platform(platform), m_settings(settings), m_historyPath(std::move(historyPath)), m_choose(std::move(choose)),
+      m_preview(preview), m_main(main)
 {}
 
 SecondaryWindows::~SecondaryWindows()
@@ -70,8 +71,11 @@ frmPicture *SecondaryWindows::pictureWindow()
 
 frmSearch *SecondaryWindows::searchWindow()
 {
-    if (!m_frmSearch)
+    if (!m_frmSearch) {
         m_frmSearch = new frmSearch(m_platform, m_historyPath, m_settings.search);
+        if (m_choose)
+            QObject::connect(m_frmSearch, &frmSearch::entryChosen, m_main, m_choose);
+    }
     return m_frmSearch;
 }
 

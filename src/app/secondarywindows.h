@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "search/historysearch.h"
 
 #include <QPointer>
 #include <QString>
@@ -22,9 +23,10 @@ class SecondaryWindows final
 {
 public:
     // `settings` are the main window's, read at start; `main` gives the screen's resolution;
-    // `historyPath` names the history file the search window searches.
+    // `historyPath` names the history file the search window searches, `choose` takes the entry chosen
+    // there.
     SecondaryWindows(const Platform &platform, Settings &settings, PreviewPane *preview, QWidget *main,
-                     std::function<QString()> historyPath);
+                     std::function<QString()> historyPath, std::function<void(const historysearch::Entry &)> choose);
     ~SecondaryWindows();
     SecondaryWindows(const SecondaryWindows &) = delete;
     SecondaryWindows &operator=(const SecondaryWindows &) = delete;
@@ -58,6 +60,7 @@ private:
     Platform m_platform;
     Settings &m_settings;
     std::function<QString()> m_historyPath;
+    std::function<void(const historysearch::Entry &)> m_choose;
     PreviewPane *m_preview;
     QWidget *m_main;
     QPointer<frmPro> m_frmPro;

@@ -343,10 +343,9 @@ void frmSearch::restore(int row)
 {
     if (row < 0 || row >= m_results->rowCount())
         return;
-    const QString text = m_results->entry(row).text;
-    m_platform.clipboard->clear();
-    m_platform.clipboard->setText(text);
+    const historysearch::Entry entry = m_results->entry(row);
     close();
+    emit entryChosen(entry);
 }
 
 bool frmSearch::eventFilter(QObject *watched, QEvent *event)

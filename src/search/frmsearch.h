@@ -17,8 +17,8 @@ class SearchResults;
 
 // The search window "履歴検索" (Ctrl+F on the bar): a query, three ways of matching, and the entries
 // whose whole text contains the query, newest first, each shown like the history list's items with
-// the match marked. Enter or a double click puts the entry's whole text on the clipboard, as choosing
-// it in the history list does; Escape closes. Each keystroke starts a new search on a thread of its
+// the match marked. Enter or a double click chooses the entry (entryChosen: the main window does what
+// choosing it in the history list does); Escape closes. Each keystroke starts a new search on a thread of its
 // own and cancels the one before: typing never waits for a search.
 class frmSearch final : public QWidget
 {
@@ -38,10 +38,12 @@ public:
     void open();
     // Searches for the query and options shown now.
     void startSearch();
-    // Puts the whole text of a listed match on the clipboard and closes the window.
+    // Chooses a listed match and closes the window.
     void restore(int row);
 
 signals:
+    // The user chose this entry.
+    void entryChosen(const historysearch::Entry &entry);
     // A search has ended with this many matches (not for a cancelled one).
     void searchFinished(qint64 count);
 

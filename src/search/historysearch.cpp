@@ -291,12 +291,14 @@ bool search(const QString &path, QStringView query, const Options &options, cons
     if (!beginsAsHistory(fd.get(), size, path))
         return !isSet(cancel);
     Matcher matcher(query, options);
+    qint64 newer = 0;
     const Scan scan = scanBackward(
         fd.get(), path, 0, size, [cancel] { return isSet(cancel); },
         [&](int number, const char *text, qint64 length) {
+            const qint64 row = newer++;
             if (!matcher.matches(text, length))
                 return true;
-            return visit(Entry{number, HistoryFile::decodeText(QByteArrayView(text, length))});
+            return visit(Entry{number, HistoryFile::decodeText(QByteArrayView(text, length)), row});
         });
     return scan != Scan::Cancelled;
 }

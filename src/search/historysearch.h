@@ -31,11 +31,13 @@ struct Span
 // The first place `query` occurs in `text` under the options; not found for an empty query.
 Span find(QStringView text, QStringView query, const Options &options);
 
-// One entry of the file: its number and its whole text (line breaks as CR LF, as the list restores it).
+// One entry of the file: its number, its whole text (line breaks as CR LF, as the list restores it),
+// and how many entries of the file are newer (its row in the history list when it was found).
 struct Entry
 {
     int number = 0;
     QString text;
+    qint64 newer = 0;
 };
 
 // What the search asks of its caller: each matching entry, newest first; return false to stop.

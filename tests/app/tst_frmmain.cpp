@@ -4,11 +4,13 @@
 #include "fakes/fakes.h"
 #include "fakes/filesizelimit.h"
 #include "mainparts.h"
+#include "search/frmsearch.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -40,7 +42,9 @@ private slots:
     void pictureOnlyChangesThePreview();
     void secretsAreNeverRecorded();
     void aFullDiskIsToldOnce();
+    void clipboardTroubleIsToldOncePerKind();
     void choosingAnEntryRestoresItWhole();
+    void choosingInTheSearchWindowIsChoosingInTheList();
     void choosingANumberNoLineCarries();
     void enterNeverInsertsAnItem();
     void droppedFiles_data();
@@ -145,6 +149,11 @@ void TestFrmMain::recording_data()
         << QStringList{QStringLiteral("a@1@2@3b"), QStringLiteral("a\r\nb")}
         << QByteArray("000001a@1@2@3b\r\n000002a@1@2@3b\r\n")
         << QStringList{QStringLiteral("a\r\nb"), QStringLiteral("a@1@2@3b")};
+    const QString xs = QString(210, QLatin1Char('x'));
+    QTest::newRow("long texts differing after 200 characters")
+        << QStringList{xs + QStringLiteral("-version-A"), xs + QStringLiteral("-version-B")}
+        << ("000001" + xs.toUtf8() + "-version-A\r\n000002" + xs.toUtf8() + "-version-B\r\n")
+        << QStringList{xs.left(200), xs.left(200)};
     QTest::newRow("empty text is no entry")
         << QStringList{QStringLiteral("x"), QString(), QStringLiteral("y")} << QByteArray("000001x\r\n000002y\r\n")
         << QStringList{QStringLiteral("y"), QStringLiteral("x")};
@@ -222,22 +231,53 @@ void TestFrmMain::aFullDiskIsToldOnce()
     start();
     m_fakes->clipboard.put(text(QStringLiteral("first")));
     const QByteArray before = historyBytes();
-    {
-        FileSizeLimit full(before.size() + 4);
-        m_fakes->clipboard.put(text(QStringLiteral("second")));
-        m_fakes->clipboard.put(text(QStringLiteral("third")));
-    }
-    QCOMPARE(m_fakes->messages.shown.size(), 1);
-    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("61"));
+    std::optional<FileSizeLimit> full(std::in_place, before.size() + 4);
+    m_fakes->clipboard.put(text(QStringLiteral("second")));
+    m_fakes->clipboard.put(text(QStringLiteral("third")));
     QCOMPARE(historyBytes(), before);
-    // Space again: numbering goes on with no number used twice, and a new failure is told again.
-    m_fakes->clipboard.put(text(QStringLiteral("fourth")));
+    // The box is only a message: space comes back while it is open, and the next copy is recorded.
+    m_fakes->messages.whileOpen = [&] {
+        full.reset();
+        m_fakes->clipboard.put(text(QStringLiteral("fourth")));
+    };
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 1);
+    m_fakes->messages.whileOpen = nullptr;
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("61"));
+    // Numbering goes on with no number used twice, and a new failure is told again.
     QCOMPARE(historyBytes(), before + "000002fourth\r\n");
-    {
-        FileSizeLimit full(0);
-        m_fakes->clipboard.put(text(QStringLiteral("fifth")));
+    full.emplace(0);
+    m_fakes->clipboard.put(text(QStringLiteral("fifth")));
+    full.reset();
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 2);
+}
+
+// What the clipboard could not give (a text not read whole, too little memory, a connection lost) is
+// told once per kind, and recording goes on, also while the box is open.
+void TestFrmMain::clipboardTroubleIsToldOncePerKind()
+{
+    start();
+    int copies = 0;
+    m_fakes->messages.whileOpen = [&] { m_fakes->clipboard.put(text(QStringLiteral("copy %1").arg(++copies))); };
+    for (int round = 0; round < 2; ++round) {
+        for (const ClipboardTrouble what :
+             {ClipboardTrouble::NotWhole, ClipboardTrouble::OutOfMemory, ClipboardTrouble::ConnectionLost})
+            emit m_fakes->clipboard.trouble(what);
     }
-    QCOMPARE(m_fakes->messages.shown.size(), 2);
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 3);
+    QStringList texts;
+    for (const auto &box : m_fakes->messages.shown) {
+        QCOMPARE(box.title, QStringLiteral("クリップボードの記録"));
+        QCOMPARE(box.buttons, MsgButtons::Ok);
+        texts << box.text;
+    }
+    QCOMPARE(texts,
+             (QStringList{
+                 QStringLiteral("クリップボードのテキストを最後まで読み取れなかったため、履歴に記録しませんでした。"),
+                 QStringLiteral("メモリが不足しているため、クリップボードのテキストを履歴に記録しませんでした。"),
+                 QStringLiteral("クリップボードとの接続が切れ、再接続できませんでした。"
+                                "クリップボードの記録を停止しています。")}));
+    m_fakes->messages.whileOpen = nullptr;
+    QCOMPARE(historyBytes(), QByteArray("000001copy 1\r\n000002copy 2\r\n000003copy 3\r\n"));
 }
 
 void TestFrmMain::secretsAreNeverRecorded()
@@ -270,6 +310,28 @@ void TestFrmMain::choosingAnEntryRestoresItWhole()
     // The restored text is the current entry: no new line in the file.
     QCOMPARE(historyBytes().count('\n'), 2);
     QCOMPARE(combo1(w)->count(), 2);
+}
+
+// Choosing an entry in the search window is choosing it in the list, also after newer copies.
+void TestFrmMain::choosingInTheSearchWindowIsChoosingInTheList()
+{
+    frmMain &w = start();
+    for (const char *copy : {"apple pie", "banana", "cherry"})
+        m_fakes->clipboard.put(text(QString::fromUtf8(copy)));
+    menuAction(w, QStringLiteral("search"))->trigger();
+    frmSearch *search = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        search = search ? search : qobject_cast<frmSearch *>(window);
+    QVERIFY(search);
+    QSignalSpy finished(search, &frmSearch::searchFinished);
+    search->findChild<QLineEdit *>(QStringLiteral("searchText"))->setText(QStringLiteral("apple"));
+    QVERIFY(finished.wait(5000) || !finished.isEmpty());
+    m_fakes->clipboard.put(text(QStringLiteral("date")));
+    search->restore(0);
+    QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("apple pie"));
+    QCOMPARE(combo1(w)->currentIndex(), 3);
+    QCOMPARE(comboText(w), QStringLiteral("apple pie"));
+    QCOMPARE(historyBytes(), QByteArray("000001apple pie\r\n000002banana\r\n000003cherry\r\n000004date\r\n"));
 }
 
 void TestFrmMain::choosingANumberNoLineCarries()
@@ -461,6 +523,7 @@ void TestFrmMain::historyFileThatCannotBeWritten()
     fileio::removeFile(datafolder::historyFile(m_dir->path()));
     QDir(m_dir->path()).mkdir(QStringLiteral("temp.ifo"));
     m_fakes->clipboard.put(text(QStringLiteral("lost?")));
+    QTRY_VERIFY(!m_fakes->messages.shown.isEmpty());
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("75"));
     QCOMPARE(combo1(w)->count(), 0);
 }

@@ -55,33 +55,44 @@ void TestHistoryModel::newEntryIsInsertedAtTheTopAsShown()
     QCOMPARE(model.index(0).data().toString(), QStringLiteral("a\u21B5b"));
 }
 
-// Which copies become entries, and their numbers: each row records `text` while the list shows `shown`
-// into a file that held `before`.
+// Which copies become entries, and their numbers: each row records `text` while the list's field shows
+// `shown` (the text of `row`, or of no row; `whole`: the whole text it shows the start of) into a file
+// that held `before`.
 void TestHistoryModel::recordingRule_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("whole");
     QTest::addColumn<QByteArray>("after");
-    const QString long250 = QString(250, QLatin1Char('L'));
-    QTest::newRow("first entry") << QByteArray() << "abc"
-                                 << "" << QByteArray("000001abc\r\n");
-    QTest::newRow("continues the file's numbers") << QByteArray("000041x\r\n000042y\r\n") << "z"
-                                                  << "y" << QByteArray("000041x\r\n000042y\r\n000043z\r\n");
-    QTest::newRow("after 999999 comes 1") << QByteArray("999999x\r\n") << "y"
-                                          << "x" << QByteArray("999999x\r\n000001y\r\n");
-    QTest::newRow("what the list shows") << QByteArray("000001abc\r\n") << "abc"
-                                         << "abc" << QByteArray("000001abc\r\n");
-    QTest::newRow("case is ignored") << QByteArray("000001abc\r\n") << "ABC"
-                                     << "abc" << QByteArray("000001abc\r\n");
-    QTest::newRow("typed over: recorded again") << QByteArray("000001abc\r\n") << "abc"
-                                                << "ab" << QByteArray("000001abc\r\n000002abc\r\n");
-    QTest::newRow("only the first 200 characters count")
-        << QByteArray() << long250 << long250.left(200) << QByteArray();
-    QTest::newRow("line breaks compare as shown") << QByteArray() << "a\r\nb"
-                                                  << "a\r\nb" << QByteArray();
-    QTest::newRow("empty text") << QByteArray("000001abc\r\n") << ""
-                                << "x" << QByteArray("000001abc\r\n");
+    const auto row = [](const char *name, const QByteArray &before, const QString &text, const QString &shown,
+                        int shownRow, const QByteArray &after, const QString &whole = QString()) {
+        QTest::newRow(name) << before << text << shown << shownRow << whole << after;
+    };
+    const QString a = QString(210, QLatin1Char('x')) + QStringLiteral("-version-A");
+    const QString b = QString(210, QLatin1Char('x')) + QStringLiteral("-version-B");
+    const QByteArray entryA = "000001" + a.toUtf8() + "\r\n";
+    row("first entry", {}, "abc", "", -1, "000001abc\r\n");
+    row("continues the file's numbers", "000041x\r\n000042y\r\n", "z", "y", 0, "000041x\r\n000042y\r\n000043z\r\n");
+    row("after 999999 comes 1", "999999x\r\n", "y", "x", 0, "999999x\r\n000001y\r\n");
+    row("what the list shows", "000001abc\r\n", "abc", "abc", 0, "000001abc\r\n");
+    row("case is ignored", "000001abc\r\n", "ABC", "abc", 0, "000001abc\r\n");
+    row("typed over: recorded again", "000001abc\r\n", "abc", "ab", -1, "000001abc\r\n000002abc\r\n");
+    row("line breaks compare as shown", {}, "a\r\nb", "a\r\nb", -1, {});
+    row("empty text", "000001abc\r\n", "", "x", -1, "000001abc\r\n");
+    // Beyond the 200 characters the list shows, the whole text decides.
+    row("a long entry again", entryA, a, a.left(200), 0, entryA);
+    row("a long entry, differing after 200", entryA, b, a.left(200), 0, entryA + "000002" + b.toUtf8() + "\r\n");
+    row("a long entry, case differing after 200", entryA, a.toLower(), a.left(200), 0, entryA);
+    row("a line break stored as a marker", "000001" + a.toUtf8() + "@1@2@3end\r\n", a + QStringLiteral("\r\nend"),
+        a.left(200), 0, "000001" + a.toUtf8() + "@1@2@3end\r\n");
+    row("an older entry chosen", entryA + "000002new\r\n", a, a.left(200), 1, entryA + "000002new\r\n");
+    row("an older entry chosen, another copy", entryA + "000002new\r\n", b, a.left(200), 1,
+        entryA + "000002new\r\n000003" + b.toUtf8() + "\r\n");
+    // At start the field shows the start of the clipboard's text, which is no row.
+    row("the clipboard's text at start", {}, a, a.left(200), -1, {}, a);
+    row("another copy after the clipboard's text at start", {}, b, a.left(200), -1, "000001" + b.toUtf8() + "\r\n", a);
 }
 
 void TestHistoryModel::recordingRule()
@@ -89,6 +100,8 @@ void TestHistoryModel::recordingRule()
     QFETCH(QByteArray, before);
     QFETCH(QString, text);
     QFETCH(QString, shown);
+    QFETCH(int, row);
+    QFETCH(QString, whole);
     QFETCH(QByteArray, after);
     QTemporaryDir tmp;
     const QString path = tmp.path() + QStringLiteral("/temp.ifo");
@@ -96,12 +109,12 @@ void TestHistoryModel::recordingRule()
     HistoryFile file(path);
     HistoryModel model(file);
     model.reload();
-    const std::optional<QString> row = model.record(text, shown);
+    const std::optional<QString> added = model.record(text, {shown, row, whole});
     QCOMPARE(fileio::readWholeFile(path), after);
-    QCOMPARE(row.has_value(), after != before);
-    if (row) {
-        QCOMPARE(*row, text.left(200));
-        QCOMPARE(model.index(0).data(Qt::EditRole).toString(), *row);
+    QCOMPARE(added.has_value(), after != before);
+    if (added) {
+        QCOMPARE(*added, text.left(200));
+        QCOMPARE(model.index(0).data(Qt::EditRole).toString(), *added);
     }
 }
 

@@ -215,11 +215,11 @@ void TestCli::history_data()
     row("list 2", {"--list", "2"}, 0, line6 + line1);
     row("list=3", {"--list=3"}, 0, line6 + line1 + line5);
     row("list more than there are", {"--list", "1000"}, 0, allLines);
-    // Byte for byte: line breaks as CR LF, the tab kept, nothing added at the end.
-    row("print multi-line", {"--print", "2"}, 0, "Line one\r\nLine two\r\n\r\n\tlast, with a tab");
-    row("print as listed", {"--print", "000002"}, 0, "Line one\r\nLine two\r\n\r\n\tlast, with a tab");
+    // Byte for byte as the clipboard gets it: line breaks as LF, the tab kept, nothing added at the end.
+    row("print multi-line", {"--print", "2"}, 0, "Line one\nLine two\n\n\tlast, with a tab");
+    row("print as listed", {"--print", "000002"}, 0, "Line one\nLine two\n\n\tlast, with a tab");
     row("print the newest of a number", {"--print", "1"}, 0, "Hello again");
-    row("print long", {"--print", "4"}, 0, longText + "\r\nend");
+    row("print long", {"--print", "4"}, 0, longText + "\nend");
     row("print Shift_JIS as UTF-8", {"--print", "6"}, 0, "\xe3\x82\xab\xe3\x83\x8a");
     row("print a missing number", {"--print", "7"}, 1, {});
     row("search", {"--search", "hello"}, 0, line1 + line5);
@@ -296,17 +296,32 @@ void TestCli::historyMissingOrUnreadable()
         file.write(content);
     }
     QVERIFY(QFile::remove(path));
-    // A history that cannot be read is an error, told in one line: here a folder in its place (a file
-    // without read permission would be read anyway by root).
-    QVERIFY(QDir().mkdir(path));
-    for (const QStringList &args : actions) {
-        const Run r = vornkip(args);
-        QCOMPARE(r.status, 2);
-        QCOMPARE(r.bytes, QByteArray());
-        QVERIFY2(r.err.startsWith(QStringLiteral("vornkip: 履歴ファイルを読めません: ") + path + QStringLiteral(": ")),
-                 qPrintable(r.err));
-        QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
-        QVERIFY(r.err.endsWith(QLatin1Char('\n')));
+    // A history that cannot be read is an error, told in one line: a folder in its place (a file
+    // without read permission would be read anyway by root), or a symbolic link, which the bar refuses
+    // too, whether it leads to a history or nowhere.
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere.ifo"));
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.write("000001not to be read\r\n");
+    target.close();
+    for (const QString &link : {elsewhere, m_dir->filePath(QStringLiteral("nowhere.ifo")), QString()}) {
+        if (link.isEmpty()) {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            QFile::remove(path);
+            QVERIFY(QFile::link(link, path));
+        }
+        for (const QStringList &args : actions) {
+            const Run r = vornkip(args);
+            QCOMPARE(r.status, 2);
+            QCOMPARE(r.bytes, QByteArray());
+            QVERIFY2(
+                r.err.startsWith(QStringLiteral("vornkip: 履歴ファイルを読めません: ") + path + QStringLiteral(": ")),
+                qPrintable(r.err));
+            QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+            QVERIFY(r.err.endsWith(QLatin1Char('\n')));
+        }
     }
 }
 

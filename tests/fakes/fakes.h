@@ -15,6 +15,8 @@
 #include <QList>
 #include <QQueue>
 
+#include <functional>
+
 class FakeMessages final : public MessageService
 {
 public:
@@ -29,6 +31,8 @@ public:
     MsgAnswer show(QWidget *, const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons) override
     {
         shown.append({text, title, icon, buttons});
+        if (whileOpen)
+            whileOpen();
         if (!answers.isEmpty())
             return answers.dequeue();
         return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Yes;
@@ -50,6 +54,7 @@ public:
 
     QList<Shown> shown;
     QQueue<MsgAnswer> answers;
+    std::function<void()> whileOpen; // what happens while a box is open, before it is answered
     QList<Asked> inputs;
     QQueue<std::optional<QString>> inputAnswers;
 };

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 // The search window as a user meets it: typing, the count, the marked list, choosing an entry.
 class TestFrmSearch final : public QObject
@@ -24,7 +25,7 @@ class TestFrmSearch final : public QObject
 private slots:
     void init();
     void cleanup();
-    void typingFindsAndChoosingRestoresTheWholeText();
+    void typingFindsAndChoosingGivesTheWholeEntry();
     void checkBoxesChangeTheMatchAndAreKept();
     void everyKeystrokeReplacesTheSearch();
     void escapeCloses();
@@ -87,18 +88,26 @@ void TestFrmSearch::type(const QString &text)
     QVERIFY(finished.wait(5000) || !finished.isEmpty());
 }
 
-void TestFrmSearch::typingFindsAndChoosingRestoresTheWholeText()
+void TestFrmSearch::typingFindsAndChoosingGivesTheWholeEntry()
 {
     const QString longTail = QString(300, QLatin1Char('x')) + QStringLiteral("needle");
     open("000001first apple\r\n000002two@1@2@3lines apple\r\n000003pear\r\n000004" + longTail.toUtf8() + "\r\n");
+    std::vector<historysearch::Entry> chosen;
+    connect(m_window.get(), &frmSearch::entryChosen, this,
+            [&chosen](const historysearch::Entry &entry) { chosen.push_back(entry); });
     type(QStringLiteral("apple"));
     // Newest first, each on one line as the history list shows it.
     QCOMPARE(listed(), (QStringList{QStringLiteral("two\u21B5lines apple"), QStringLiteral("first apple")}));
     QCOMPARE(count(), QStringLiteral("2 件"));
-    // Enter puts the whole text of the current (newest) match on the clipboard and closes the window.
+    // Enter chooses the current (newest) match, with its whole text and its row in the history list,
+    // and closes the window; the main window puts it back as choosing it in the list does.
     QTest::keyClick(m_window->findChild<QLineEdit *>(QStringLiteral("searchText")), Qt::Key_Return);
-    QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("two\r\nlines apple"));
+    QCOMPARE(chosen.size(), size_t(1));
+    QCOMPARE(chosen[0].number, 2);
+    QCOMPARE(chosen[0].text, QStringLiteral("two\r\nlines apple"));
+    QCOMPARE(chosen[0].newer, 2);
     QVERIFY(!m_window->isVisible());
+    QVERIFY(!m_fakes->clipboard.content.hasText); // not a copy of its own
 
     // The whole text is searched, beyond what the list shows.
     m_window->open();
@@ -107,7 +116,9 @@ void TestFrmSearch::typingFindsAndChoosingRestoresTheWholeText()
     type(QStringLiteral("needle"));
     QCOMPARE(listed().size(), 1);
     m_window->restore(0);
-    QCOMPARE(m_fakes->clipboard.content.text, longTail);
+    QCOMPARE(chosen.size(), size_t(2));
+    QCOMPARE(chosen[1].text, longTail);
+    QCOMPARE(chosen[1].newer, 0);
 }
 
 void TestFrmSearch::checkBoxesChangeTheMatchAndAreKept()
