@@ -25,6 +25,11 @@ constexpr auto kInitialWait = 600ms;
 // Larger transfers are refused rather than filling the memory.
 constexpr qsizetype kMaxRead = qsizetype(512) * 1024 * 1024;
 constexpr size_t kChunk = 64 * 1024;
+constexpr qsizetype kPiece = 1024 * 1024;
+// Connecting again after the connection was lost: the first waits double each time; after those
+// failed, the user is told and it is tried now and then.
+constexpr Clock::duration kRetryFirst = 100ms;
+constexpr Clock::duration kRetryLater = 10s;
 
 void log(const char *what)
 {
@@ -43,6 +48,7 @@ WaylandCapture::Worker::~Worker()
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
+    m_cv.notify_all();
     wake();
     if (m_thread.joinable())
         m_thread.join();
@@ -53,7 +59,9 @@ WaylandCapture::Worker::~Worker()
 // Called by start(): connects on the worker thread and waits for the first content.
 bool WaylandCapture::Worker::start(ClipboardContent *initial)
 {
-    if (m_wake < 0 || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    // Kept, so that connecting again finds the same compositor whatever the environment holds then.
+    m_displayName = qgetenv("WAYLAND_DISPLAY");
+    if (m_wake < 0 || m_displayName.isEmpty())
         return false;
     m_thread = std::thread([this] { run(); });
     std::unique_lock lock(m_mutex);
@@ -91,7 +99,7 @@ void WaylandCapture::Worker::onGlobal(uint32_t name, const char *interface, uint
 
 void WaylandCapture::Worker::onFinished()
 {
-    log("the compositor ended the clipboard watch (data-control device finished); changes are no longer seen");
+    log("the compositor ended the clipboard watch (data-control device finished)");
     m_ending = true;
 }
 
@@ -101,6 +109,13 @@ void WaylandCapture::Worker::wake()
         return;
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(m_wake, &one, sizeof one);
+}
+
+void WaylandCapture::Worker::tell(ClipboardTrouble what)
+{
+    WaylandCapture *owner = m_owner;
+    QMetaObject::invokeMethod(
+        owner, [owner, what] { emit owner->trouble(what); }, Qt::QueuedConnection);
 }
 
 void WaylandCapture::Worker::run()
@@ -118,19 +133,54 @@ void WaylandCapture::Worker::run()
         m_phase = connected ? Phase::Running : Phase::Failed;
     }
     m_cv.notify_all();
-    if (connected) {
+    if (!connected)
+        return disconnect();
+    do {
         loop();
         m_alive = false;
-        // A picture asked for meanwhile is answered (with nothing) now, not at its deadline.
-        std::lock_guard lock(m_mutex);
-        m_requests.clear();
+        disconnect();
+    } while (reconnect());
+}
+
+// After the connection was lost (the compositor closed it, or it ended the watch): connects again,
+// waiting longer after each failure. False once the back-end is being destroyed; the user is told
+// when the first attempts failed, and it goes on trying.
+bool WaylandCapture::Worker::reconnect()
+{
+    constexpr int kToldAfter = 5;
+    for (int attempt = 0;; ++attempt) {
+        const Clock::duration delay = attempt < kToldAfter ? kRetryFirst * (1 << attempt) : kRetryLater;
+        if (!waitUnlessStopped(delay))
+            return false;
+        if (connectToCompositor()) {
+            log("connected to the Wayland compositor again");
+            m_alive = true;
+            return true;
+        }
+        disconnect();
+        if (attempt + 1 == kToldAfter)
+            tell(ClipboardTrouble::ConnectionLost);
     }
-    disconnect();
+}
+
+// Waits `delay`, answering what the windows ask meanwhile with nothing; false when told to stop.
+bool WaylandCapture::Worker::waitUnlessStopped(Clock::duration delay)
+{
+    const auto until = Clock::now() + delay;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_requests.clear(); // a picture asked for is answered (with nothing) now, not at its deadline
+        if (m_stop)
+            return false;
+        if (m_cv.wait_until(lock, until) == std::cv_status::timeout)
+            return !m_stop;
+    }
 }
 
 bool WaylandCapture::Worker::connectToCompositor()
 {
-    m_display = wl_display_connect(nullptr);
+    m_ending = false;
+    m_display = wl_display_connect(m_displayName.constData());
     if (!m_display)
         return false;
     m_registry = wl_display_get_registry(m_display);
@@ -163,7 +213,9 @@ void WaylandCapture::Worker::disconnect()
     for (Transfer &t : m_transfers)
         ::close(t.fd);
     m_transfers.clear();
-    m_jobs.clear();
+    if (m_job && m_job->confirm)
+        wl_callback_destroy(m_job->confirm);
+    m_job.reset();
     m_current.reset();
     m_announced.clear();
     m_sources.clear();
@@ -183,13 +235,18 @@ void WaylandCapture::Worker::disconnect()
     m_seat = nullptr;
     m_registry = nullptr;
     m_display = nullptr;
+    m_seatName = m_extName = m_wlrName = 0;
+    // A picture asked for meanwhile is answered (with nothing) now, not at its deadline.
+    std::lock_guard lock(m_mutex);
+    m_requests.clear();
 }
 
+// Until the back-end is destroyed (returns with m_stop) or the connection is lost (with m_ending).
 void WaylandCapture::Worker::loop()
 {
     const int displayFd = wl_display_get_fd(m_display);
     std::vector<pollfd> fds;
-    while (!m_ending) {
+    for (;;) {
         while (wl_display_prepare_read(m_display) != 0) {
             if (wl_display_dispatch_pending(m_display) < 0)
                 return lost();
@@ -198,6 +255,9 @@ void WaylandCapture::Worker::loop()
             wl_display_cancel_read(m_display);
             return;
         }
+        // Every event that arrived is dispatched: only the newest selection is read, and an offer
+        // replaced meanwhile never gets a pipe.
+        startNewest();
         bool flushed = true;
         if (wl_display_flush(m_display) < 0) {
             if (errno != EAGAIN) {
@@ -212,12 +272,12 @@ void WaylandCapture::Worker::loop()
         fds.push_back({m_wake, POLLIN, 0});
         for (const Transfer &t : m_transfers)
             fds.push_back({t.fd, short(t.writing ? POLLOUT : POLLIN), 0});
+        const bool confirming = m_job && m_job->ended && !m_job->confirm;
+        auto first = confirming ? m_job->confirmAt : Clock::time_point::max();
+        for (const Transfer &t : m_transfers)
+            first = std::min(first, t.deadline);
         int timeout = -1;
-        if (!m_transfers.empty()) {
-            const auto first =
-                std::min_element(m_transfers.begin(), m_transfers.end(), [](const Transfer &a, const Transfer &b) {
-                    return a.deadline < b.deadline;
-                })->deadline;
+        if (first != Clock::time_point::max()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(first - Clock::now()).count();
             timeout = int(std::clamp<long long>(left, 0, 60000));
         }
@@ -225,6 +285,10 @@ void WaylandCapture::Worker::loop()
             wl_display_cancel_read(m_display);
             return lost();
         }
+        // Kept with each transfer: the events dispatched next may give transfers up.
+        size_t i = 2;
+        for (Transfer &t : m_transfers)
+            t.revents = i < fds.size() ? fds[i++].revents : 0;
         if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) {
             if (wl_display_read_events(m_display) < 0)
                 return lost();
@@ -248,32 +312,35 @@ void WaylandCapture::Worker::loop()
         for (Request &r : requests)
             handle(r);
 
-        // Transfers started meanwhile are at the end and were not polled.
-        auto it = m_transfers.begin();
-        for (size_t i = 2; i < fds.size() && it != m_transfers.end(); ++i) {
-            if (fds[i].revents)
-                it = step(it);
-            else
-                ++it;
-        }
+        // Transfers started meanwhile are at the end, with nothing polled.
+        for (auto t = m_transfers.begin(); t != m_transfers.end();)
+            t = t->revents ? step(t) : std::next(t);
         const auto now = Clock::now();
         for (auto t = m_transfers.begin(); t != m_transfers.end();)
             t = t->deadline <= now ? end(t, false) : std::next(t);
+        if (m_job && m_job->ended && !m_job->confirm && m_job->confirmAt <= now)
+            confirm();
     }
 }
 
 void WaylandCapture::Worker::lost()
 {
-    if (!m_ending)
-        log("the connection to the Wayland compositor was lost; clipboard changes are no longer seen");
+    const int error = wl_display_get_error(m_display);
+    std::fprintf(stderr, "vornkip: the connection to the Wayland compositor was lost (%s); connecting again\n",
+                 strerror(error ? error : errno));
     m_ending = true;
 }
 
-// Moves a transfer on as far as its pipe allows; the next one.
+// Moves a transfer on as far as its pipe allows, up to a piece at a time (a large transfer keeps
+// the events waiting no longer than that); the next one.
 std::list<Transfer>::iterator WaylandCapture::Worker::step(std::list<Transfer>::iterator t)
 {
+    t->revents = 0;
+    qsizetype moved = 0;
     if (t->writing) {
         while (t->written < t->data.size()) {
+            if (moved >= kPiece)
+                return std::next(t);
             const size_t n = std::min<size_t>(size_t(t->data.size() - t->written), kChunk);
             const ssize_t w = ::write(t->fd, t->data.constData() + t->written, n);
             if (w < 0) {
@@ -292,12 +359,13 @@ std::list<Transfer>::iterator WaylandCapture::Worker::step(std::list<Transfer>::
                 return end(t, false);
             }
             t->written += w;
-            t->deadline = Clock::now() + t->patience;
+            moved += w;
+            t->deadline = std::min(Clock::now() + t->patience, t->giveUpAt);
         }
         return end(t, true);
     }
     char buffer[kChunk];
-    for (;;) {
+    for (; moved < kPiece; moved += kChunk) {
         const ssize_t r = ::read(t->fd, buffer, sizeof buffer);
         if (r < 0) {
             if (errno == EINTR)
@@ -308,21 +376,35 @@ std::list<Transfer>::iterator WaylandCapture::Worker::step(std::list<Transfer>::
         }
         if (r == 0)
             return end(t, true);
-        if (t->data.size() + r > kMaxRead)
+        if (t->size + r > kMaxRead)
             return end(t, false);
-        t->data.append(buffer, r);
-        t->deadline = Clock::now() + t->patience;
+        try {
+            // In pieces: a large text is never moved to a larger buffer, and each piece is let go as
+            // soon as it is decoded.
+            if (t->pieces.isEmpty() || t->pieces.last().size() >= kPiece) {
+                t->pieces.emplace_back();
+                t->pieces.last().reserve(t->pieces.size() == 1 ? qsizetype(kChunk) : kPiece + qsizetype(kChunk));
+            }
+            t->pieces.last().append(buffer, r);
+        } catch (const std::bad_alloc &) {
+            return end(t, false, End::OutOfMemory);
+        }
+        t->size += r;
+        t->deadline = std::min(Clock::now() + t->patience, t->giveUpAt);
     }
+    return std::next(t);
 }
 
-std::list<Transfer>::iterator WaylandCapture::Worker::end(std::list<Transfer>::iterator t, bool ok)
+std::list<Transfer>::iterator WaylandCapture::Worker::end(std::list<Transfer>::iterator t, bool ok, End failure)
 {
     ::close(t->fd);
     auto finished = std::move(t->finished);
-    QByteArray data = std::move(t->data);
+    QList<QByteArray> pieces = std::move(t->pieces);
     const auto next = m_transfers.erase(t);
+    if (!ok)
+        pieces.clear();
     if (finished)
-        finished(ok, ok ? std::move(data) : QByteArray());
+        finished(ok ? End::Closed : failure, pieces);
     return next;
 }
 

@@ -9,9 +9,11 @@
 // selection whatever window has the focus, and it can own the selection itself.
 //
 // It has its own connection to the compositor, and one thread makes every Wayland call: it reads
-// the offers' contents through non-blocking pipes, serves the contents this program set, and hands
-// the UI thread each change once it is completely read. An owner that stops answering costs a
-// transfer its deadline, never the windows their events.
+// the newest offer's content through a non-blocking pipe, serves the contents this program set, and
+// hands the UI thread each change once it is completely read (one replaced before anything of it was
+// read is left out). An owner that stops answering or answers slowly costs its own change its text
+// (a newer change gives the older one up at once; a transfer is bounded in progress and in total
+// time), never a later change, nor the windows their events. A connection lost is made again.
 class WaylandCapture final : public CaptureBackend
 {
     Q_OBJECT

@@ -17,7 +17,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <future>
 #include <list>
@@ -105,24 +104,43 @@ struct Source
     QList<OfferedFormat> formats;
 };
 
+// The newest selection, while it is read. Only one is ever read: a newer selection gives it up.
+struct Job
+{
+    std::shared_ptr<Offer> offer;
+    ClipboardContent content;
+    bool started = false;
+    bool readingText = false; // asked for the text: giving the job up leaves a text not read whole
+    bool ended = false;       // the text's pipe ended; it is confirmed at `confirmAt`
+    QList<QByteArray> text;
+    QByteArray textMime;
+    Clock::time_point confirmAt;
+    wl_callback *confirm = nullptr;
+};
+
+// How a transfer ended.
+enum class End
+{
+    Closed,     // the other end closed the pipe
+    Failed,     // no progress in time, too long in all, too large, or the pipe broke
+    OutOfMemory // what was read did not fit in the memory left
+};
+
 // A pipe being read from an offer's owner or written to a reader of ours.
 struct Transfer
 {
     int fd = -1;
     bool writing = false;
-    QByteArray data;
+    QByteArray data; // written
     qsizetype written = 0;
+    QList<QByteArray> pieces; // read, a piece of a megabyte or so at a time
+    qsizetype size = 0;
     Clock::duration patience{};
-    Clock::time_point deadline;
-    std::function<void(bool ok, QByteArray data)> finished; // reads only
-};
-
-// One selection event, answered in the order of the events.
-struct Job
-{
-    std::shared_ptr<Offer> offer;
-    ClipboardContent content;
-    bool done = false;
+    Clock::time_point deadline; // the next progress is due by then, and all of it by `giveUpAt`
+    Clock::time_point giveUpAt;
+    short revents = 0;                                      // what the last poll found
+    const Job *job = nullptr;                               // the selection read for, given up with it
+    std::function<void(End, QList<QByteArray> &)> finished; // reads only
 };
 
 struct Request
@@ -141,6 +159,7 @@ public:
     using Source = waylanddetail::Source;
     using Transfer = waylanddetail::Transfer;
     using Job = waylanddetail::Job;
+    using End = waylanddetail::End;
     using Request = waylanddetail::Request;
 
     explicit Worker(WaylandCapture *owner);
@@ -161,6 +180,7 @@ public:
     void onFinished();
     void onSend(Source *source, const char *mime, int fd);
     void onCancelled(Source *source);
+    void onConfirmed(wl_callback *callback);
 
 private:
     enum class Phase
@@ -175,18 +195,24 @@ private:
     void run();
     bool connectToCompositor();
     void disconnect();
+    bool reconnect();
+    bool waitUnlessStopped(Clock::duration delay);
     void loop();
     void lost();
+    void tell(ClipboardTrouble what);
     std::list<Transfer>::iterator step(std::list<Transfer>::iterator t);
-    std::list<Transfer>::iterator end(std::list<Transfer>::iterator t, bool ok);
+    std::list<Transfer>::iterator end(std::list<Transfer>::iterator t, bool ok, End failure = End::Failed);
 
     // The offers read, in the order of their events, and the contents served.
-    void read(Offer *offer, const QByteArray &mime, Clock::duration patience,
-              std::function<void(bool, QByteArray)> finished);
+    void read(Offer *offer, const QByteArray &mime, const Job *job,
+              std::function<void(End, QList<QByteArray> &)> finished);
     Source *ownSource(const QList<QByteArray> &mimes) const;
-    void startJob(Job *job);
-    void readText(Job *job);
-    void finish(Job *job);
+    void startNewest();
+    void readText();
+    void confirm();
+    void accept();
+    void giveUp(bool emptied);
+    void finish();
     void deliver(const ClipboardContent &content);
     void handle(Request &r);
     void readPicture(const std::shared_ptr<std::promise<QImage>> &promise);
@@ -194,6 +220,7 @@ private:
     WaylandCapture *m_owner;
     std::thread m_thread;
     int m_wake = -1;
+    QByteArray m_displayName;
 
     // Shared with the UI thread.
     std::mutex m_mutex;
@@ -217,7 +244,7 @@ private:
     bool m_ending = false;
     std::map<wl_proxy *, std::shared_ptr<Offer>> m_announced;
     std::shared_ptr<Offer> m_current;
-    std::deque<std::unique_ptr<Job>> m_jobs;
+    std::unique_ptr<Job> m_job;
     std::list<Transfer> m_transfers;
     std::list<std::unique_ptr<Source>> m_sources;
     quint64 m_sourceCount = 0;

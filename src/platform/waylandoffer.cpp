@@ -1,5 +1,6 @@
 #include "waylandcapturedetail.h"
 
+#include "core/linebreaks.h"
 #include "platform/clipboard.h"
 
 #include <QImage>
@@ -9,8 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-// The offers of the compositor read, in the order of their selection events, and the contents this
-// program set served to their readers.
+// The newest offer of the compositor read (a newer one gives up what is left of the older), and the
+// contents this program set served to their readers.
 
 using namespace waylanddetail;
 
@@ -20,9 +21,14 @@ using namespace std::chrono_literals;
 // A transfer that makes no progress for this long has failed; every chunk that arrives restarts it,
 // so a large content arrives whole from an owner that keeps writing.
 constexpr Clock::duration kReadPatience = 500ms;
+// And one that is still going after this long, however steadily, has failed too.
+constexpr Clock::duration kReadTotal = 10s;
 // A program reading what we serve gets longer between its reads; it holds up nothing but its own
 // transfer.
 constexpr Clock::duration kWritePatience = 3s;
+constexpr Clock::duration kWriteTotal = 60s;
+// How long after the end of a text's pipe the compositor may still announce that its owner quit.
+constexpr Clock::duration kSettle = 50ms;
 
 const QByteArray kHint = QByteArrayLiteral("x-kde-passwordManagerHint");
 // Offered beside the formats of every content we set, so that the offer the compositor then shows us
@@ -132,12 +138,13 @@ void WaylandCapture::Worker::onSelection(wl_proxy *proxy)
             offer = std::make_shared<Offer>(proxy);
         }
     }
-    // The offer replaced goes as soon as no transfer of it is waiting for its second part.
+    // A newer selection never waits behind an older one: what is still being read of that is given
+    // up. Its reading starts once the events that arrived with it are dispatched (startNewest()).
+    if (m_job)
+        giveUp(!offer);
     m_current = offer;
-    m_jobs.push_back(std::make_unique<Job>());
-    Job *job = m_jobs.back().get();
-    job->offer = std::move(offer);
-    startJob(job);
+    m_job = std::make_unique<Job>();
+    m_job->offer = std::move(offer);
 }
 
 void WaylandCapture::Worker::onPrimarySelection(wl_proxy *proxy)
@@ -155,7 +162,8 @@ void WaylandCapture::Worker::onSend(Source *source, const char *mime, int fd)
     t.writing = true;
     t.data = bytesOf(source->formats, QByteArray(mime));
     t.patience = kWritePatience;
-    t.deadline = Clock::now() + t.patience;
+    t.giveUpAt = Clock::now() + kWriteTotal;
+    t.deadline = std::min(Clock::now() + t.patience, t.giveUpAt);
     m_transfers.push_back(std::move(t));
 }
 
@@ -166,13 +174,14 @@ void WaylandCapture::Worker::onCancelled(Source *source)
 }
 
 // Asks the offer's owner for its content as `mime`; `finished` gets it once the owner closed the
-// pipe, or ok = false.
-void WaylandCapture::Worker::read(Offer *offer, const QByteArray &mime, Clock::duration patience,
-                                  std::function<void(bool, QByteArray)> finished)
+// pipe, or why not. A transfer read for `job` goes when the job is given up, without a word.
+void WaylandCapture::Worker::read(Offer *offer, const QByteArray &mime, const Job *job,
+                                  std::function<void(End, QList<QByteArray> &)> finished)
 {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) < 0) {
-        finished(false, {});
+        QList<QByteArray> none;
+        finished(End::Failed, none);
         return;
     }
     // The request carries a duplicate of the descriptor; ours goes at once, so that the owner
@@ -182,8 +191,10 @@ void WaylandCapture::Worker::read(Offer *offer, const QByteArray &mime, Clock::d
     ::close(pipe[1]);
     Transfer t;
     t.fd = pipe[0];
-    t.patience = patience;
-    t.deadline = Clock::now() + patience;
+    t.patience = kReadPatience;
+    t.giveUpAt = Clock::now() + kReadTotal;
+    t.deadline = std::min(Clock::now() + t.patience, t.giveUpAt);
+    t.job = job;
     t.finished = std::move(finished);
     m_transfers.push_back(std::move(t));
 }
@@ -201,52 +212,127 @@ Source *WaylandCapture::Worker::ownSource(const QList<QByteArray> &mimes) const
     return nullptr;
 }
 
-void WaylandCapture::Worker::startJob(Job *job)
+void WaylandCapture::Worker::startNewest()
 {
-    if (!job->offer)
-        return finish(job);
-    const QList<QByteArray> &mimes = job->offer->mimes;
-    if (const Source *own = ownSource(mimes)) {
-        job->content = contentOf(own->formats);
-        return finish(job);
-    }
-    job->content = describe(mimes);
-    if (mimes.contains(kHint)) {
-        read(job->offer.get(), kHint, kReadPatience, [this, job](bool ok, const QByteArray &value) {
-            // A hint that cannot be read may still be a password manager's: the text is not read.
-            if (!ok || isSecretHint(value)) {
-                job->content = {};
-                job->content.secret = true;
-                return finish(job);
-            }
-            readText(job);
-        });
+    if (!m_job || m_job->started)
         return;
+    m_job->started = true;
+    if (!m_job->offer)
+        return finish();
+    const QList<QByteArray> &mimes = m_job->offer->mimes;
+    if (const Source *own = ownSource(mimes)) {
+        m_job->content = contentOf(own->formats);
+        return finish();
     }
-    readText(job);
-}
-
-void WaylandCapture::Worker::readText(Job *job)
-{
-    const QByteArray mime = textFormat(job->offer->mimes);
-    if (mime.isEmpty())
-        return finish(job);
-    read(job->offer.get(), mime, kReadPatience, [this, job, mime](bool ok, const QByteArray &bytes) {
-        // A text not read whole is no text.
-        if (ok)
-            job->content.text = decodeText(mime, bytes);
-        finish(job);
+    if (!mimes.contains(kHint)) {
+        m_job->content = describe(mimes);
+        return readText();
+    }
+    // Until its hint is read as not "secret" (in time), a content offering one is a secret.
+    m_job->content.secret = true;
+    read(m_job->offer.get(), kHint, m_job.get(), [this](End end, QList<QByteArray> &value) {
+        if (end != End::Closed || isSecretHint(value.join()))
+            return finish();
+        m_job->content = describe(m_job->offer->mimes);
+        readText();
     });
 }
 
-void WaylandCapture::Worker::finish(Job *job)
+void WaylandCapture::Worker::readText()
 {
-    job->done = true;
-    job->offer.reset();
-    while (!m_jobs.empty() && m_jobs.front()->done) {
-        deliver(m_jobs.front()->content);
-        m_jobs.pop_front();
+    const QByteArray mime = textFormat(m_job->offer->mimes);
+    if (mime.isEmpty())
+        return finish();
+    m_job->readingText = true;
+    read(m_job->offer.get(), mime, m_job.get(), [this, mime](End end, QList<QByteArray> &bytes) {
+        if (end == End::Closed) {
+            m_job->text = std::move(bytes);
+            m_job->textMime = mime;
+            m_job->ended = true;
+            m_job->confirmAt = Clock::now() + kSettle;
+            return;
+        }
+        // A text not read whole is no text.
+        tell(end == End::OutOfMemory ? ClipboardTrouble::OutOfMemory : ClipboardTrouble::NotWhole);
+        m_job->readingText = false;
+        finish();
+    });
+}
+
+// The end of the pipe is the end of the text only when the selection did not change before it. An
+// owner that quits in the middle closes its pipe at once, and the compositor announces an empty
+// selection a moment later: that moment is waited for (kSettle), then a round trip to the compositor
+// brings any change it made before our asking.
+void WaylandCapture::Worker::confirm()
+{
+    m_job->confirm = wl_display_sync(m_display);
+    static const wl_callback_listener listener{
+        [](void *data, wl_callback *callback, uint32_t) { static_cast<Worker *>(data)->onConfirmed(callback); }};
+    wl_callback_add_listener(m_job->confirm, &listener, this);
+}
+
+void WaylandCapture::Worker::onConfirmed(wl_callback *callback)
+{
+    wl_callback_destroy(callback);
+    if (m_job && m_job->confirm == callback) {
+        m_job->confirm = nullptr;
+        accept();
     }
+}
+
+// The text read is the selection's whole text.
+void WaylandCapture::Worker::accept()
+{
+    if (m_job->confirm)
+        wl_callback_destroy(m_job->confirm);
+    m_job->confirm = nullptr;
+    m_job->readingText = false;
+    try {
+        m_job->content.text =
+            linebreaks::fromDesktopBytes(m_job->text, m_job->textMime == "STRING" ? linebreaks::DesktopEncoding::Latin1
+                                                                                  : linebreaks::DesktopEncoding::Utf8);
+    } catch (const std::bad_alloc &) {
+        m_job->text.clear();
+        m_job->content.text.clear();
+        tell(ClipboardTrouble::OutOfMemory);
+    }
+    finish();
+}
+
+// The newest selection's reading ends here, as a newer one arrived (`emptied`: the selection became
+// empty, as it does when its owner quits). A text whose pipe was still open is not known to be whole;
+// one whose pipe ended before another offer replaced it is. A selection replaced before its reading
+// started is not reported at all: nothing of it was read, and the newer one follows at once.
+void WaylandCapture::Worker::giveUp(bool emptied)
+{
+    if (!m_job->started)
+        return m_job.reset();
+    const Job *job = m_job.get();
+    for (auto t = m_transfers.begin(); t != m_transfers.end();) {
+        if (t->job == job) {
+            ::close(t->fd);
+            t = m_transfers.erase(t);
+        } else {
+            ++t;
+        }
+    }
+    if (m_job->ended && !emptied)
+        return accept();
+    if (m_job->confirm)
+        wl_callback_destroy(m_job->confirm);
+    m_job->confirm = nullptr;
+    if (m_job->readingText)
+        tell(ClipboardTrouble::NotWhole);
+    m_job->text.clear();
+    m_job->content.text.clear();
+    finish();
+}
+
+void WaylandCapture::Worker::finish()
+{
+    const ClipboardContent content = m_job->content;
+    m_job.reset();
+    deliver(content);
 }
 
 void WaylandCapture::Worker::deliver(const ClipboardContent &content)
@@ -314,6 +400,14 @@ void WaylandCapture::Worker::readPicture(const std::shared_ptr<std::promise<QIma
     const QByteArray mime = imageFormat(m_current->mimes);
     if (mime.isEmpty())
         return promise->set_value({});
-    read(m_current.get(), mime, kReadPatience,
-         [promise](bool ok, const QByteArray &bytes) { promise->set_value(ok ? QImage::fromData(bytes) : QImage()); });
+    read(m_current.get(), mime, nullptr, [promise](End end, QList<QByteArray> &bytes) {
+        QImage image;
+        try {
+            if (end == End::Closed)
+                image = QImage::fromData(bytes.join());
+        } catch (const std::bad_alloc &) {
+            image = QImage();
+        }
+        promise->set_value(image);
+    });
 }
