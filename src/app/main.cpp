@@ -249,9 +249,10 @@ int main(int argc, char *argv[])
     if (!captureProblem.isEmpty())
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(captureProblem));
     CaptureClipboard clipboard(std::move(capture), initialClipboard);
+    messages.setClipboard(&clipboard);
     QtTrayIcon tray;
     LockFileInstance instance(folder);
-    QtFileDialogs dialogs;
+    QtFileDialogs dialogs(&clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
     const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};

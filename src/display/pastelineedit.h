@@ -19,13 +19,16 @@ public:
     // nothing when the clipboard holds no text or the field is read-only.
     void pasteClipboardText();
 
+    // Makes every one-line field inside `dialog` paste as this field does: for the dialogs whose
+    // fields Qt makes (the input box, the file and font dialogs), including those it makes while the
+    // dialog is open (a file's name being edited in the file list). Lasts as long as the dialog.
+    static void guardFields(QWidget *dialog, Clipboard *clipboard);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    QString clipboardText() const;
-
     Clipboard *m_clipboard;
 };

@@ -1,6 +1,7 @@
 #include "filedialogs.h"
 
 #include "core/dialogfilter.h"
+#include "display/pastelineedit.h"
 #include "platform/modal.h"
 
 #include <QFileDialog>
@@ -9,7 +10,8 @@
 #include <memory>
 
 namespace {
-std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &request, dialogfilter::DialogMode mode)
+std::optional<FileDialogResult> run(QWidget *parent, Clipboard *clipboard, const FileDialogSpec &request,
+                                    dialogfilter::DialogMode mode)
 {
     if (modal::closing())
         return std::nullopt;
@@ -17,6 +19,7 @@ std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &reque
     // On the heap: a window deleted while the dialog runs takes its children with it.
     auto *dialog = new QFileDialog(parent);
     dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
+    PasteLineEdit::guardFields(dialog, clipboard);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save || !request.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
@@ -40,20 +43,22 @@ std::optional<FileDialogResult> run(QWidget *parent, const FileDialogSpec &reque
 
 std::optional<FileDialogResult> QtFileDialogs::open(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, request, dialogfilter::DialogMode::Open);
+    return run(parent, m_clipboard, request, dialogfilter::DialogMode::Open);
 }
 
 std::optional<FileDialogResult> QtFileDialogs::save(QWidget *parent, const FileDialogSpec &request)
 {
-    return run(parent, request, dialogfilter::DialogMode::Save);
+    return run(parent, m_clipboard, request, dialogfilter::DialogMode::Save);
 }
 
 std::optional<QFont> QtFileDialogs::font(QWidget *parent, const QFont &initial)
 {
     if (modal::closing())
         return std::nullopt;
+    auto *dialog = new QFontDialog(initial, parent);
+    PasteLineEdit::guardFields(dialog, m_clipboard);
     int result = 0;
-    const std::unique_ptr<QFontDialog> closed = modal::exec(new QFontDialog(initial, parent), result);
+    const std::unique_ptr<QFontDialog> closed = modal::exec(dialog, result);
     if (!closed || result != QDialog::Accepted)
         return std::nullopt;
     return closed->selectedFont();

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+class Clipboard;
 class QWidget;
 
 // What a file dialog is set up with.
@@ -34,10 +35,16 @@ public:
     virtual std::optional<QFont> font(QWidget *parent, const QFont &initial) = 0;
 };
 
+// Their edit fields paste from `clipboard`; nothing without one.
 class QtFileDialogs final : public FileDialogs
 {
 public:
+    explicit QtFileDialogs(Clipboard *clipboard = nullptr) : m_clipboard(clipboard) {}
+
     std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &request) override;
     std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &request) override;
     std::optional<QFont> font(QWidget *parent, const QFont &initial) override;
+
+private:
+    Clipboard *m_clipboard;
 };

@@ -1,6 +1,7 @@
 #include "messages.h"
 
 #include "core/commanderror.h"
+#include "display/pastelineedit.h"
 #include "platform/modal.h"
 
 #include <QInputDialog>
@@ -124,6 +125,7 @@ std::optional<QString> QtMessageService::input(QWidget *parent, const QString &p
     box->setTextValue(defaultAnswer);
     box->setOkButtonText(QStringLiteral("OK"));
     box->setCancelButtonText(QStringLiteral("キャンセル"));
+    PasteLineEdit::guardFields(box, m_clipboard);
     int result = 0;
     const std::unique_ptr<QInputDialog> closed = modal::exec(box, result);
     if (!closed || result != QDialog::Accepted)

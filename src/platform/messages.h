@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class Clipboard;
 class QWidget;
 struct CommandError;
 
@@ -55,8 +56,14 @@ public:
 class QtMessageService final : public MessageService
 {
 public:
+    // The clipboard the input box's field pastes from; until there is one it pastes nothing.
+    void setClipboard(Clipboard *clipboard) { m_clipboard = clipboard; }
+
     MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override;
     std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
                                  const QString &defaultAnswer) override;
+
+private:
+    Clipboard *m_clipboard = nullptr;
 };

@@ -1,17 +1,22 @@
 // The menus and toolbars of every window as the user sees them: captions in order, separators,
 // shortcuts, check marks and enabled states; that each extras item of the text window runs its own
 // conversion; the tray menu's shortcuts pressed on the main window; and that every edit field of every
-// window pastes what was captured, never asking the clipboard's owner.
+// window and dialog pastes what was captured, never asking the clipboard's owner.
 
 #include "app/frmmain.h"
 #include "display/pastelineedit.h"
 #include "fakes/fakes.h"
 #include "mainparts.h"
+#include "platform/filedialogs.h"
+#include "platform/messages.h"
 #include "textwin/frmtext.h"
 #include "textwin/pasteedit.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -82,6 +88,36 @@ QStringList describe(const QList<QAction *> &actions)
             out << describe(a);
     }
     return out;
+}
+
+// Why an edit field may ask the clipboard's owner, or nothing. Ours are of the paste-safe classes; the
+// fields Qt makes in its dialogs must paste the captured text by the keys, and offer it in their
+// context menu, while Qt's clipboard holds another text or none. A read-only one offers no paste.
+QString unsafeField(QWidget *field, FakeClipboard &clipboard)
+{
+    if (qobject_cast<PasteLineEdit *>(field) || qobject_cast<PasteEdit *>(field))
+        return {};
+    const QString what = QStringLiteral("a %1 in %2")
+                             .arg(QLatin1String(field->metaObject()->className()), field->parentWidget()->objectName());
+    auto *edit = qobject_cast<QLineEdit *>(field);
+    if (!edit)
+        return what;
+    if (edit->isReadOnly())
+        return {};
+    clipboard.content = {true, QStringLiteral("24"), false, {}, false}; // digits: the font size takes no other
+    QGuiApplication::clipboard()->setText(QStringLiteral("toolkit's"));
+    edit->clear();
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    const bool keys = edit->text() == QStringLiteral("24");
+    QGuiApplication::clipboard()->clear();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), edit->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(edit, &event);
+    bool offered = false;
+    if (std::unique_ptr<QMenu> menu{edit->findChild<QMenu *>()}) {
+        for (const QAction *a : menu->actions())
+            offered |= a->isEnabled() && a->text().startsWith(QCoreApplication::translate("QLineEdit", "&Paste"));
+    }
+    return keys && offered ? QString() : what;
 }
 } // namespace
 
@@ -516,32 +552,62 @@ void TestMenus::everyEditFieldIsPasteSafe_data()
     QTest::newRow("search window") << "frmSearch" << 1;
     // Every top-level widget there is, so a window added later is walked too.
     QTest::newRow("all of them") << "*" << 14;
+    // The boxes and dialogs Qt makes, as the windows open them.
+    QTest::newRow("input box") << "QInputDialog" << 1;
+    QTest::newRow("file dialog") << "QFileDialog" << 1; // the file's name
+    QTest::newRow("font dialog") << "QFontDialog" << 4; // family, style, size, sample
 }
 
 void TestMenus::everyEditFieldIsPasteSafe()
 {
     QFETCH(QString, window);
     QFETCH(int, fields);
-    frmMain &w = start();
-    w.findChild<QAction *>(QStringLiteral("search"))->trigger(); // made when first asked for
-    QWidgetList owners = QApplication::topLevelWidgets();
-    if (window != QStringLiteral("*"))
-        owners = {window == QStringLiteral("frmMain") ? &w : topLevel(window)};
-    QVERIFY(owners.first());
-    QWidgetList children;
-    for (QWidget *owner : owners)
-        children += owner->findChildren<QWidget *>();
     int found = 0;
-    for (QWidget *child : children) {
-        if (!qobject_cast<QLineEdit *>(child) && !qobject_cast<QTextEdit *>(child) &&
-            !qobject_cast<QPlainTextEdit *>(child))
-            continue;
-        ++found;
-        QVERIFY2(
-            qobject_cast<PasteLineEdit *>(child) || qobject_cast<PasteEdit *>(child),
-            qPrintable(QStringLiteral("a %1 in %2")
-                           .arg(QLatin1String(child->metaObject()->className()), child->parentWidget()->objectName())));
+    QStringList unsafe;
+    const auto walk = [&](const QWidgetList &owners) {
+        QWidgetList children;
+        for (QWidget *owner : owners)
+            children += owner->findChildren<QWidget *>();
+        for (QWidget *child : children) {
+            if (!qobject_cast<QLineEdit *>(child) && !qobject_cast<QTextEdit *>(child) &&
+                !qobject_cast<QPlainTextEdit *>(child))
+                continue;
+            ++found;
+            if (const QString why = unsafeField(child, m_fakes->clipboard); !why.isEmpty())
+                unsafe << why;
+        }
+    };
+    if (window.startsWith(QLatin1Char('Q'))) {
+        // Walked from inside the dialog's own loop, then cancelled.
+        QtMessageService messages;
+        messages.setClipboard(&m_fakes->clipboard);
+        QtFileDialogs dialogs(&m_fakes->clipboard);
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || QLatin1String(dialog->metaObject()->className()) != window)
+                return;
+            poll.stop();
+            walk({dialog});
+            dialog->reject();
+        });
+        poll.start(10);
+        if (window == QStringLiteral("QInputDialog"))
+            QCOMPARE(messages.input(nullptr, QStringLiteral("p"), QStringLiteral("t"), QString()), std::nullopt);
+        else if (window == QStringLiteral("QFileDialog"))
+            QCOMPARE(dialogs.open(nullptr, FileDialogSpec{}), std::nullopt);
+        else
+            QCOMPARE(dialogs.font(nullptr, QFont()), std::nullopt);
+    } else {
+        frmMain &w = start();
+        w.findChild<QAction *>(QStringLiteral("search"))->trigger(); // made when first asked for
+        QWidgetList owners = QApplication::topLevelWidgets();
+        if (window != QStringLiteral("*"))
+            owners = {window == QStringLiteral("frmMain") ? &w : topLevel(window)};
+        QVERIFY(owners.first());
+        walk(owners);
     }
+    QCOMPARE(unsafe, QStringList());
     QCOMPARE(found, fields);
 }
 
