@@ -62,7 +62,7 @@ X11Capture::Worker::~Worker()
 bool X11Capture::Worker::connectToDisplay(bool first)
 {
     int screenNumber = 0;
-    c = xcb_connect(nullptr, &screenNumber);
+    c = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
     if (xcb_connection_has_error(c))
         return false;
     const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
@@ -554,6 +554,7 @@ bool X11Capture::start(ClipboardContent *initial)
             m_worker->ownIdMask = setup->resource_id_mask;
         }
     }
+    m_worker->displayName = qgetenv("DISPLAY"); // connections made again go to the same display
     m_worker->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_worker->wakeFd < 0 || !m_worker->connectToDisplay(true)) {
         m_worker = std::make_unique<Worker>(this);

@@ -157,6 +157,7 @@ struct X11Capture::Worker
     ClipboardContent contentOf(Change &change, bool *notWhole);
 
     X11Capture *q;
+    QByteArray displayName;
     xcb_connection_t *c = nullptr;
     xcb_window_t window = XCB_NONE;
     uint8_t xfixesFirstEvent = 0;

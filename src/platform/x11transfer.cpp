@@ -107,11 +107,15 @@ X11Capture::Worker::Read X11Capture::Worker::readProperty(Request &r, xcb_atom_t
 {
     uint32_t offset = 0;
     for (;;) {
+        xcb_generic_error_t *error = nullptr;
         const std::unique_ptr<xcb_get_property_reply_t, FreeReply> reply(xcb_get_property_reply(
             c, xcb_get_property(c, remove, r.window, property, XCB_GET_PROPERTY_TYPE_ANY, offset, kPieceLongs),
-            nullptr));
-        if (!reply)
-            return Read::Failed;
+            &error));
+        if (!reply) {
+            std::free(error);
+            // Neither an error of the server nor a broken connection: there was no memory for the answer.
+            return error || xcb_connection_has_error(c) ? Read::Failed : Read::OutOfMemory;
+        }
         if (reply->type == XCB_NONE)
             return Read::Missing;
         r.type = reply->type;

@@ -18,6 +18,8 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/resource.h>
+
 using namespace x11harness;
 
 class TestX11Capture final : public QObject
@@ -33,6 +35,8 @@ private slots:
     void hostileOwners_data();
     void hostileOwners();
     void connectionKilled();
+    void serverGone();
+    void outOfMemory();
     void burstsArriveInOrder_data();
     void burstsArriveInOrder();
     void ownWindowsAsOwner();
@@ -314,6 +318,61 @@ void TestX11Capture::connectionKilled()
     QTest::qWait(300);
     QVERIFY(xclip({"-i"}, "after the kill"));
     QTRY_COMPARE_WITH_TIMEOUT(last().text, "after the kill", 5000);
+}
+
+// The server itself goes away: once the attempts to connect again have failed, the user is told, once.
+// Its display number is out of the range other tests use, so that none of them takes it meanwhile.
+void TestX11Capture::serverGone()
+{
+    const QProcessEnvironment env = g_env;
+    QProcess server;
+    const int first = 600 + int(QCoreApplication::applicationPid() % 200);
+    const QString display = startXvfb(server, first, first + 20);
+    g_env = env;
+    QVERIFY(!display.isEmpty());
+    const QByteArray ours = qgetenv("DISPLAY");
+    qputenv("DISPLAY", display.toLocal8Bit());
+    X11Capture capture;
+    QList<ClipboardTrouble> troubles;
+    connect(&capture, &CaptureBackend::trouble, this, [&troubles](ClipboardTrouble what) { troubles << what; });
+    const bool started = capture.start(nullptr);
+    qputenv("DISPLAY", ours);
+    QVERIFY(started);
+    stopXvfb(server);
+    QTRY_COMPARE_WITH_TIMEOUT(troubles, QList<ClipboardTrouble>{ClipboardTrouble::ConnectionLost}, 15000);
+}
+
+// A copy larger than the memory left is not recorded, the user is told, and the next copy is recorded.
+void TestX11Capture::outOfMemory()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer needs more address space than the limit would leave");
+#endif
+    const QString path = writeFile(numberedLines(2000000)); // 106 MB
+    QVERIFY(!path.isEmpty());
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    const rlim_t size = statm.readAll().split(' ').first().toULongLong() * rlim_t(sysconf(_SC_PAGESIZE));
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
+    struct Restore
+    {
+        rlimit limit;
+        ~Restore() { setrlimit(RLIMIT_AS, &limit); }
+    } restore{old};
+    const rlimit tight{size + (rlim_t(100) << 20), old.rlim_max};
+    QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
+
+    const qsizetype before = m_got.size();
+    m_troubles.clear();
+    QVERIFY(startOwner(QStringLiteral(VORNKIP_HUNGOWNER), {"--incr", path}));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_troubles.isEmpty(), 20000);
+    QCOMPARE(m_troubles, QList<ClipboardTrouble>{ClipboardTrouble::OutOfMemory});
+    setrlimit(RLIMIT_AS, &old);
+    QVERIFY(xclip({"-i"}, "the copy after too large a one"));
+    QTRY_COMPARE_WITH_TIMEOUT(last().text, "the copy after too large a one", 1000);
+    for (qsizetype i = before; i < m_got.size(); ++i)
+        QVERIFY(m_got[i].text.size() < 100);
 }
 
 // Copies faster than anyone can read them: every content delivered is one that was copied, in the order
