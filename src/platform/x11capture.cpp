@@ -493,8 +493,8 @@ int X11Capture::Worker::nextTimeoutMs() const
         considerRequest(job->targets);
         considerRequest(job->image);
     }
-    if (!leftovers.empty())
-        consider(leftovers.front().until);
+    for (const Leftover &left : leftovers)
+        consider(left.until);
     if (!next)
         return -1;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now()).count();

@@ -94,9 +94,10 @@ struct PictureJob
     Request targets, image;
 };
 
-// The window of requests given up while their owners might still answer. It is kept a while, so that
-// a late answer, or the rest of a transfer, lands somewhere and is thrown away (an owner such as xclip
-// serves nobody else until its transfer ends); then it is destroyed.
+// The window of a finished change or picture. It is kept a while, so that an owner busy with the end
+// of a transfer does not find it gone, and a late answer, or the rest of a transfer given up, lands
+// somewhere and is thrown away (an owner such as xclip serves nobody else until its transfer ends);
+// then it is destroyed.
 struct Leftover
 {
     xcb_window_t window = XCB_NONE;

@@ -16,6 +16,9 @@ namespace {
 constexpr auto kOwnAnswerDeadline = std::chrono::seconds(10);
 // A window whose requests were given up is kept this long: its owners may still answer.
 constexpr auto kLateAnswerWindow = std::chrono::seconds(30);
+// Any other is kept this long after its last answer: an owner may still be busy with the end of its
+// transfer (xsel, finding the window gone after the last INCR piece, gives up the clipboard).
+constexpr auto kFinishingWindow = std::chrono::seconds(5);
 // At most this many such windows are kept; the oldest goes first.
 constexpr std::size_t kMaxLeftovers = 256;
 // A property is read in parts of this many 32-bit units (4 MB).
@@ -38,17 +41,14 @@ xcb_window_t X11Capture::Worker::makeWindow()
     return w;
 }
 
-// The window of a change or picture that is finished. When one of its requests was given up, its owner
-// may still write into it: it is kept for a while, and whatever arrives there is thrown away.
+// The window of a change or picture that is finished. Its owner may still be busy with it (and when one
+// of its requests was given up, may still write into it): it is kept for a while, and whatever arrives
+// there is thrown away.
 void X11Capture::Worker::release(xcb_window_t w, bool answersMayCome)
 {
     if (w == XCB_NONE)
         return;
-    if (!answersMayCome) {
-        xcb_destroy_window(c, w);
-        return;
-    }
-    leftovers.push_back({w, Clock::now() + kLateAnswerWindow});
+    leftovers.push_back({w, Clock::now() + (answersMayCome ? kLateAnswerWindow : kFinishingWindow)});
     if (leftovers.size() > kMaxLeftovers) {
         xcb_destroy_window(c, leftovers.front().window);
         leftovers.pop_front();
@@ -273,9 +273,13 @@ void X11Capture::Worker::expire()
             giveUp(r);
         }
     });
-    while (!leftovers.empty() && leftovers.front().until <= now) {
-        xcb_destroy_window(c, leftovers.front().window);
-        leftovers.pop_front();
+    for (auto it = leftovers.begin(); it != leftovers.end();) {
+        if (it->until <= now) {
+            xcb_destroy_window(c, it->window);
+            it = leftovers.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 

@@ -45,6 +45,7 @@ private slots:
 private:
     QProcess *startOwner(const QString &program, const QStringList &args);
     bool xclip(const QStringList &args, const QByteArray &input);
+    bool copyWith(const QString &program, const QStringList &args, const QByteArray &input);
     void settle();
     ClipboardContent last() const { return m_got.isEmpty() ? ClipboardContent() : m_got.constLast(); }
 
@@ -106,11 +107,17 @@ QString TestX11Capture::writeFile(const QByteArray &bytes)
 
 bool TestX11Capture::xclip(const QStringList &args, const QByteArray &input)
 {
+    return copyWith(QStringLiteral("xclip"),
+                    QStringList{QStringLiteral("-selection"), QStringLiteral("clipboard")} + args, input);
+}
+
+bool TestX11Capture::copyWith(const QString &program, const QStringList &args, const QByteArray &input)
+{
     QProcess p;
     p.setProcessEnvironment(g_env);
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(QStringLiteral("xclip"), QStringList{QStringLiteral("-selection"), QStringLiteral("clipboard")} + args);
+    p.start(program, args);
     p.write(input);
     p.closeWriteChannel();
     return p.waitForFinished(kWaitMs) && p.exitCode() == 0;
@@ -145,7 +152,7 @@ void TestX11Capture::cleanup()
 
 void TestX11Capture::contents_data()
 {
-    QTest::addColumn<QStringList>("args"); // clipowner's, or xclip's when they start with -i or -t
+    QTest::addColumn<QStringList>("args"); // clipowner's, xclip's when they start with -i or -t, or xsel's
     QTest::addColumn<QByteArray>("bytes"); // put on the clipboard as they are
     QTest::addColumn<bool>("hasText");
     QTest::addColumn<QString>("text");
@@ -180,6 +187,8 @@ void TestX11Capture::contents_data()
     const QByteArray lines = numberedLines(60000);
     QTest::newRow("3 MB through xclip's INCR")
         << QStringList{"-i"} << lines << true << Clipboard::fromDesktop(QString::fromLatin1(lines)) << false << false;
+    QTest::newRow("3 MB from xsel") << QStringList{"xsel", "--clipboard", "--input"} << lines << true
+                                    << Clipboard::fromDesktop(QString::fromLatin1(lines)) << false << false;
 }
 
 void TestX11Capture::contents()
@@ -194,6 +203,10 @@ void TestX11Capture::contents()
     const qsizetype before = m_got.size();
     if (args.first() == "-i" || args.first() == "-t") {
         QVERIFY(xclip(args, bytes));
+    } else if (args.first() == "xsel") {
+        if (!haveTool(args.first()))
+            QSKIP("xsel is not installed");
+        QVERIFY(copyWith(args.first(), args.mid(1), bytes));
     } else {
         if (args.contains("--file"))
             args << writeFile(bytes);
