@@ -84,7 +84,8 @@ QByteArray numberedLines(int count)
     return text;
 }
 
-// The number of atoms the server made since `since` was made (whoever asked for them).
+// A new atom: two marks differ by one more than the number of atoms the server made in between, for
+// whoever asked.
 xcb_atom_t atomMark()
 {
     xcb_connection_t *c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
