@@ -1,6 +1,8 @@
 #include "x11capture.h"
 #include "x11capturedetail.h"
 
+#include "core/linebreaks.h"
+
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -17,6 +19,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <optional>
 
 using namespace x11detail;
@@ -24,8 +28,13 @@ using namespace x11detail;
 namespace {
 // How long start() waits for the content the clipboard holds already.
 constexpr auto kInitialWait = std::chrono::milliseconds(600);
-// The properties interned at start; more are made when a burst of changes needs them.
-constexpr int kInitialProperties = 12;
+// After a lost connection: the first attempts to connect again, after 0.1, 0.2, 0.4 ... s; then one
+// every 10 s.
+constexpr int kQuickReconnects = 6;
+constexpr int kFirstReconnectMs = 100;
+constexpr int kSlowReconnectMs = 10000;
+// The name of the window the capture watches through (xwininfo, xkill show it).
+constexpr char kWindowName[] = "vornkip clipboard capture";
 
 bool isTextTarget(const QByteArray &name)
 {
@@ -43,20 +52,17 @@ X11Capture::Worker::~Worker()
         [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
         thread.join();
     }
-    if (c) {
-        if (window != XCB_NONE)
-            xcb_destroy_window(c, window);
-        xcb_flush(c);
-        xcb_disconnect(c);
-    }
+    disconnect();
     if (wakeFd >= 0)
         ::close(wakeFd);
 }
 
-bool X11Capture::Worker::connectToDisplay()
+// Connects, and takes what the clipboard holds now as the first change: the content handed to start()
+// when `first`, otherwise a change like any other (the clipboard may have changed while we were away).
+bool X11Capture::Worker::connectToDisplay(bool first)
 {
     int screenNumber = 0;
-    c = xcb_connect(nullptr, &screenNumber);
+    c = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
     if (xcb_connection_has_error(c))
         return false;
     const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
@@ -74,22 +80,23 @@ bool X11Capture::Worker::connectToDisplay()
         xcb_screen_next(&screens);
     if (screens.rem <= 0)
         return false;
-    window = xcb_generate_id(c);
-    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screens.data->root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    root = screens.data->root;
+    window = makeWindow();
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<uint32_t>(std::strlen(kWindowName)), kWindowName);
 
-    // All atoms in one round trip.
-    QList<QByteArray> names{"CLIPBOARD",
-                            "TARGETS",
-                            "UTF8_STRING",
-                            "STRING",
-                            "INCR",
-                            "x-kde-passwordManagerHint",
-                            "text/plain;charset=utf-8",
-                            "image/png"};
-    for (int i = 0; i < kInitialProperties; ++i)
-        names << "VORNKIP_SELECTION_" + QByteArray::number(propertyCount++);
+    // All atoms in one round trip. The properties answers are put in are the same few on every window.
+    const QList<QByteArray> names{"CLIPBOARD",
+                                  "TARGETS",
+                                  "UTF8_STRING",
+                                  "INCR",
+                                  "x-kde-passwordManagerHint",
+                                  "text/plain;charset=utf-8",
+                                  "image/png",
+                                  "VORNKIP_TARGETS",
+                                  "VORNKIP_TEXT",
+                                  "VORNKIP_HINT",
+                                  "VORNKIP_OTHER"};
     std::vector<xcb_intern_atom_cookie_t> cookies;
     for (const QByteArray &name : names)
         cookies.push_back(xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.constData()));
@@ -104,12 +111,16 @@ bool X11Capture::Worker::connectToDisplay()
     atomClipboard = atoms[0];
     atomTargets = atoms[1];
     atomUtf8 = atoms[2];
-    atomString = atoms[3];
-    atomIncr = atoms[4];
-    atomHint = atoms[5];
-    atomTextUtf8 = atoms[6];
-    atomPng = atoms[7];
-    freeProperties.assign(atoms.rbegin(), atoms.rend() - 8);
+    atomString = XCB_ATOM_STRING;
+    atomIncr = atoms[3];
+    atomHint = atoms[4];
+    atomTextUtf8 = atoms[5];
+    atomPng = atoms[6];
+    propTargets = atoms[7];
+    propText = atoms[8];
+    propHint = atoms[9];
+    propOther = atoms[10];
+    atomNames.clear();
 
     xcb_xfixes_select_selection_input(c, window, atomClipboard,
                                       XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
@@ -122,7 +133,7 @@ bool X11Capture::Worker::connectToDisplay()
     if (!owner)
         return false;
     auto change = std::make_unique<Change>();
-    change->initial = true;
+    change->initial = first;
     change->owner = owner->owner;
     change->ownerNone = owner->owner == XCB_NONE;
     std::free(owner);
@@ -130,33 +141,108 @@ bool X11Capture::Worker::connectToDisplay()
         askForContent(*change);
     changes.push_back(std::move(change));
     xcb_flush(c);
+    return !xcb_connection_has_error(c);
+}
 
-    wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    return wakeFd >= 0 && !xcb_connection_has_error(c);
+// Forgets the connection and everything under way on it.
+void X11Capture::Worker::disconnect()
+{
+    if (!c)
+        return;
+    if (initialPending) {
+        initialPending = false;
+        initialResult.set_value(ClipboardContent());
+    }
+    changes.clear();
+    for (auto &job : pictures)
+        job->result.set_value(QImage());
+    pictures.clear();
+    leftovers.clear();
+    if (!xcb_connection_has_error(c) && window != XCB_NONE)
+        xcb_destroy_window(c, window);
+    window = XCB_NONE;
+    xcb_flush(c);
+    xcb_disconnect(c);
+    c = nullptr;
+}
+
+// After the connection was lost (the server closed it, or someone killed our client): connects again,
+// waiting longer after each failure. The user is told once when the first attempts all failed; the
+// attempts go on. False only when the worker is stopping.
+bool X11Capture::Worker::reconnect()
+{
+    disconnect();
+    bool told = false;
+    for (int attempt = 0;; ++attempt) {
+        const int waitMs = attempt < kQuickReconnects ? kFirstReconnectMs << attempt : kSlowReconnectMs;
+        pollfd wake = {wakeFd, POLLIN, 0};
+        if (::poll(&wake, 1, waitMs) > 0 || stopping)
+            return false;
+        if (connectToDisplay(false))
+            return true;
+        disconnect();
+        if (attempt + 1 >= kQuickReconnects && !told) {
+            told = true;
+            troubled(ClipboardTrouble::ConnectionLost);
+        }
+    }
+}
+
+void X11Capture::Worker::troubled(ClipboardTrouble what)
+{
+    try {
+        QMetaObject::invokeMethod(
+            q, [q = q, what] { emit q->trouble(what); }, Qt::QueuedConnection);
+    } catch (const std::bad_alloc &) {
+    }
 }
 
 void X11Capture::Worker::run()
 {
     std::vector<xcb_generic_event_t *> batch;
     while (!stopping) {
-        // Everything that has arrived, so that a change already followed by another is known as such.
-        while (xcb_generic_event_t *event = xcb_poll_for_event(c))
-            batch.push_back(event);
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            bool laterChangeQueued = false;
-            for (std::size_t j = i + 1; j < batch.size() && !laterChangeQueued; ++j)
-                laterChangeQueued = (batch[j]->response_type & 0x7f) == xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY;
-            handle(batch[i], laterChangeQueued);
-            std::free(batch[i]);
+        if (xcb_connection_has_error(c)) {
+            for (xcb_generic_event_t *event : batch)
+                std::free(event);
+            batch.clear();
+            if (!reconnect())
+                break;
         }
-        batch.clear();
-        takeUiRequests();
-        expire();
-        advance();
-        deliver();
+        try {
+            // Everything that has arrived, so that a change already followed by another is known as such.
+            while (xcb_generic_event_t *event = xcb_poll_for_event(c))
+                batch.push_back(event);
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                bool laterChangeQueued = false;
+                for (std::size_t j = i + 1; j < batch.size() && !laterChangeQueued; ++j)
+                    laterChangeQueued =
+                        (batch[j]->response_type & 0x7f) == xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY;
+                handle(batch[i], laterChangeQueued);
+                std::free(batch[i]);
+                batch[i] = nullptr;
+            }
+            batch.clear();
+            takeUiRequests();
+            expire();
+            advance();
+            deliver();
+        } catch (const std::bad_alloc &) {
+            // Whatever was being read is lost; the changes go on (as far as memory allows).
+            for (xcb_generic_event_t *event : batch)
+                std::free(event);
+            batch.clear();
+            forEachActive([](Request &r) {
+                r.outOfMemory = true;
+                r.state = Request::Failed;
+                r.givenUp = true;
+                r.pieces.clear();
+            });
+            troubled(ClipboardTrouble::OutOfMemory);
+            continue;
+        }
         xcb_flush(c);
         if (xcb_connection_has_error(c))
-            break;
+            continue;
         // Reading replies may have queued events that the socket no longer signals.
         if (xcb_generic_event_t *event = xcb_poll_for_queued_event(c)) {
             batch.push_back(event);
@@ -257,7 +343,8 @@ void X11Capture::Worker::takeUiRequests()
     for (auto &promise : asks) {
         auto job = std::make_unique<PictureJob>();
         job->result = std::move(promise);
-        ask(job->targets, atomTargets, XCB_CURRENT_TIME);
+        job->window = makeWindow();
+        ask(job->targets, job->window, atomTargets, propTargets, XCB_CURRENT_TIME);
         pictures.push_back(std::move(job));
     }
 }
@@ -265,6 +352,13 @@ void X11Capture::Worker::takeUiRequests()
 // The requests that depend on earlier answers: the text in another format, the picture.
 void X11Capture::Worker::advance()
 {
+    // A newer change never waits behind an older transfer: the older content is not read whole.
+    for (std::size_t i = 0; i + 1 < changes.size(); ++i) {
+        for (Request *r : {&changes[i]->targets, &changes[i]->text, &changes[i]->hint}) {
+            if (r->state == Request::Incr)
+                giveUp(*r);
+        }
+    }
     if (!changes.empty()) {
         Change &last = *changes.back();
         if (!last.fallbackDecided && !last.dropped && !last.ownerNone && !last.targets.active()) {
@@ -272,9 +366,9 @@ void X11Capture::Worker::advance()
                 last.fallbackDecided = true;
                 const QList<xcb_atom_t> offered = targetsOf(last.targets);
                 if (offered.contains(atomTextUtf8))
-                    ask(last.text, atomTextUtf8, last.time, last.owner);
+                    ask(last.text, last.window, atomTextUtf8, propOther, last.time, last.owner);
                 else if (offered.contains(atomString))
-                    ask(last.text, atomString, last.time, last.owner);
+                    ask(last.text, last.window, atomString, propOther, last.time, last.owner);
             } else if (!last.text.active()) {
                 last.fallbackDecided = true;
             }
@@ -296,15 +390,16 @@ void X11Capture::Worker::advance()
             if (format == XCB_NONE)
                 finished = true;
             else
-                ask(job.image, format, XCB_CURRENT_TIME);
+                ask(job.image, job.window, format, propOther, XCB_CURRENT_TIME);
         } else if (job.image.state == Request::Done) {
-            image = QImage::fromData(job.image.data);
+            image = QImage::fromData(job.image.data());
             finished = true;
         } else if (job.image.state == Request::Failed) {
             finished = true;
         }
         if (finished) {
             job.result.set_value(image);
+            release(job.window, job.targets.givenUp || job.image.givenUp);
             it = pictures.erase(it);
         } else {
             ++it;
@@ -325,15 +420,33 @@ void X11Capture::Worker::deliver()
             break;
         std::unique_ptr<Change> change = std::move(changes.front());
         changes.pop_front();
+        release(change->window, change->targets.givenUp || change->text.givenUp || change->hint.givenUp);
         if (change->dropped) {
             // What the clipboard held at start is then what replaced it.
-            if (change->initial && !changes.empty())
+            if (change->initial && !changes.empty()) {
                 changes.front()->initial = true;
-            else if (change->initial)
+            } else if (change->initial) {
+                initialPending = false;
                 initialResult.set_value(ClipboardContent());
+            }
             continue;
         }
-        ClipboardContent content = contentOf(*change);
+        ClipboardTrouble trouble = ClipboardTrouble::NotWhole;
+        bool troubled = false;
+        ClipboardContent content;
+        try {
+            content = contentOf(*change, &troubled);
+            if (change->text.outOfMemory)
+                trouble = ClipboardTrouble::OutOfMemory;
+        } catch (const std::bad_alloc &) {
+            content = ClipboardContent();
+            content.hasText = true;
+            troubled = true;
+            trouble = ClipboardTrouble::OutOfMemory;
+        }
+        // A text not read whole is delivered as no text at all, and said once per change.
+        if (troubled && !change->initial)
+            this->troubled(trouble);
         // An owner that refuses what it offered, once another content has followed, no longer holds it
         // (Qt refuses requests older than its newest content): the change was replaced before it was read.
         if (!changes.empty() && !change->initial &&
@@ -351,6 +464,7 @@ void X11Capture::Worker::deliver()
         if (repeated && !change->initial && !change->ownerNone)
             continue;
         if (change->initial) {
+            initialPending = false;
             initialResult.set_value(std::move(content));
             continue;
         }
@@ -362,50 +476,66 @@ void X11Capture::Worker::deliver()
 int X11Capture::Worker::nextTimeoutMs() const
 {
     std::optional<Clock::time_point> next;
-    const auto consider = [&](const Request &r) {
-        if (r.active() && (!next || r.deadline < *next))
-            next = r.deadline;
+    const auto consider = [&](Clock::time_point t) {
+        if (!next || t < *next)
+            next = t;
+    };
+    const auto considerRequest = [&](const Request &r) {
+        if (r.active())
+            consider(std::min(r.deadline, r.limit));
     };
     for (const auto &change : changes) {
-        consider(change->targets);
-        consider(change->text);
-        consider(change->hint);
+        considerRequest(change->targets);
+        considerRequest(change->text);
+        considerRequest(change->hint);
     }
     for (const auto &job : pictures) {
-        consider(job->targets);
-        consider(job->image);
+        considerRequest(job->targets);
+        considerRequest(job->image);
     }
-    for (const Request &r : abandoned) {
-        if (!next || r.deadline < *next)
-            next = r.deadline;
-    }
+    for (const Leftover &left : leftovers)
+        consider(left.until);
     if (!next)
         return -1;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(wait, 0, 60000));
 }
 
-ClipboardContent X11Capture::Worker::contentOf(Change &change)
+// What the change holds. `notWhole`: a text was offered, or had begun to arrive, and could not be
+// read whole (it is then not delivered at all).
+ClipboardContent X11Capture::Worker::contentOf(Change &change, bool *notWhole)
 {
+    *notWhole = false;
     ClipboardContent content;
     if (change.ownerNone)
         return content;
-    for (xcb_atom_t atom : targetsOf(change.targets)) {
+    const QList<xcb_atom_t> offered = targetsOf(change.targets);
+    for (xcb_atom_t atom : offered) {
         const QByteArray name = atomName(atom);
         content.hasText = content.hasText || isTextTarget(name);
         content.hasImage = content.hasImage || name.startsWith("image/");
     }
-    if (change.hint.state == Request::Done && change.hint.data.trimmed() == "secret") {
+    // A password manager's hint that was offered but not read (late, refused, cut off) may well have
+    // said "secret": so may one not known to be offered, when the owner answered the text but not the
+    // list of what it offers.
+    const Request &hint = change.hint;
+    const bool textRead = change.text.state == Request::Done;
+    if (hint.state == Request::Done
+            ? hint.data().trimmed() == "secret"
+            : offered.contains(atomHint) || (change.targets.state != Request::Done && textRead && !hint.refused)) {
         content.secret = true;
         return content;
     }
     // An owner may answer any request with its one content (xclip does): a text only where one is offered.
-    if (change.text.state == Request::Done && (change.targets.state != Request::Done || content.hasText)) {
+    if (textRead && (change.targets.state != Request::Done || content.hasText)) {
         content.hasText = true;
-        const QString text = change.text.target == atomString ? QString::fromLatin1(change.text.data)
-                                                              : QString::fromUtf8(change.text.data);
-        content.text = Clipboard::fromDesktop(text);
+        content.text = linebreaks::fromDesktopBytes(change.text.pieces, change.text.type == atomString
+                                                                            ? linebreaks::DesktopEncoding::Latin1
+                                                                            : linebreaks::DesktopEncoding::Utf8);
+        return content;
     }
+    const Request &text = change.text;
+    *notWhole = text.outOfMemory || text.begun || (text.timedOut && content.hasText);
     return content;
 }
 
@@ -424,7 +554,9 @@ bool X11Capture::start(ClipboardContent *initial)
             m_worker->ownIdMask = setup->resource_id_mask;
         }
     }
-    if (!m_worker->connectToDisplay()) {
+    m_worker->displayName = qgetenv("DISPLAY"); // connections made again go to the same display
+    m_worker->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_worker->wakeFd < 0 || !m_worker->connectToDisplay(true)) {
         m_worker = std::make_unique<Worker>(this);
         return false;
     }

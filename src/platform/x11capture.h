@@ -6,9 +6,10 @@
 
 // Watches the CLIPBOARD selection of the X display (DISPLAY) through a connection of its own, told of
 // every change of owner by XFixes and reading each new owner at once on a thread of its own: every
-// request has a deadline, so no owner (slow, hung, or gone in the middle of a transfer) holds up
-// anything but its own change, and changes are delivered in the order they happened. Large texts
-// arrive through INCR transfers.
+// request has a deadline, and a newer change ends an older change's transfer, so no owner (slow, hung,
+// trickling, or gone in the middle of a transfer) holds up anything but its own change; changes are
+// delivered in the order they happened. Large texts arrive through INCR transfers; a text is delivered
+// whole or not at all (then trouble() says so). A lost connection is made again.
 class X11Capture final : public CaptureBackend
 {
     Q_OBJECT

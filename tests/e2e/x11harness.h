@@ -81,11 +81,11 @@ inline Result xdotool(const QStringList &args)
     return run(QStringLiteral("xdotool"), args);
 }
 
-// Starts Xvfb on the first free display from :90 to :120 and waits until it takes clients; puts the
-// display in g_env. Returns the display name, or an empty string.
-inline QString startXvfb(QProcess &server)
+// Starts Xvfb on the first free display from :first to :last (:90 to :120) and waits until it takes
+// clients; puts the display in g_env. Returns the display name, or an empty string.
+inline QString startXvfb(QProcess &server, int first = 90, int last = 120)
 {
-    for (int n = 90; n <= 120; ++n) {
+    for (int n = first; n <= last; ++n) {
         if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
             QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
             continue;
