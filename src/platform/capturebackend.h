@@ -22,8 +22,11 @@ using OfferedFormat = std::pair<QByteArray, QByteArray>;
 // (Clipboard::fromDesktop); whether the content is marked as a secret (the offer
 // "x-kde-passwordManagerHint" holding "secret": then the text is never read and stays empty);
 // whether a picture is offered (an image/* format). The picture itself is read only on request.
-// A text that could not be read in time (the owner did not answer within its deadline, quit or was
-// replaced in the middle of the transfer) is delivered as an empty text, never as a part of it.
+// A text that is not known to be whole (its owner did not answer within its deadline, trickled past
+// the limit on a whole transfer, quit, or was replaced in the middle of the transfer) is never
+// delivered in part: the change comes without its text, or not at all when a newer one replaced it
+// before its reading began, and trouble() says why. A password hint that is offered but not read in
+// time counts as secret.
 class CaptureBackend : public QObject
 {
     Q_OBJECT
