@@ -306,23 +306,27 @@ QString HistoryFile::entryText(qsizetype entry) const
 
 QString HistoryFile::textForNumber(int number) const
 {
-    if (currentStamp() == m_stamp && m_stamp.size >= 0) {
-        if (number >= 0 && static_cast<size_t>(number) < m_firstLineOf.size() &&
-            m_firstLineOf[static_cast<size_t>(number)] >= 0)
-            return decodeText(
-                readLineText(m_lines[static_cast<size_t>(m_firstLineOf[static_cast<size_t>(number)])], INT32_MAX),
-                false);
-        if (m_lastLine.length < 0)
-            return {};
-        if (m_lastLine.number >= 0)
-            return decodeText(readLineText(m_lastLine, INT32_MAX), false);
-        // The last line carries no number: its text from the seventh character on.
-        return decodeText(readLineText(m_lastLine, INT32_MAX), false).mid(6);
-    }
-    // The file changed since it was indexed: read it through as it is now.
+    if (currentStamp() == m_stamp && m_stamp.size >= 0)
+        return indexedTextForNumber(number);
+    // The file changed since it was indexed: read it through as it is now, once (a file that goes on
+    // changing is taken as that reading found it).
     HistoryFile now(m_path, m_writePage);
     now.load();
-    return now.textForNumber(number);
+    return now.indexedTextForNumber(number);
+}
+
+QString HistoryFile::indexedTextForNumber(int number) const
+{
+    if (number >= 0 && static_cast<size_t>(number) < m_firstLineOf.size() &&
+        m_firstLineOf[static_cast<size_t>(number)] >= 0)
+        return decodeText(
+            readLineText(m_lines[static_cast<size_t>(m_firstLineOf[static_cast<size_t>(number)])], INT32_MAX), false);
+    if (m_lastLine.length < 0)
+        return {};
+    if (m_lastLine.number >= 0)
+        return decodeText(readLineText(m_lastLine, INT32_MAX), false);
+    // The last line carries no number: its text from the seventh character on.
+    return decodeText(readLineText(m_lastLine, INT32_MAX), false).mid(6);
 }
 
 QString HistoryFile::restoreText(qsizetype entry, bool *reindexed)
@@ -335,7 +339,7 @@ QString HistoryFile::restoreText(qsizetype entry, bool *reindexed)
     load();
     if (reindexed)
         *reindexed = true;
-    return textForNumber(number);
+    return indexedTextForNumber(number);
 }
 
 HistoryFile::Written HistoryFile::write(int number, QStringView text) const

@@ -115,6 +115,8 @@ private:
 
     const Line &line(qsizetype entry) const { return m_lines[static_cast<size_t>(m_listedFrom + entry)]; }
     QByteArray readLineText(const Line &l, qint64 maxBytes) const;
+    // textForNumber over the index as it is, whether or not the file changed since.
+    QString indexedTextForNumber(int number) const;
     // One read of the file into the index; false when the file was cut while it was read.
     bool readIndex();
     void addLine(qint64 offset, qint64 length, int number);
