@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <new>
 
+#include <malloc.h>
 #include <signal.h>
 
 namespace {
@@ -77,6 +78,16 @@ void surviveFileSizeLimit()
     action.sa_handler = fileSizeLimitReached;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGXFSZ, &action, nullptr);
+}
+
+// A copy of hundreds of megabytes arrives in pieces of about a megabyte, each given back as soon as it
+// is decoded. glibc raises its threshold for serving a block from its own mapping to the size of the
+// last such block freed, after which those pieces come from the heap, whose freed middle stays
+// resident: the copy would then need its bytes and its text at once. A fixed threshold keeps every
+// large block a mapping of its own, returned to the system when freed.
+void returnLargeBlocks()
+{
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 }
 
 QtMessageHandler defaultMessages = nullptr;
@@ -202,6 +213,7 @@ int runCommand(int argc, char *argv[], const CommandLine &commandLine)
 int main(int argc, char *argv[])
 {
     surviveFileSizeLimit();
+    returnLargeBlocks();
     CommandLine commandLine;
     {
         QStringList arguments;
