@@ -8,7 +8,6 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "display/appicon.h"
-#include "display/pastelineedit.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
 #include "display/titleline.h"
@@ -16,6 +15,7 @@
 #include "platform/clipboard.h"
 #include "platform/messages.h"
 #include "platform/modal.h"
+#include "platform/pastelineedit.h"
 #include "platform/singleinstance.h"
 
 #include <QAction>

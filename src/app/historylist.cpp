@@ -3,11 +3,11 @@
 #include "app/historyfile.h"
 #include "app/historymodel.h"
 #include "app/mainrules.h"
-#include "display/pastelineedit.h"
 #include "launcher/calculator.h"
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/guard.h"
+#include "platform/pastelineedit.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>

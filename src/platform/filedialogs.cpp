@@ -1,8 +1,8 @@
 #include "filedialogs.h"
 
 #include "core/dialogfilter.h"
-#include "display/pastelineedit.h"
 #include "platform/modal.h"
+#include "platform/pastelineedit.h"
 
 #include <QFileDialog>
 #include <QFontDialog>

@@ -1,8 +1,8 @@
 #include "messages.h"
 
 #include "core/commanderror.h"
-#include "display/pastelineedit.h"
 #include "platform/modal.h"
+#include "platform/pastelineedit.h"
 
 #include <QInputDialog>
 #include <QKeyEvent>

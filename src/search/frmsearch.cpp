@@ -4,9 +4,9 @@
 #include "app/mainrules.h"
 #include "core/commanderror.h"
 #include "display/appicon.h"
-#include "display/pastelineedit.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
+#include "platform/pastelineedit.h"
 
 #include <QAbstractListModel>
 #include <QApplication>

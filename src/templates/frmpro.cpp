@@ -4,10 +4,10 @@
 #include "core/fileio.h"
 #include "core/twips.h"
 #include "display/appicon.h"
-#include "display/pastelineedit.h"
 #include "platform/filedialogs.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
+#include "platform/pastelineedit.h"
 #include "templates/templatefile.h"
 
 #include <QFileInfo>

@@ -4,11 +4,11 @@
 // window and dialog pastes what was captured, never asking the clipboard's owner.
 
 #include "app/frmmain.h"
-#include "display/pastelineedit.h"
 #include "fakes/fakes.h"
 #include "mainparts.h"
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
+#include "platform/pastelineedit.h"
 #include "textwin/frmtext.h"
 #include "textwin/pasteedit.h"
 

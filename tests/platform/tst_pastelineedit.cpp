@@ -1,5 +1,5 @@
-#include "display/pastelineedit.h"
 #include "fakes/fakes.h"
+#include "platform/pastelineedit.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
