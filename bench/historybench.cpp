@@ -2,10 +2,10 @@
 // lookup and append times, resident memory, and `wc -l` on the same file as the floor.
 //   bench_history            all sizes (10k, 100k, 1M), each in its own process
 //   bench_history N          one size
-#include "app/historyfile.h"
-#include "app/historymodel.h"
 #include "benchutil.h"
 #include "core/fileio.h"
+#include "history/historyfile.h"
+#include "history/historymodel.h"
 #include "historygen.h"
 
 #include <QCoreApplication>

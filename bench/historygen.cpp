@@ -1,6 +1,6 @@
 #include "historygen.h"
 
-#include "app/historyfile.h"
+#include "history/historyfile.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

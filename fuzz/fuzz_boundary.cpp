@@ -4,9 +4,9 @@
 
 #include "fuzzcommon.h"
 
-#include "app/historyfile.h"
 #include "core/codec.h"
 #include "core/linebreaks.h"
+#include "history/historyfile.h"
 
 namespace {
 void run(QByteArrayView bytes)

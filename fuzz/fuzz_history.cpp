@@ -2,10 +2,10 @@
 
 #include "fuzzcommon.h"
 
-#include "app/historyfile.h"
 #include "core/codec.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "history/historyfile.h"
 
 #include <algorithm>
 #include <cstdio>

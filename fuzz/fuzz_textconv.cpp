@@ -2,8 +2,8 @@
 
 #include "fuzzcommon.h"
 
+#include "core/textconv.h"
 #include "textwin/filelines.h"
-#include "textwin/textconv.h"
 
 #include <algorithm>
 #include <climits>

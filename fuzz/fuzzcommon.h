@@ -3,8 +3,8 @@
 // Helpers shared by the fuzz targets: turning the input into text, a check that stops the run with a
 // message, and one private temporary folder per process.
 
-#include "app/historyfile.h"
 #include "core/commanderror.h"
+#include "history/historyfile.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/identity.h"
+#include "core/identity.h"
 
 // The entry that starts Vornkip when the user logs in: a desktop entry in the XDG autostart folder.
 namespace autostart {

@@ -1,8 +1,8 @@
 #include "commandline.h"
 
-#include "app/historyfile.h"
 #include "app/mainrules.h"
 #include "core/linebreaks.h"
+#include "history/historyfile.h"
 #include "version.h"
 
 #include <algorithm>

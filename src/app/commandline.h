@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/historysearch.h"
+#include "history/historysearch.h"
 
 #include <QCommandLineParser>
 #include <QString>

@@ -2,8 +2,8 @@
 
 #include "app/frmmain.h"
 #include "app/historylist.h"
-#include "app/mainlayout.h"
 #include "core/twips.h"
+#include "display/mainlayout.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
 #include "launcher/toolbars.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/desktopintegration.h"
-#include "app/historyfile.h"
+#include "history/historyfile.h"
 #include "platform/clipboard.h"
 #include "platform/platform.h"
 #include "settings/modini.h"

@@ -1,8 +1,8 @@
 #include "historylist.h"
 
-#include "app/historyfile.h"
-#include "app/historymodel.h"
 #include "app/mainrules.h"
+#include "history/historyfile.h"
+#include "history/historymodel.h"
 #include "launcher/calculator.h"
 #include "platform/clipboard.h"
 #include "platform/desktop.h"

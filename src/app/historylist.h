@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/historymodel.h"
+#include "history/historymodel.h"
 #include "platform/platform.h"
 
 #include <QComboBox>

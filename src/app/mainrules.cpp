@@ -1,22 +1,6 @@
 #include "mainrules.h"
 
-#include "app/historyfile.h"
-
 namespace mainrules {
-bool isCurrentEntry(const QString &clipboardText, const QString &listText)
-{
-    // Only the start can matter, and a copy may be megabytes: a line break written as a marker takes
-    // three times the characters it stands for, so four times the shown length is always enough.
-    return HistoryFile::markersToBreaks(clipboardText.left(4 * HistoryFile::maxEntryLength))
-               .left(HistoryFile::maxEntryLength)
-               .compare(listText, Qt::CaseInsensitive) == 0;
-}
-
-bool isSameText(const QString &clipboardText, const QString &whole)
-{
-    return HistoryFile::markersToBreaks(clipboardText).compare(whole, Qt::CaseInsensitive) == 0;
-}
-
 QString dropText(const QStringList &paths)
 {
     if (paths.size() == 1)
@@ -30,14 +14,5 @@ QString dropText(const QStringList &paths)
 bool isResetSwitch(const QStringList &arguments)
 {
     return arguments.join(QLatin1Char(' ')).compare(QStringLiteral("/a"), Qt::CaseInsensitive) == 0;
-}
-
-QString displayText(const QString &itemText)
-{
-    QString shown = itemText;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"));
-    shown.replace(QLatin1Char('\r'), QChar(0x21B5));
-    shown.replace(QLatin1Char('\n'), QChar(0x21B5));
-    return shown;
 }
 } // namespace mainrules

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "history/historysearch.h"
 #include "platform/platform.h"
-#include "search/historysearch.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/identity.h"
+#include "core/identity.h"
 
 #include <QIcon>
 

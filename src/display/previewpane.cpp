@@ -1,7 +1,7 @@
 #include "previewpane.h"
 
-#include "app/mainlayout.h"
 #include "core/twips.h"
+#include "display/mainlayout.h"
 #include "display/preview.h"
 
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "frmsearch.h"
 
-#include "app/historyfile.h"
-#include "app/mainrules.h"
 #include "core/commanderror.h"
 #include "display/appicon.h"
+#include "history/historyfile.h"
+#include "history/historyformat.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
 #include "platform/pastelineedit.h"
@@ -56,7 +56,7 @@ public:
             return {};
         const historysearch::Entry &entry = m_entries[static_cast<size_t>(index.row())];
         if (role == Qt::DisplayRole)
-            return mainrules::displayText(entry.text.left(HistoryFile::maxEntryLength));
+            return historyformat::displayText(entry.text.left(HistoryFile::maxEntryLength));
         if (role == Qt::ToolTipRole)
             return HistoryFile::numberText(entry.number);
         return {};

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/codec.h"
-#include "search/historysearch.h"
+#include "history/historysearch.h"
 
 #include <QString>
 

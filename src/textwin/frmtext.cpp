@@ -3,13 +3,13 @@
 #include "core/commanderror.h"
 #include "core/dropdata.h"
 #include "core/fileio.h"
+#include "core/textconv.h"
 #include "core/twips.h"
 #include "display/appicon.h"
 #include "platform/clipboard.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
 #include "textwin/pasteedit.h"
-#include "textwin/textconv.h"
 #include "textwin/textlayout.h"
 
 #include <QCloseEvent>

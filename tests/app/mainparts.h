@@ -4,9 +4,9 @@
 #include "app/desktopintegration.h"
 #include "app/frmmain.h"
 #include "app/historylist.h"
+#include "app/toolbarcommands.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
-#include "launcher/toolbarcommands.h"
 #include "settings/modini.h"
 
 #include <QAction>

@@ -1,4 +1,5 @@
 #include "app/mainrules.h"
+#include "history/historyformat.h"
 
 #include <QTest>
 
@@ -40,7 +41,7 @@ void TestMainRules::currentEntry()
     QFETCH(QString, clipboard);
     QFETCH(QString, list);
     QFETCH(bool, current);
-    QCOMPARE(mainrules::isCurrentEntry(clipboard, list), current);
+    QCOMPARE(historyformat::isCurrentEntry(clipboard, list), current);
 }
 
 void TestMainRules::resetSwitch_data()

@@ -1,7 +1,7 @@
-#include "app/historyfile.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
 #include "fakes/nothreads.h"
+#include "history/historyfile.h"
 #include "search/frmsearch.h"
 
 #include <QCheckBox>

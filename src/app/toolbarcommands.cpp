@@ -1,10 +1,10 @@
 #include "toolbarcommands.h"
 
 #include "app/frmmain.h"
-#include "app/historyfile.h"
 #include "app/historylist.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "history/historyfile.h"
 #include "launcher/launchers.h"
 #include "launcher/toolbars.h"
 #include "launcher/websearch.h"

@@ -1,9 +1,9 @@
-#include "app/historyfile.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "core/textconv.h"
 #include "fakes/nothreads.h"
-#include "search/historysearch.h"
-#include "textwin/textconv.h"
+#include "history/historyfile.h"
+#include "history/historysearch.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 #include "historymodel.h"
 
-#include "app/mainrules.h"
+#include "history/historyformat.h"
 
 HistoryModel::HistoryModel(HistoryFile &file, QObject *parent) : QAbstractListModel(parent), m_file(file) {}
 
@@ -16,7 +16,7 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     const qsizetype entry = entryOf(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return mainrules::displayText(itemText(entry));
+        return historyformat::displayText(itemText(entry));
     case Qt::EditRole:
         return itemText(entry);
     case NumberRole:
@@ -42,12 +42,13 @@ void HistoryModel::reload()
 
 bool HistoryModel::isShown(const QString &text, const Shown &shown)
 {
-    if (!mainrules::isCurrentEntry(text, shown.text))
+    if (!historyformat::isCurrentEntry(text, shown.text))
         return false;
     // The same start is not the same text: a long copy may differ from the shown entry further on.
     if (shown.row >= 0)
-        return mainrules::isSameText(text, wholeText(shown.row));
-    return mainrules::isSameText(text, shown.whole.isNull() ? shown.text : HistoryFile::markersToBreaks(shown.whole));
+        return historyformat::isSameText(text, wholeText(shown.row));
+    return historyformat::isSameText(text,
+                                     shown.whole.isNull() ? shown.text : HistoryFile::markersToBreaks(shown.whole));
 }
 
 std::optional<QString> HistoryModel::record(const QString &text, const Shown &shown)

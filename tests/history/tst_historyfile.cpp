@@ -1,7 +1,7 @@
-#include "app/historyfile.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
 #include "fakes/filesizelimit.h"
+#include "history/historyfile.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 #include "searchfold.h"
 
-#include "textwin/textconv.h"
+#include "core/textconv.h"
 
 #include <array>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "historysearch.h"
 
-#include "app/historyfile.h"
 #include "core/codec.h"
 #include "core/fileio.h"
+#include "history/historyfile.h"
 #include "historyscan.h"
 #include "searchfold.h"
 

@@ -1,6 +1,6 @@
-#include "app/historymodel.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "history/historymodel.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/historyfile.h"
+#include "history/historyfile.h"
 
 #include <QAbstractListModel>
 #include <QCache>

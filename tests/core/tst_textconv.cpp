@@ -1,5 +1,5 @@
 #include "core/codec.h"
-#include "textwin/textconv.h"
+#include "core/textconv.h"
 
 #include <QTest>
 
