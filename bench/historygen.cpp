@@ -1,6 +1,7 @@
 #include "historygen.h"
 
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -57,8 +58,8 @@ QByteArray generateHistory(int entries, quint32 seed, int cp932PerMille)
         }
         // Drawn only when asked for, so the other files keep their bytes.
         const bool cp932 = cp932PerMille > 0 && rng.bounded(1000) < cp932PerMille;
-        out += HistoryFile::encodeLine((i - 1) % HistoryFile::largestNumber + 1, text,
-                                       cp932 ? CodePage::Cp932 : CodePage::Utf8);
+        out += historyformat::encodeLine((i - 1) % historyformat::largestNumber + 1, text,
+                                         cp932 ? CodePage::Cp932 : CodePage::Utf8);
     }
     return out;
 }

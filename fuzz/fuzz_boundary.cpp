@@ -7,6 +7,7 @@
 #include "core/codec.h"
 #include "core/linebreaks.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 
 namespace {
 void run(QByteArrayView bytes)
@@ -17,7 +18,7 @@ void run(QByteArrayView bytes)
     // The first byte picks the code page and the number the history has reached (up to the wrap).
     const auto head = static_cast<unsigned char>(bytes[0]);
     const CodePage page = head & 1 ? CodePage::Cp932 : CodePage::Utf8;
-    const int last = head & 2 ? HistoryFile::largestNumber - (head >> 2) % 4 : 1 + (head >> 2);
+    const int last = head & 2 ? historyformat::largestNumber - (head >> 2) % 4 : 1 + (head >> 2);
     const QString copied = fuzz::textOf(bytes.sliced(1));
 
     const QString text = linebreaks::fromDesktop(copied);
@@ -32,13 +33,13 @@ void run(QByteArrayView bytes)
     FUZZ_CHECK(!outside.contains(u'\r'));
     FUZZ_CHECK(linebreaks::fromDesktop(outside) == text);
 
-    fuzz::writeFile(path, HistoryFile::encodeLine(last, u"before", page));
+    fuzz::writeFile(path, historyformat::encodeLine(last, u"before", page));
     HistoryFile history(path, page);
     history.setDurable(false);
     history.load();
     FUZZ_CHECK(history.lastNumber() == last);
-    const int number = HistoryFile::nextNumber(last);
-    FUZZ_CHECK(number == (last == HistoryFile::largestNumber ? 1 : last + 1));
+    const int number = historyformat::nextNumber(last);
+    FUZZ_CHECK(number == (last == historyformat::largestNumber ? 1 : last + 1));
     fuzz::append(history, number, text);
     FUZZ_CHECK(history.entryCount() == 2);
     FUZZ_CHECK(history.lastNumber() == number);
@@ -53,7 +54,7 @@ void run(QByteArrayView bytes)
                        !text.contains(QStringLiteral("@1@2@3"), Qt::CaseInsensitive) && !text.startsWith(QChar(0xFEFF));
     if (exact)
         FUZZ_CHECK(again.entryText(1) == text);
-    FUZZ_CHECK(again.itemText(1).size() <= HistoryFile::maxEntryLength);
+    FUZZ_CHECK(again.itemText(1).size() <= historyformat::maxEntryLength);
 }
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "core/commanderror.h"
 #include "core/fileio.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,19 +61,19 @@ void run(QByteArrayView bytes)
     const bool allUtf8 = codec::systemCodePage() == CodePage::Utf8 && codec::isValidUtf8(bytes);
     for (qsizetype i = 0; i < std::min(count, maxEntriesChecked); ++i) {
         const int number = history.entryNumber(i);
-        FUZZ_CHECK(number >= 0 && number <= HistoryFile::largestNumber);
+        FUZZ_CHECK(number >= 0 && number <= historyformat::largestNumber);
         const QString item = history.itemText(i);
         const QString whole = history.entryText(i);
-        FUZZ_CHECK(item.size() <= HistoryFile::maxEntryLength);
+        FUZZ_CHECK(item.size() <= historyformat::maxEntryLength);
         if (allUtf8)
-            FUZZ_CHECK(item == whole.left(HistoryFile::maxEntryLength));
+            FUZZ_CHECK(item == whole.left(historyformat::maxEntryLength));
         bool reindexed = true;
         FUZZ_CHECK(history.restoreText(i, &reindexed) == whole);
         FUZZ_CHECK(!reindexed);
     }
     if (count > 0)
         FUZZ_CHECK(history.textForNumber(history.entryNumber(0)) == history.entryText(0));
-    for (const int number : {-1, 0, 1, history.lastNumber(), HistoryFile::largestNumber, 1000000})
+    for (const int number : {-1, 0, 1, history.lastNumber(), historyformat::largestNumber, 1000000})
         (void)history.textForNumber(number);
 
     history.exportText(exportPath);
@@ -85,7 +86,7 @@ void run(QByteArrayView bytes)
     const QString text = QString::fromUtf8(bytes.last(std::min<qsizetype>(bytes.size(), 48)));
     const bool wasHistory = history.isHistory();
     const bool wasEmpty = bytes.isEmpty();
-    const int number = HistoryFile::nextNumber(history.lastNumber());
+    const int number = historyformat::nextNumber(history.lastNumber());
     FUZZ_CHECK(!fuzz::append(history, number, text));
     const qsizetype appendedCount = history.entryCount();
     // One entry, whatever its text holds: numbering goes on from it.
@@ -127,7 +128,7 @@ void run(QByteArrayView bytes)
                             static_cast<size_t>(behind.size()));
         std::fclose(f);
     }
-    const int after = HistoryFile::nextNumber(history.lastNumber());
+    const int after = historyformat::nextNumber(history.lastNumber());
     FUZZ_CHECK(fuzz::append(history, after, u"after"));
     HistoryFile fresh(path, page);
     fresh.load();

@@ -3,6 +3,7 @@
 #include "app/mainrules.h"
 #include "core/linebreaks.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 #include "version.h"
 
 #include <algorithm>
@@ -245,10 +246,10 @@ void CommandLine::parseHistoryAction()
         m_action = Action::List;
     } else if (m_parser.isSet(printName)) {
         const QString written = m_parser.value(printName);
-        const qint64 number = wholeNumber(written, HistoryFile::largestNumber);
-        if (number < 1 || number > HistoryFile::largestNumber)
+        const qint64 number = wholeNumber(written, historyformat::largestNumber);
+        if (number < 1 || number > historyformat::largestNumber)
             return refuse(QStringLiteral("--print の番号は 1 から %1 までの整数で指定してください: %2")
-                              .arg(HistoryFile::largestNumber)
+                              .arg(historyformat::largestNumber)
                               .arg(written));
         m_action = Action::Print;
         m_printNumber = static_cast<int>(number);

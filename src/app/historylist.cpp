@@ -2,6 +2,7 @@
 
 #include "app/mainrules.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 #include "history/historymodel.h"
 #include "launcher/calculator.h"
 #include "platform/clipboard.h"
@@ -88,8 +89,8 @@ void HistoryList::reload(const QString &shown)
         failed = e;
     }
     setCurrentIndex(-1);
-    setText(shown.left(HistoryFile::maxEntryLength));
-    m_shownWhole = shown.size() > HistoryFile::maxEntryLength ? shown : QString();
+    setText(shown.left(historyformat::maxEntryLength));
+    m_shownWhole = shown.size() > historyformat::maxEntryLength ? shown : QString();
     setUpdatesEnabled(true);
     if (failed)
         throw *failed;
@@ -101,7 +102,7 @@ HistoryModel::Shown HistoryList::shown() const
     // A row is shown while the field holds its text; typing over it shows the typed text instead.
     if (shown.row >= 0 && itemText(shown.row) != shown.text)
         shown.row = -1;
-    if (shown.row < 0 && !m_shownWhole.isNull() && shown.text == m_shownWhole.left(HistoryFile::maxEntryLength))
+    if (shown.row < 0 && !m_shownWhole.isNull() && shown.text == m_shownWhole.left(historyformat::maxEntryLength))
         shown.whole = m_shownWhole;
     return shown;
 }
@@ -135,7 +136,7 @@ void HistoryList::Combo1_Click(int index)
 
 void HistoryList::chooseEntry(int number, qint64 row, const QString &text)
 {
-    const QString item = text.left(HistoryFile::maxEntryLength);
+    const QString item = text.left(historyformat::maxEntryLength);
     for (qint64 r = std::max<qint64>(row, 0); r < count(); ++r) {
         const int index = static_cast<int>(r);
         if (m_model->entryNumber(index) == number && itemText(index) == item) {

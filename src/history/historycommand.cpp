@@ -2,6 +2,7 @@
 
 #include "core/commanderror.h"
 #include "core/linebreaks.h"
+#include "history/historyformat.h"
 
 #include <QFileInfo>
 
@@ -54,7 +55,7 @@ QByteArray listLine(const historysearch::Entry &entry)
     qsizetype end = 0;
     while (end < text.size() && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
         ++end;
-    QByteArray line = QByteArray::number(entry.number).rightJustified(6, '0');
+    QByteArray line = historyformat::numberText(entry.number).toLatin1();
     line += '\t';
     line += text.first(end).toUtf8();
     line += '\n';

@@ -2,6 +2,7 @@
 
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "history/historyformat.h"
 
 #include <QFile>
 
@@ -13,32 +14,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace historyformat;
+
 namespace {
-const QString marker = QStringLiteral("@1@2@3");
 const QString crlf = QStringLiteral("\r\n");
 
 // Bytes enough to hold the first 200 characters of any line: a marker is 6 bytes for 2 characters,
 // a UTF-8 character at most 4 bytes for 2 UTF-16 units, a CP932 character at most 2 bytes.
-constexpr qint64 itemBytes = 6 * HistoryFile::maxEntryLength + 16;
-
-// Calls fn(offset, length) for each line of `data`; lines end at CR LF or a lone CR.
-template <typename Fn>
-void forEachLine(const char *data, qint64 size, Fn fn)
-{
-    qint64 start = 0;
-    while (start < size) {
-        const void *cr = std::memchr(data + start, '\r', static_cast<size_t>(size - start));
-        if (!cr) {
-            fn(start, size - start);
-            return;
-        }
-        const qint64 end = static_cast<const char *>(cr) - data;
-        fn(start, end - start);
-        start = end + 1;
-        if (start < size && data[start] == '\n')
-            ++start;
-    }
-}
+constexpr qint64 itemBytes = markerLength * maxEntryLength + 16;
 
 // The same split for bytes read piece by piece: calls fn(offset, length, head, headLength) for each
 // line, with the line's first bytes (up to six: enough for its number), so a line of any length
@@ -89,7 +72,7 @@ public:
     }
 
 private:
-    static constexpr qint64 headSize = 6;
+    static constexpr qint64 headSize = numberDigits;
     qint64 m_pos = 0;
     qint64 m_lineStart = 0;
     char m_head[headSize] = {};
@@ -122,30 +105,10 @@ void HistoryFile::ensureExists() const
     fileio::touch(m_path);
 }
 
-QString HistoryFile::numberText(int number)
-{
-    return QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0'));
-}
-
-QString HistoryFile::markersToBreaks(QString text)
-{
-    return text.replace(marker, crlf, Qt::CaseInsensitive);
-}
-
 namespace {
 // Characters encoded and written at a time: a text of megabytes never exists a second time whole,
 // with its markers or encoded, beside itself.
 constexpr qsizetype writeSliceChars = 1 << 20;
-
-// A part of an entry's text as it is written: every CR LF as the marker. A lone CR would end the line
-// when it is read back and start a forged entry: it is a line break like any other.
-QByteArray encodeText(QStringView text, CodePage page)
-{
-    QString part = text.toString();
-    part.replace(crlf, marker);
-    part.replace(QLatin1Char('\r'), marker);
-    return codec::encode(part, page);
-}
 
 // The end of the slice of `text` that begins at `at`: never between a CR and what follows it, nor
 // inside a surrogate pair.
@@ -157,24 +120,6 @@ qsizetype sliceEnd(QStringView text, qsizetype at)
     return end;
 }
 } // namespace
-
-QByteArray HistoryFile::encodeLine(int number, QStringView text, CodePage page)
-{
-    return numberText(number).toLatin1() + encodeText(text, page) + "\r\n";
-}
-
-int HistoryFile::lineNumber(const char *line, qint64 length)
-{
-    if (length < 6)
-        return -1;
-    int n = 0;
-    for (int i = 0; i < 6; ++i) {
-        if (line[i] < '0' || line[i] > '9')
-            return -1;
-        n = n * 10 + (line[i] - '0');
-    }
-    return n;
-}
 
 HistoryFile::FileStamp HistoryFile::currentStamp() const
 {
@@ -275,27 +220,18 @@ bool HistoryFile::readIndex()
 
 QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
 {
-    if (l.length <= 6 && l.number >= 0)
+    if (l.length <= numberDigits && l.number >= 0)
         return {};
     fileio::UniqueFd fd = fileio::openFile(m_path, O_RDONLY);
-    const qint64 skip = l.number >= 0 ? 6 : 0;
+    const qint64 skip = l.number >= 0 ? numberDigits : 0;
     return fileio::readAt(fd.get(), l.offset + skip, std::min<qint64>(l.length - skip, maxBytes), m_path);
-}
-
-QString HistoryFile::decodeText(QByteArrayView bytes, bool cut)
-{
-    QString text = codec::decode(bytes, cut);
-    // A text that began with U+FEFF keeps it: the UTF-8 decoder takes it for a byte order mark.
-    if (bytes.startsWith("\xEF\xBB\xBF") && !text.startsWith(QChar(0xFEFF)))
-        text.prepend(QChar(0xFEFF));
-    return markersToBreaks(text);
 }
 
 QString HistoryFile::itemText(qsizetype entry) const
 {
     const Line &l = line(entry);
     const QByteArray bytes = readLineText(l, itemBytes);
-    return decodeText(bytes, l.length - 6 > bytes.size()).left(maxEntryLength);
+    return decodeText(bytes, l.length - numberDigits > bytes.size()).left(maxEntryLength);
 }
 
 QString HistoryFile::entryText(qsizetype entry) const
@@ -326,7 +262,7 @@ QString HistoryFile::indexedTextForNumber(int number) const
     if (m_lastLine.number >= 0)
         return decodeText(readLineText(m_lastLine, INT32_MAX), false);
     // The last line carries no number: its text from the seventh character on.
-    return decodeText(readLineText(m_lastLine, INT32_MAX), false).mid(6);
+    return decodeText(readLineText(m_lastLine, INT32_MAX), false).mid(numberDigits);
 }
 
 QString HistoryFile::restoreText(qsizetype entry, bool *reindexed)

@@ -9,9 +9,7 @@
 #include <optional>
 #include <vector>
 
-// The history file (temp.ifo and saved *.ifo files): one line per entry, oldest first, each line the
-// six-digit entry number followed by the entry's whole text with every CR LF written as "@1@2@3",
-// ended by CR LF. Reading ends a line at CR LF or at a lone CR (a lone LF stays in the text).
+// A history file (temp.ifo and saved *.ifo files; the format is in historyformat.h).
 //
 // The file is read once into an index of the lines that carry an entry number (byte offset, length,
 // number); texts are decoded only when asked for. A file is a history file only when its first line
@@ -20,9 +18,6 @@
 class HistoryFile final
 {
 public:
-    static constexpr int maxEntryLength = 200;
-    static constexpr int largestNumber = 999999;
-
     explicit HistoryFile(QString path = {}, CodePage writePage = codec::systemCodePage());
 
     const QString &path() const { return m_path; }
@@ -94,16 +89,6 @@ public:
     // turned into CR LF, one more CR LF at the end).
     void saveCopy(const QString &to) const;
     void exportText(const QString &to) const;
-
-    static QString numberText(int number);
-    static int nextNumber(int last) { return last >= largestNumber || last < 0 ? 1 : last + 1; }
-    static QByteArray encodeLine(int number, QStringView text, CodePage page);
-    static QString markersToBreaks(QString text);
-    // An entry's text from the bytes after its number: decoded as the file's lines are, markers turned
-    // into CR LF. With `cut`, the bytes are a prefix of the text.
-    static QString decodeText(QByteArrayView bytes, bool cut = false);
-    // The six-digit number a line begins with, or -1.
-    static int lineNumber(const char *line, qint64 length);
 
 private:
     struct Line

@@ -48,15 +48,15 @@ bool HistoryModel::isShown(const QString &text, const Shown &shown)
     if (shown.row >= 0)
         return historyformat::isSameText(text, wholeText(shown.row));
     return historyformat::isSameText(text,
-                                     shown.whole.isNull() ? shown.text : HistoryFile::markersToBreaks(shown.whole));
+                                     shown.whole.isNull() ? shown.text : historyformat::markersToBreaks(shown.whole));
 }
 
 std::optional<QString> HistoryModel::record(const QString &text, const Shown &shown)
 {
     if (text.isEmpty() || isShown(text, shown))
         return std::nullopt;
-    const QString itemText = text.left(HistoryFile::maxEntryLength);
-    const HistoryFile::Written written = m_file.write(HistoryFile::nextNumber(m_file.lastNumber()), text);
+    const QString itemText = text.left(historyformat::maxEntryLength);
+    const HistoryFile::Written written = m_file.write(historyformat::nextNumber(m_file.lastNumber()), text);
     if (written.changedBehind) {
         beginResetModel();
         m_added.clear();

@@ -25,11 +25,12 @@ void readFully(int fd, char *into, qint64 length, qint64 offset, const QString &
 
 bool beginsAsHistory(int fd, qint64 size, const QString &path)
 {
-    if (size < 6)
+    constexpr int digits = historyformat::numberDigits;
+    if (size < digits)
         return false;
-    char head[6];
-    readFully(fd, head, 6, 0, path);
-    return HistoryFile::lineNumber(head, 6) >= 0;
+    char head[digits];
+    readFully(fd, head, digits, 0, path);
+    return historyformat::lineNumber(head, digits) >= 0;
 }
 
 qint64 middleLineStart(int fd, qint64 size, const QString &path)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/historyfile.h"
+#include "history/historyformat.h"
 
 #include <QString>
 
@@ -70,14 +70,8 @@ Scan scanBackward(int fd, const QString &path, qint64 from, qint64 to, Cancelled
                 ++first;
         }
         lines.clear();
-        for (qint64 at = first; at < size;) {
-            const void *cr = std::memchr(data + at, '\r', static_cast<size_t>(size - at));
-            const qint64 end = cr ? static_cast<const char *>(cr) - data : size;
-            lines.emplace_back(at, end - at);
-            at = end + 1;
-            if (at < size && data[at] == '\n')
-                ++at;
-        }
+        historyformat::forEachLine(data + first, size - first,
+                                   [&](qint64 at, qint64 length) { lines.emplace_back(first + at, length); });
         for (size_t i = lines.size(); i-- > 0;) {
             if (++sinceCheck >= linesBetweenChecks) {
                 sinceCheck = 0;
@@ -85,8 +79,9 @@ Scan scanBackward(int fd, const QString &path, qint64 from, qint64 to, Cancelled
                     return Scan::Cancelled;
             }
             const char *bytes = data + lines[i].first;
-            const int number = HistoryFile::lineNumber(bytes, lines[i].second);
-            if (number >= 0 && !onLine(number, bytes + 6, lines[i].second - 6))
+            const int number = historyformat::lineNumber(bytes, lines[i].second);
+            if (number >= 0 &&
+                !onLine(number, bytes + historyformat::numberDigits, lines[i].second - historyformat::numberDigits))
                 return Scan::Stopped;
         }
         leftover = first;

@@ -2,7 +2,7 @@
 
 #include "core/codec.h"
 #include "core/fileio.h"
-#include "history/historyfile.h"
+#include "history/historyformat.h"
 #include "historyscan.h"
 #include "searchfold.h"
 
@@ -122,9 +122,6 @@ private:
     quint8 m_full = 0;
 };
 
-constexpr char marker[] = "@1@2@3";
-constexpr qsizetype markerLength = 6;
-
 // Whether an entry's text matches a query; one per thread.
 class Matcher final
 {
@@ -172,7 +169,7 @@ public:
                 return found == Found::Yes;
             }
         }
-        return find(HistoryFile::decodeText(QByteArrayView(text, length)), m_query, m_options).found();
+        return find(historyformat::decodeText(QByteArrayView(text, length)), m_query, m_options).found();
     }
 
 private:
@@ -205,10 +202,11 @@ private:
             while (i < stop) {
                 const unsigned char b = p[i];
                 if (b < 0x80) {
-                    if (b == '@' && n - i >= markerLength && std::memcmp(p + i, marker, markerLength) == 0) {
+                    if (b == '@' && n - i >= historyformat::markerLength &&
+                        std::memcmp(p + i, historyformat::markerBytes, historyformat::markerLength) == 0) {
                         *o++ = '\r';
                         *o++ = '\n';
-                        i += markerLength;
+                        i += historyformat::markerLength;
                     } else {
                         *o++ = static_cast<unsigned char>(m_folding.ascii(b));
                         ++i;
@@ -298,7 +296,7 @@ bool search(const QString &path, QStringView query, const Options &options, cons
             const qint64 row = newer++;
             if (!matcher.matches(text, length))
                 return true;
-            return visit(Entry{number, HistoryFile::decodeText(QByteArrayView(text, length)), row});
+            return visit(Entry{number, historyformat::decodeText(QByteArrayView(text, length)), row});
         });
     return scan != Scan::Cancelled;
 }

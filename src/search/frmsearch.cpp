@@ -56,9 +56,9 @@ public:
             return {};
         const historysearch::Entry &entry = m_entries[static_cast<size_t>(index.row())];
         if (role == Qt::DisplayRole)
-            return historyformat::displayText(entry.text.left(HistoryFile::maxEntryLength));
+            return historyformat::displayText(entry.text.left(historyformat::maxEntryLength));
         if (role == Qt::ToolTipRole)
-            return HistoryFile::numberText(entry.number);
+            return historyformat::numberText(entry.number);
         return {};
     }
     void clear()

@@ -2,6 +2,7 @@
 #include "core/fileio.h"
 #include "fakes/filesizelimit.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -29,7 +30,7 @@ QStringList items(const HistoryFile &h)
 {
     QStringList out;
     for (qsizetype e = h.entryCount() - 1; e >= 0; --e)
-        out << HistoryFile::numberText(h.entryNumber(e)) + QLatin1Char(':') + h.itemText(e);
+        out << historyformat::numberText(h.entryNumber(e)) + QLatin1Char(':') + h.itemText(e);
     return out;
 }
 } // namespace
@@ -248,7 +249,7 @@ void TestHistoryFile::appendAfterATornLastLine()
     put(file);
     HistoryFile h(path(), CodePage::Utf8);
     h.load();
-    append(h, HistoryFile::nextNumber(h.lastNumber()), u"x");
+    append(h, historyformat::nextNumber(h.lastNumber()), u"x");
     QCOMPARE(bytes(), after);
     QCOMPARE(items(h), expected);
     HistoryFile again(path());
@@ -343,8 +344,8 @@ void TestHistoryFile::numbering()
 {
     QFETCH(int, last);
     QFETCH(int, next);
-    QCOMPARE(HistoryFile::nextNumber(last), next);
-    QCOMPARE(HistoryFile::numberText(next).size(), 6);
+    QCOMPARE(historyformat::nextNumber(last), next);
+    QCOMPARE(historyformat::numberText(next).size(), 6);
 }
 
 void TestHistoryFile::saveAndExport()
@@ -416,7 +417,7 @@ void TestHistoryFile::hostileFiles()
         h.entryText(e);
     }
     h.textForNumber(1);
-    append(h, HistoryFile::nextNumber(h.lastNumber()), u"after");
+    append(h, historyformat::nextNumber(h.lastNumber()), u"after");
     QCOMPARE(h.restoreText(h.entryCount() - 1), QStringLiteral("after"));
     QVERIFY(bytes().startsWith(file));
     QVERIFY(bytes().endsWith("after\r\n"));
@@ -443,7 +444,7 @@ void TestHistoryFile::aFileCutWhileItIsRead()
 {
     QByteArray whole = "000001" + QByteArray((4 << 20) - 1 - 6, 'y') + "\r\n";
     for (int i = 2; i <= 150000; ++i)
-        whole += HistoryFile::numberText(i).toLatin1() + QByteArray(90, 'x') + "\r\n";
+        whole += historyformat::numberText(i).toLatin1() + QByteArray(90, 'x') + "\r\n";
     put(whole);
     HistoryFile h(path());
     std::atomic<bool> stop{false};

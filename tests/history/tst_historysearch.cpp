@@ -3,6 +3,7 @@
 #include "core/textconv.h"
 #include "fakes/nothreads.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 #include "history/historysearch.h"
 
 #include <QFile>
@@ -15,7 +16,7 @@ using historysearch::Options;
 namespace {
 QByteArray line(int number, const QString &text, CodePage page = CodePage::Utf8)
 {
-    return HistoryFile::encodeLine(number, text, page);
+    return historyformat::encodeLine(number, text, page);
 }
 
 // "number:text" of each entry visited, in the order visited.
@@ -260,8 +261,8 @@ void TestHistorySearch::search_data()
         << QByteArray("000001\xED\xA0\x80"
                       "abc\r\n")
         << "abc"
-        << QStringList{"1:" + HistoryFile::decodeText(QByteArrayView("\xED\xA0\x80"
-                                                                     "abc"))};
+        << QStringList{"1:" + historyformat::decodeText(QByteArrayView("\xED\xA0\x80"
+                                                                       "abc"))};
     QTest::newRow("invalid UTF-8 read as CP932")
         << QByteArray("000001\x93\x8c\x8b\x9e\r\n") << "東京" << QStringList{"1:東京"};
 }

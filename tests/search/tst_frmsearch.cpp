@@ -2,6 +2,7 @@
 #include "fakes/fakes.h"
 #include "fakes/nothreads.h"
 #include "history/historyfile.h"
+#include "history/historyformat.h"
 #include "search/frmsearch.h"
 
 #include <QCheckBox>
@@ -146,7 +147,7 @@ void TestFrmSearch::everyKeystrokeReplacesTheSearch()
 {
     QByteArray many;
     for (int i = 1; i <= 20000; ++i)
-        many += HistoryFile::numberText(i).toUtf8() + "entry " + QByteArray::number(i) + "\r\n";
+        many += historyformat::numberText(i).toUtf8() + "entry " + QByteArray::number(i) + "\r\n";
     open(many);
     // Every entry matches: the newest thousand are listed, all are counted.
     type(QStringLiteral("entry"));
