@@ -17,10 +17,10 @@ inline double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"), or -1.
-inline long statusKb(const char *field)
+// A figure of /proc/self/status, or of another process's status, in kB ("VmRSS:", "VmHWM:"), or -1.
+inline long statusKb(const char *field, qint64 pid = 0)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(pid == 0 ? QStringLiteral("/proc/self/status") : QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : f.readAll().split('\n')) {

@@ -7,8 +7,7 @@
 // Usage: bench_bigcopy [MB ...] (default 50 200 400). Needs Xvfb, xclip and xdotool.
 // VORNKIP_BENCH_OWNER=qt copies with the project's own Qt owner (clipowner) instead of xclip;
 // VORNKIP_BENCH_BIN=/path/to/other/vornkip measures another build (a baseline).
-#include "benchutil.h"
-#include "x11harness.h"
+#include "programinstance.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,25 +18,15 @@
 
 #include <cstdio>
 
-#include <signal.h>
-
 namespace {
 using namespace x11harness;
+using benchutil::program;
 
-QString program()
+// A figure of the program's /proc/PID/status in MB, or -1.
+double statusMb(const benchutil::ProgramInstance &vornkip, const char *field)
 {
-    return qEnvironmentVariable("VORNKIP_BENCH_BIN", QStringLiteral(VORNKIP_BIN));
-}
-
-// A figure of /proc/PID/status in MB, or -1.
-double statusMb(qint64 pid, const char *field)
-{
-    const QByteArray status = fileBytes(QStringLiteral("/proc/%1/status").arg(pid));
-    for (const QByteArray &line : status.split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
+    const long kb = vornkip.statusKb(field);
+    return kb < 0 ? -1 : static_cast<double>(kb) / 1024.0;
 }
 
 // Writes N MB of lines "line 00000001 xxx…" ended by LF; returns the size of the entry's line as the
@@ -79,21 +68,12 @@ void measure(int mb, const QString &folder, bool qtOwner)
         empty.waitForFinished();
     }
     QTemporaryDir home;
-    QProcess vornkip;
-    QProcessEnvironment env = g_env;
-    env.insert(QStringLiteral("VORNKIP_HOME"), home.path());
-    vornkip.setProcessEnvironment(env);
-    vornkip.setStandardInputFile(QProcess::nullDevice());
-    vornkip.setStandardOutputFile(QProcess::nullDevice());
-    vornkip.setStandardErrorFile(QProcess::nullDevice());
-    vornkip.start(program(), {});
-    if (!vornkip.waitForStarted() || waitForWindow(mainWindowOf(vornkip), kStartMs) == 0) {
+    benchutil::ProgramInstance vornkip(home.path());
+    if (!vornkip.launchAndShow()) {
         std::printf("%4d MB: the program did not start\n", mb);
         return;
     }
-    QThread::msleep(500);
-    const qint64 pid = vornkip.processId();
-    const double before = statusMb(pid, "VmRSS:");
+    const double before = statusMb(vornkip, "VmRSS:");
 
     QProcess owner;
     owner.setProcessEnvironment(g_env);
@@ -111,15 +91,15 @@ void measure(int mb, const QString &folder, bool qtOwner)
     // Until the history holds the whole line (at most 10 minutes).
     const QString history = home.path() + QStringLiteral("/temp.ifo");
     qint64 seen = 0;
-    while (vornkip.state() == QProcess::Running && seen < lineSize && benchutil::msSince(start) < 600000) {
+    while (vornkip.running() && seen < lineSize && benchutil::msSince(start) < 600000) {
         QThread::msleep(100);
         seen = QFileInfo(history).size();
     }
     const double ms = benchutil::msSince(start);
     QThread::msleep(1000);
-    const bool alive = vornkip.state() == QProcess::Running;
-    const double peak = alive ? statusMb(pid, "VmHWM:") : -1;
-    const double after = alive ? statusMb(pid, "VmRSS:") : -1;
+    const bool alive = vornkip.running();
+    const double peak = alive ? statusMb(vornkip, "VmHWM:") : -1;
+    const double after = alive ? statusMb(vornkip, "VmRSS:") : -1;
     // What the copy needed: the peak above what the settled program held before it.
     const double need = peak - before;
     std::printf("%4d MB: recorded %s (%.1f of %.1f MB) in %.1f s; resident before %.0f MB, peak %.0f MB, after "
@@ -128,12 +108,7 @@ void measure(int mb, const QString &folder, bool qtOwner)
                 ms / 1000.0, before, peak, after, need, need / mb, 2 * mb + 64, need <= 2 * mb + 64 ? "met" : "missed",
                 alive ? "" : " — the program ended");
     std::fflush(stdout);
-    if (alive) {
-        ::kill(static_cast<pid_t>(pid), SIGTERM);
-        if (!vornkip.waitForFinished(60000))
-            vornkip.kill();
-    }
-    vornkip.waitForFinished();
+    vornkip.stop(60000);
     owner.kill();
     owner.waitForFinished();
     QFile::remove(textPath);
@@ -149,25 +124,14 @@ int main(int argc, char *argv[])
     if (sizes.isEmpty())
         sizes = {50, 200, 400};
     const bool qtOwner = qEnvironmentVariable("VORNKIP_BENCH_OWNER") == QLatin1String("qt");
-    for (const char *tool : {"Xvfb", "xclip", "xdotool"}) {
-        if (!haveTool(QLatin1String(tool))) {
-            std::fprintf(stderr, "bigcopybench: %s is not installed\n", tool);
-            return 1;
-        }
-    }
-    QTemporaryDir runtime;
-    setUpChildEnvironment(runtime.path());
-    QProcess xvfb;
-    if (startXvfb(xvfb).isEmpty()) {
-        std::fprintf(stderr, "bigcopybench: Xvfb did not start on any display from :90 to :120\n");
+    benchutil::BenchDisplay display;
+    if (!display.start("bigcopybench"))
         return 1;
-    }
     std::printf("vornkip under Xvfb %s: %s; copies by %s\n", qPrintable(g_env.value(QStringLiteral("DISPLAY"))),
                 qPrintable(program()), qtOwner ? "clipowner (Qt)" : "xclip");
     std::fflush(stdout);
     QTemporaryDir texts;
     for (const int mb : sizes)
         measure(mb, texts.path(), qtOwner);
-    stopXvfb(xvfb);
     return 0;
 }

@@ -12,8 +12,7 @@
 // xclip is started with posix_spawn and its end is watched through a pidfd; the history file through
 // inotify on the data folder. Both are waited for with one poll(), so the benchmark sleeps in the
 // kernel between events and takes no processor time away from the program it measures.
-#include "benchutil.h"
-#include "x11harness.h"
+#include "programinstance.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,6 +52,8 @@ double msSince(Clock::time_point start)
 }
 
 using benchutil::percentile;
+using benchutil::program;
+using benchutil::ProgramInstance;
 
 void printLoad(const char *when)
 {
@@ -269,65 +270,6 @@ std::optional<QByteArray> entryText(const QByteArray &line)
     return line.mid(6);
 }
 
-// A running vornkip on its own data folder, its output thrown away.
-// The program measured: this build's, or another build's (a baseline) named by VORNKIP_BENCH_BIN.
-QString program()
-{
-    return qEnvironmentVariable("VORNKIP_BENCH_BIN", QStringLiteral(VORNKIP_BIN));
-}
-
-class Instance
-{
-public:
-    explicit Instance(const QString &home)
-    {
-        QProcessEnvironment env = g_env;
-        env.insert(QStringLiteral("VORNKIP_HOME"), home);
-        m_process.setProcessEnvironment(env);
-        m_process.setStandardInputFile(QProcess::nullDevice());
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-    }
-    ~Instance()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    Instance(const Instance &) = delete;
-    Instance &operator=(const Instance &) = delete;
-
-    // Starts the program and waits until its main window is mapped and a moment more, so that the
-    // start is over before the copies begin.
-    bool start()
-    {
-        m_process.start(program(), {});
-        if (!m_process.waitForStarted())
-            return false;
-        if (waitForWindow(mainWindowOf(m_process), kStartMs) == 0)
-            return false;
-        QThread::msleep(500);
-        return m_process.state() == QProcess::Running;
-    }
-
-    bool running() const { return m_process.state() == QProcess::Running; }
-
-    void terminate()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-        if (!m_process.waitForFinished(30000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-private:
-    QProcess m_process;
-};
-
 // xclip on its own, with no vornkip running: the time of one copy (start to the return of its first
 // process; it forks an owner that stays) and of reading the clipboard back with `xclip -o`.
 void floorFigures(int copies)
@@ -373,8 +315,8 @@ void floorFigures(int copies)
 void latencyFigures(int copies)
 {
     QTemporaryDir home;
-    Instance vornkip(home.path());
-    if (!vornkip.start()) {
+    ProgramInstance vornkip(home.path());
+    if (!vornkip.launchAndShow() || !vornkip.running()) {
         std::printf("latency: the main window was not mapped\n");
         return;
     }
@@ -420,7 +362,7 @@ void latencyFigures(int copies)
         beforeReturn += *recorded < copy.end() ? 1 : 0;
         QThread::msleep(50);
     }
-    vornkip.terminate();
+    vornkip.stop(30000);
     std::printf("capture latency, xclip's return to the line in temp.ifo (%d copies, %d not recorded within 3 s):\n",
                 copies, missed);
     std::printf("  median %.2f ms, p90 %.2f ms, max %.2f ms (%d lines seen before xclip's return: negative)\n",
@@ -436,8 +378,8 @@ void latencyFigures(int copies)
 void burstFigures(int count, int gapMs)
 {
     QTemporaryDir home;
-    Instance vornkip(home.path());
-    if (!vornkip.start()) {
+    ProgramInstance vornkip(home.path());
+    if (!vornkip.launchAndShow() || !vornkip.running()) {
         std::printf("burst, %d ms apart: the main window was not mapped\n", gapMs);
         return;
     }
@@ -476,7 +418,7 @@ void burstFigures(int count, int gapMs)
             lastArrival = Clock::now();
     }
     const bool alive = vornkip.running();
-    vornkip.terminate();
+    vornkip.stop(30000);
 
     int recorded = 0;
     int twice = 0;
@@ -542,19 +484,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int copies = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
     const int burst = argc > 2 ? std::max(1, std::atoi(argv[2])) : 500;
-    for (const char *tool : {"Xvfb", "xclip", "xdotool"}) {
-        if (!haveTool(QLatin1String(tool))) {
-            std::fprintf(stderr, "capturebench: %s is not installed\n", tool);
-            return 1;
-        }
-    }
-    QTemporaryDir runtime;
-    setUpChildEnvironment(runtime.path());
-    QProcess xvfb;
-    if (startXvfb(xvfb).isEmpty()) {
-        std::fprintf(stderr, "capturebench: Xvfb did not start on any display from :90 to :120\n");
+    benchutil::BenchDisplay display;
+    if (!display.start("capturebench"))
         return 1;
-    }
     g_childEnv.build();
     const auto start = Clock::now();
     std::printf("vornkip under Xvfb %s: %s\n", qPrintable(g_env.value(QStringLiteral("DISPLAY"))),
@@ -573,6 +505,5 @@ int main(int argc, char *argv[])
 
     printLoad("at the end");
     std::printf("(one run: %.0f s)\n", msSince(start) / 1000.0);
-    stopXvfb(xvfb);
     return 0;
 }

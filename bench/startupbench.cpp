@@ -4,7 +4,7 @@
 //   - latency from a copy made by another program (xclip) to its line being in temp.ifo;
 //   - 1,000 distinct copies one after another, each waited for: how many were recorded.
 // Needs Xvfb, xclip and xdotool. Takes a few minutes, most of it generating and loading 1M entries.
-#include "x11harness.h"
+#include "programinstance.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,19 +21,16 @@
 #include <vector>
 
 #include <poll.h>
-#include <signal.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
 namespace {
 using namespace x11harness;
-using Clock = std::chrono::steady_clock;
+using benchutil::Clock;
+using benchutil::msSince;
+using benchutil::ProgramInstance;
 
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
+// The value at fraction p (0..1) of the sorted values, the rank rounded down; 0 for none.
 double percentile(std::vector<double> v, double p)
 {
     if (v.empty())
@@ -52,70 +49,21 @@ bool mainWindowMapped(const QProcess &p)
     return mapped;
 }
 
-// A running vornkip on a data folder.
-class Instance
+// Starts the program and returns the milliseconds to its main window being mapped; negative when it
+// was not mapped in time.
+double startAndWaitForWindow(ProgramInstance &vornkip, int timeoutMs)
 {
-public:
-    explicit Instance(const QString &home)
-    {
-        QProcessEnvironment env = g_env;
-        env.insert(QStringLiteral("VORNKIP_HOME"), home);
-        m_process.setProcessEnvironment(env);
-        m_process.setStandardInputFile(QProcess::nullDevice());
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-    }
-    ~Instance()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    Instance(const Instance &) = delete;
-    Instance &operator=(const Instance &) = delete;
-
-    // Milliseconds from the start to the main window being mapped; negative when it was not mapped in time.
-    double startAndWaitForWindow(int timeoutMs)
-    {
-        const auto start = Clock::now();
-        m_process.start(QStringLiteral(VORNKIP_BIN), {});
-        if (!m_process.waitForStarted())
-            return -1;
-        while (msSince(start) < timeoutMs) {
-            if (mainWindowMapped(m_process))
-                return msSince(start);
-            if (m_process.waitForFinished(2))
-                return -1;
-        }
+    const auto start = Clock::now();
+    if (!vornkip.launch())
         return -1;
-    }
-
-    // Milliseconds from SIGTERM to the end; negative when it did not end in time (it is then killed).
-    double terminate(int timeoutMs)
-    {
-        const auto start = Clock::now();
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-        if (!m_process.waitForFinished(timeoutMs))
+    while (msSince(start) < timeoutMs) {
+        if (mainWindowMapped(vornkip.process()))
+            return msSince(start);
+        if (vornkip.process().waitForFinished(2))
             return -1;
-        return msSince(start);
     }
-
-    long residentKb() const
-    {
-        QFile f(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-        if (!f.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : f.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-        }
-        return -1;
-    }
-
-private:
-    QProcess m_process;
-};
+    return -1;
+}
 
 void startupFigures(const char *label, const QString &home, int runs, bool freshFolderEachRun)
 {
@@ -124,14 +72,14 @@ void startupFigures(const char *label, const QString &home, int runs, bool fresh
     long rss = -1;
     for (int i = 0; i < runs; ++i) {
         QTemporaryDir fresh;
-        Instance vornkip(freshFolderEachRun ? fresh.path() : home);
-        const double started = vornkip.startAndWaitForWindow(120000);
+        ProgramInstance vornkip(freshFolderEachRun ? fresh.path() : home, QStringLiteral(VORNKIP_BIN));
+        const double started = startAndWaitForWindow(vornkip, 120000);
         if (started < 0) {
             std::printf("start-up, %s: the window was not mapped within 120 s\n", label);
             return;
         }
         QThread::msleep(500); // let the start finish before sampling memory and stopping
-        rss = vornkip.residentKb();
+        rss = vornkip.statusKb("VmRSS:");
         starts.push_back(started);
         const double stopped = vornkip.terminate(120000);
         if (stopped < 0) {
@@ -219,8 +167,8 @@ void latencyFigures(const QString &parent, int copies)
 {
     const QString home = parent + QStringLiteral("/home");
     QDir(parent).mkdir(QStringLiteral("home"));
-    Instance vornkip(home);
-    if (vornkip.startAndWaitForWindow(60000) < 0) {
+    ProgramInstance vornkip(home, QStringLiteral(VORNKIP_BIN));
+    if (startAndWaitForWindow(vornkip, 60000) < 0) {
         std::printf("copy latency: the window was not mapped within 60 s\n");
         return;
     }
@@ -251,8 +199,8 @@ void sequenceFigures(const QString &parent, int copies)
 {
     const QString home = parent + QStringLiteral("/home");
     QDir(parent).mkdir(QStringLiteral("home"));
-    Instance vornkip(home);
-    if (vornkip.startAndWaitForWindow(60000) < 0) {
+    ProgramInstance vornkip(home, QStringLiteral(VORNKIP_BIN));
+    if (startAndWaitForWindow(vornkip, 60000) < 0) {
         std::printf("copy sequence: the window was not mapped within 60 s\n");
         return;
     }
@@ -294,22 +242,11 @@ void sequenceFigures(const QString &parent, int copies)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    for (const char *tool : {"Xvfb", "xclip", "xdotool"}) {
-        if (!haveTool(QLatin1String(tool))) {
-            std::fprintf(stderr, "startupbench: %s is not installed\n", tool);
-            return 1;
-        }
-    }
-    QTemporaryDir runtime;
-    setUpChildEnvironment(runtime.path(),
-                          {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XAUTHORITY"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("QT_QPA_PLATFORMTHEME"),
-                           QStringLiteral("QT_STYLE_OVERRIDE"), QStringLiteral("VORNKIP_HOME")});
-    QProcess xvfb;
-    if (startXvfb(xvfb).isEmpty()) {
-        std::fprintf(stderr, "startupbench: Xvfb did not start on any display from :90 to :120\n");
+    benchutil::BenchDisplay display;
+    if (!display.start("startupbench", {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XAUTHORITY"),
+                                        QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("QT_QPA_PLATFORMTHEME"),
+                                        QStringLiteral("QT_STYLE_OVERRIDE"), QStringLiteral("VORNKIP_HOME")}))
         return 1;
-    }
     std::printf("vornkip under Xvfb %s: %s\n", qPrintable(g_env.value(QStringLiteral("DISPLAY"))), VORNKIP_BIN);
     std::fflush(stdout);
 
@@ -342,7 +279,5 @@ int main(int argc, char *argv[])
 
     std::printf("(the window is looked for with xdotool in a loop; one look takes %.1f ms median, p95 %.1f ms)\n",
                 percentile(g_looks, 0.5), percentile(g_looks, 0.95));
-    xvfb.terminate();
-    xvfb.waitForFinished();
     return 0;
 }

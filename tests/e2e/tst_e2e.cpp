@@ -1,7 +1,7 @@
 // End to end: the real vornkip binary on a private Xvfb, driven from outside as a user drives it.
 // Another program (xclip) changes the clipboard, xdotool finds windows, clicks and presses keys, and
 // the checks read the clipboard and the files in the instance's data folder ($VORNKIP_HOME).
-#include "x11harness.h"
+#include "e2efixture.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,12 +9,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRect>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include <signal.h>
 
@@ -83,7 +81,7 @@ QStringList folderState(const QString &dir)
 }
 } // namespace
 
-class TestEndToEnd final : public QObject
+class TestEndToEnd final : public QObject, private ProgramFixture
 {
     Q_OBJECT
 
@@ -97,72 +95,35 @@ private slots:
     void secondStartIsRefused();
     void answeringNoAtExitForgetsTheHistory();
     void searchFindsAnOldEntryAndRestoresIt();
-
-private:
-    // Starts vornkip on the test's data folder; its output goes to a log file.
-    QProcess *startVornkip();
-    QString home() const { return m_home->path(); }
-    QString file(const char *name) const { return home() + QLatin1Char('/') + QLatin1String(name); }
-
-    QProcess m_xvfb;
-    std::unique_ptr<QTemporaryDir> m_runtime;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_logs;
-    std::vector<std::unique_ptr<QProcess>> m_started;
 };
 
 void TestEndToEnd::initTestCase()
 {
     QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_BIN)).isExecutable(), VORNKIP_BIN " is not built");
-    for (const char *tool : {"Xvfb", "xclip", "xdotool", "import", "display"}) {
-        if (!haveTool(QLatin1String(tool)))
-            QSKIP(qPrintable(QStringLiteral("%1 is not installed; the end-to-end tests need Xvfb, xclip, xdotool "
-                                            "and ImageMagick")
-                                 .arg(QLatin1String(tool))));
-    }
-    m_runtime = std::make_unique<QTemporaryDir>();
-    setUpChildEnvironment(m_runtime->path());
-    QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
+    if (const QString tool = missingTool({"Xvfb", "xclip", "xdotool", "import", "display"}); !tool.isEmpty())
+        QSKIP(qPrintable(tool + QStringLiteral(" is not installed; the end-to-end tests need Xvfb, xclip, xdotool "
+                                               "and ImageMagick")));
+    setUpEnvironment();
+    QVERIFY2(startDisplay(), "Xvfb did not start on any display from :90 to :120");
 }
 
 void TestEndToEnd::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    m_logs = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid() && m_logs->isValid());
+    QVERIFY(makeFolders());
 }
 
 void TestEndToEnd::cleanup()
 {
     if (QTest::currentTestFailed()) {
         saveScreen(QStringLiteral("vornkip-e2e"), QLatin1String(QTest::currentTestFunction()));
-        for (const QString &log : QDir(m_logs->path()).entryList(QDir::Files, QDir::Name)) {
-            const QByteArray text = fileBytes(m_logs->filePath(log));
-            if (!text.isEmpty())
-                qInfo("output of %s:\n%s", qPrintable(log), text.constData());
-        }
+        printLogs();
     }
     killAll(m_started);
 }
 
 void TestEndToEnd::cleanupTestCase()
 {
-    stopXvfb(m_xvfb);
-}
-
-QProcess *TestEndToEnd::startVornkip()
-{
-    auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = g_env;
-    env.insert(QStringLiteral("VORNKIP_HOME"), home());
-    p->setProcessEnvironment(env);
-    p->setStandardInputFile(QProcess::nullDevice());
-    p->setProcessChannelMode(QProcess::MergedChannels);
-    p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(m_started.size() + 1)));
-    p->start(QStringLiteral(VORNKIP_BIN), {});
-    p->waitForStarted();
-    m_started.push_back(std::move(p));
-    return m_started.back().get();
+    stopDisplay();
 }
 
 void TestEndToEnd::recordsCopiesAndKeepsThemAcrossARestart()
@@ -221,7 +182,7 @@ void TestEndToEnd::secondStartIsRefused()
                  {QStringLiteral("-geometry"), QStringLiteral("+0+0"), QStringLiteral("-size"),
                   QStringLiteral("400x300"), QStringLiteral("-title"), QStringLiteral("cover"),
                   QStringLiteral("xc:gray")});
-    m_started.push_back(std::move(cover));
+    track(std::move(cover));
     const QStringList coverWindow{QStringLiteral("--name"), QStringLiteral("^cover$")};
     QVERIFY2(waitForWindow(coverWindow), "the covering window did not appear");
     const QStringList anyWindow{QStringLiteral("--name"), QString()};

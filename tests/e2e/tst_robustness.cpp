@@ -3,8 +3,8 @@
 // clipboard is changed by another program of our own (clipowner), which reports what was asked of it.
 // The checks read the files in the instance's data folder ($VORNKIP_HOME) by the history file's own
 // reading rule.
+#include "e2efixture.h"
 #include "robusttexts.h"
-#include "x11harness.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,7 +14,6 @@
 #include <QRect>
 #include <QSet>
 #include <QStringDecoder>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -161,7 +160,7 @@ const QByteArray kHugeUnit = QByteArrayLiteral("0123456789abcdefghijklmnopqrstuv
 constexpr qint64 kHugeSize = 100LL * 1024 * 1024;
 } // namespace
 
-class TestRobustness final : public QObject
+class TestRobustness final : public QObject, private ProgramFixture
 {
     Q_OBJECT
 
@@ -198,18 +197,9 @@ private:
     QByteArray output(QProcess *owner);
     // Copies a text from another program and waits until it is the history's last line.
     bool copyAndWaitRecorded(const QByteArray &text, int timeoutMs = kWaitMs);
-    QString home() const { return m_home->path(); }
-    QString file(const char *name) const { return home() + QLatin1Char('/') + QLatin1String(name); }
     QString history() const { return file("temp.ifo"); }
-    void track(std::unique_ptr<QProcess> p) { m_started.push_back(std::move(p)); }
 
-    QProcess m_xvfb;
-    std::unique_ptr<QTemporaryDir> m_runtime;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_logs;
-    std::vector<std::unique_ptr<QProcess>> m_started;
     std::map<const QProcess *, QByteArray> m_output;
-    int m_vornkipRuns = 0;
     int m_owners = 0;
 };
 
@@ -217,23 +207,16 @@ void TestRobustness::initTestCase()
 {
     QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_BIN)).isExecutable(), VORNKIP_BIN " is not built");
     QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_CLIPOWNER)).isExecutable(), VORNKIP_CLIPOWNER " is not built");
-    for (const char *tool : {"Xvfb", "xdotool", "import"}) {
-        if (!haveTool(QLatin1String(tool)))
-            QSKIP(qPrintable(QStringLiteral("%1 is not installed; the robustness tests need Xvfb, xdotool and "
-                                            "ImageMagick")
-                                 .arg(QLatin1String(tool))));
-    }
-    m_runtime = std::make_unique<QTemporaryDir>();
-    setUpChildEnvironment(m_runtime->path(), kSessionVariables + QStringList{QStringLiteral("QT_LOGGING_RULES")});
-    QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
+    if (const QString tool = missingTool({"Xvfb", "xdotool", "import"}); !tool.isEmpty())
+        QSKIP(qPrintable(tool + QStringLiteral(" is not installed; the robustness tests need Xvfb, xdotool and "
+                                               "ImageMagick")));
+    setUpEnvironment(kSessionVariables + QStringList{QStringLiteral("QT_LOGGING_RULES")});
+    QVERIFY2(startDisplay(), "Xvfb did not start on any display from :90 to :120");
 }
 
 void TestRobustness::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    m_logs = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid() && m_logs->isValid());
-    m_vornkipRuns = 0;
+    QVERIFY(makeFolders());
     m_owners = 0;
 }
 
@@ -241,11 +224,7 @@ void TestRobustness::cleanup()
 {
     if (QTest::currentTestFailed()) {
         saveScreen(QStringLiteral("vornkip-robustness"), QLatin1String(QTest::currentTestFunction()));
-        for (const QString &log : QDir(m_logs->path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name)) {
-            const QByteArray text = fileBytes(m_logs->filePath(log)).left(4000);
-            if (!text.isEmpty())
-                qInfo("output of %s:\n%s", qPrintable(log), text.constData());
-        }
+        printLogs(4000);
         const QByteArray ifo = fileBytes(history());
         qInfo("temp.ifo (%lld bytes), first 1000 bytes:\n%s", static_cast<long long>(ifo.size()),
               ifo.left(1000).toPercentEncoding(" @-:/\n").constData());
@@ -256,19 +235,12 @@ void TestRobustness::cleanup()
 
 void TestRobustness::cleanupTestCase()
 {
-    stopXvfb(m_xvfb);
+    stopDisplay();
 }
 
 QProcess *TestRobustness::startVornkip(const QString &folder, bool openUmask, int resource, rlim_t limit)
 {
-    auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = g_env;
-    env.insert(QStringLiteral("VORNKIP_HOME"), folder.isEmpty() ? home() : folder);
-    p->setProcessEnvironment(env);
-    p->setStandardInputFile(QProcess::nullDevice());
-    p->setProcessChannelMode(QProcess::MergedChannels);
-    p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(++m_vornkipRuns)));
-    p->setChildProcessModifier([openUmask, resource, limit] {
+    return ProgramFixture::startVornkip(g_env, folder, [openUmask, resource, limit] {
         if (openUmask)
             ::umask(0);
         if (limit != RLIM_INFINITY) {
@@ -276,11 +248,6 @@ QProcess *TestRobustness::startVornkip(const QString &folder, bool openUmask, in
             ::setrlimit(static_cast<__rlimit_resource_t>(resource), &value);
         }
     });
-    p->start(QStringLiteral(VORNKIP_BIN), {});
-    p->waitForStarted();
-    QProcess *started = p.get();
-    track(std::move(p));
-    return started;
 }
 
 QProcess *TestRobustness::startAndShow()
@@ -299,8 +266,7 @@ QProcess *TestRobustness::startOwner(const QStringList &args, bool quiet)
         p->setStandardOutputFile(QProcess::nullDevice());
     p->start(QStringLiteral(VORNKIP_CLIPOWNER), args);
     p->waitForStarted();
-    QProcess *owner = p.get();
-    track(std::move(p));
+    QProcess *owner = track(std::move(p));
     if (!quiet) {
         for (int waited = 0; waited < kWaitMs && !output(owner).contains("owner "); waited += 10)
             QTest::qWait(10);

@@ -3,7 +3,7 @@
 // accessibility bus as a screen reader reads them (message-box texts, menu ticks and captions, button
 // places), keys and clicks come from xdotool, copies from xclip, and the checks read the files.
 #include "a11yharness.h"
-#include "x11harness.h"
+#include "e2efixture.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -160,7 +160,7 @@ bool leaveWithoutOwner(const QString &selection)
 }
 } // namespace
 
-class TestTrust final : public QObject
+class TestTrust final : public QObject, private ProgramFixture
 {
     Q_OBJECT
 
@@ -192,45 +192,34 @@ private:
     // Opens Toolbar1's drop-down of the `hides` button and reads it.
     QList<a11y::Node> hidesMenu(QProcess *vornkip);
     QList<a11y::Node> openPopup(const std::function<void()> &open);
-    QString home() const { return m_home->path(); }
-    QString file(const char *name) const { return home() + QLatin1Char('/') + QLatin1String(name); }
 
-    QProcess m_xvfb;
     a11y::Bus m_bus;
-    std::unique_ptr<QTemporaryDir> m_runtime;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_logs;
-    std::vector<std::unique_ptr<QProcess>> m_started;
 };
 
 void TestTrust::initTestCase()
 {
     QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_BIN)).isExecutable(), VORNKIP_BIN " is not built");
     QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_WMCLOSE)).isExecutable(), VORNKIP_WMCLOSE " is not built");
-    for (const char *tool : {"Xvfb", "xclip", "xdotool", "xprop", "import", "dbus-daemon", "dbus-send"}) {
-        if (!haveTool(QLatin1String(tool)))
-            QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
-    }
+    if (const QString tool = missingTool({"Xvfb", "xclip", "xdotool", "xprop", "import", "dbus-daemon", "dbus-send"});
+        !tool.isEmpty())
+        QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
     for (const QString &service : {a11y::kLauncher, a11y::kRegistry}) {
         if (!QFileInfo(service).isExecutable())
             QSKIP(qPrintable(service + QStringLiteral(" is not installed (Debian package at-spi2-core)")));
     }
     a11y::g_script = QStringLiteral(VORNKIP_A11Y_SCRIPT);
-    m_runtime = std::make_unique<QTemporaryDir>();
-    setUpChildEnvironment(m_runtime->path(), kSessionVariables + QStringList{QStringLiteral("QT_LOGGING_RULES")});
+    setUpEnvironment(kSessionVariables + QStringList{QStringLiteral("QT_LOGGING_RULES")});
     if (run(a11y::python(), {QStringLiteral("-c"), QStringLiteral("import gi; gi.require_version('Atspi', '2.0')")})
             .exitCode != 0)
         QSKIP("python3 cannot load Atspi (Debian packages python3-gi and gir1.2-atspi-2.0)");
-    QVERIFY2(!startXvfb(m_xvfb).isEmpty(), "Xvfb did not start on any display from :90 to :120");
+    QVERIFY2(startDisplay(), "Xvfb did not start on any display from :90 to :120");
     const QString failed = m_bus.start();
     QVERIFY2(failed.isEmpty(), qPrintable(failed + QStringLiteral(" did not start")));
 }
 
 void TestTrust::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    m_logs = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid() && m_logs->isValid());
+    QVERIFY(makeFolders());
     // The clipboard outlives each program run; a text left there from the test before would be taken
     // as the one shown at start and not recorded again.
     QVERIFY(copyText(QByteArray("before ") + QTest::currentTestFunction() + ' ' + QTest::currentDataTag()));
@@ -249,11 +238,7 @@ void TestTrust::cleanup()
                 qInfo("windows of pid %lld:\n%s", static_cast<long long>(p->processId()), tree.left(6000).constData());
             }
         }
-        for (const QString &log : QDir(m_logs->path()).entryList(QDir::Files, QDir::Name)) {
-            const QByteArray text = fileBytes(m_logs->filePath(log)).left(4000);
-            if (!text.isEmpty())
-                qInfo("output of %s:\n%s", qPrintable(log), text.constData());
-        }
+        printLogs(4000);
     }
     killAll(m_started);
 }
@@ -261,24 +246,13 @@ void TestTrust::cleanup()
 void TestTrust::cleanupTestCase()
 {
     m_bus.stop();
-    stopXvfb(m_xvfb);
+    stopDisplay();
 }
 
 QProcess *TestTrust::startVornkip(const QString &folder, bool openUmask)
 {
-    auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = a11y::Bus::programEnvironment();
-    env.insert(QStringLiteral("VORNKIP_HOME"), folder.isEmpty() ? home() : folder);
-    p->setProcessEnvironment(env);
-    p->setStandardInputFile(QProcess::nullDevice());
-    p->setProcessChannelMode(QProcess::MergedChannels);
-    p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(m_started.size() + 1)));
-    if (openUmask)
-        p->setChildProcessModifier([] { ::umask(0); });
-    p->start(QStringLiteral(VORNKIP_BIN), {});
-    p->waitForStarted();
-    m_started.push_back(std::move(p));
-    return m_started.back().get();
+    return ProgramFixture::startVornkip(a11y::Bus::programEnvironment(), folder,
+                                        openUmask ? std::function<void()>([] { ::umask(0); }) : nullptr);
 }
 
 QProcess *TestTrust::startAndShow(qulonglong *window)
@@ -716,7 +690,7 @@ void TestTrust::trayIconAppearsWithALaterPanel()
                   QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"), QStringLiteral("24")});
     QVERIFY(panel->waitForStarted());
     QProcess *trayer = panel.get();
-    m_started.push_back(std::move(panel));
+    track(std::move(panel));
     QRect icon;
     for (int waited = 0; waited < kStartMs && icon.isEmpty(); waited += 100) {
         QTest::qWait(100);
