@@ -39,6 +39,10 @@ private:
     static void record(SearchJob &job, Reports &reports);
     // The numbers of the entries "entry i" that contain `query`, newest first, at most `limit`.
     static QList<int> matching(int entries, const QString &query, int limit);
+    static qsizetype threads()
+    {
+        return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    }
     static void checkFound(const Reports &reports, int entries, const QString &query, int limit, qint64 total);
 
     QTemporaryDir m_dir;
@@ -182,11 +186,13 @@ void TestSearchJob::aReplacedSearchReportsNothingMore()
                 replace();
         });
     }
+    const qsizetype threadsBefore = threads();
     QVERIFY(job->start(path, QStringLiteral("entry"), {}, limit));
     if (!fromAReport)
         replace();
     if (deleted) {
         QTRY_VERIFY(!alive);
+        QCOMPARE(threads(), threadsBefore); // none outlives the job
         QCoreApplication::processEvents();
         QVERIFY(reports.batches.isEmpty() && reports.counts.isEmpty() && reports.finished.isEmpty());
         return;
