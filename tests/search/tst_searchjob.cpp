@@ -1,6 +1,5 @@
 #include "core/fileio.h"
 #include "fakes/nothreads.h"
-#include "history/historyfile.h"
 #include "search/searchjob.h"
 
 #include <QDir>
@@ -57,7 +56,7 @@ QString TestSearchJob::history(int entries)
     }
     QByteArray bytes;
     for (int i = 1; i <= entries; ++i)
-        bytes += HistoryFile::numberText(i).toUtf8() + "entry " + QByteArray::number(i) + "\r\n";
+        bytes += QByteArray::number(i).rightJustified(6, '0') + "entry " + QByteArray::number(i) + "\r\n";
     fileio::writeFileAtomic(path, bytes);
     return path;
 }
