@@ -7,11 +7,11 @@
 #include "platform/clipboard.h"
 #include "platform/messages.h"
 #include "platform/pastelineedit.h"
+#include "searchjob.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,22 +22,12 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <atomic>
-#include <new>
-#include <optional>
-#include <system_error>
-#include <thread>
 
 namespace {
 const QString windowTitleText = QStringLiteral("履歴検索");
 const QString captionIgnoreCase = QStringLiteral("大文字と小文字を区別しない");
 const QString captionIgnoreWidth = QStringLiteral("全角と半角を区別しない");
 const QString captionIgnoreKana = QStringLiteral("ひらがなとカタカナを区別しない");
-
-// The first matches reach the window at once; then in batches, so a million matches are not a million
-// events.
-constexpr int firstBatch = 20;
-constexpr int batchMs = 50;
 } // namespace
 
 // The listed matches: the whole text of each, shown like the history list's items.
@@ -67,15 +57,14 @@ public:
         m_entries.clear();
         endResetModel();
     }
-    void append(std::vector<historysearch::Entry> &batch, int limit)
+    void append(const QList<historysearch::Entry> &batch, int limit)
     {
         const int room = limit - rowCount();
         const int taken = std::min(room, static_cast<int>(batch.size()));
         if (taken <= 0)
             return;
         beginInsertRows({}, rowCount(), rowCount() + taken - 1);
-        for (int i = 0; i < taken; ++i)
-            m_entries.push_back(std::move(batch[static_cast<size_t>(i)]));
+        m_entries.insert(m_entries.end(), batch.cbegin(), batch.cbegin() + taken);
         endInsertRows();
     }
     const historysearch::Entry &entry(int row) const { return m_entries[static_cast<size_t>(row)]; }
@@ -140,20 +129,13 @@ private:
 };
 } // namespace
 
-// One search on its thread. The thread only reads the file and posts what it found to the window.
-struct frmSearch::Run
-{
-    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread;
-};
-
 frmSearch::frmSearch(const Platform &platform, std::function<QString()> historyPath, historysearch::Options &options,
                      QWidget *parent)
     : QWidget(parent, Qt::Window), m_platform(platform), m_historyPath(std::move(historyPath)), m_options(options),
       m_text(new PasteLineEdit(platform.clipboard, this)), m_ignoreCase(new QCheckBox(captionIgnoreCase, this)),
       m_ignoreWidth(new QCheckBox(captionIgnoreWidth, this)), m_ignoreKana(new QCheckBox(captionIgnoreKana, this)),
-      m_list(new QListView(this)), m_count(new QLabel(this)), m_results(new SearchResults(this))
+      m_list(new QListView(this)), m_count(new QLabel(this)), m_results(new SearchResults(this)),
+      m_job(std::make_unique<SearchJob>())
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(windowTitleText);
@@ -197,122 +179,48 @@ frmSearch::frmSearch(const Platform &platform, std::function<QString()> historyP
     }
     connect(m_list, &QListView::activated, this, [this](const QModelIndex &index) { restore(index.row()); });
     m_text->installEventFilter(this);
+
+    connect(m_job.get(), &SearchJob::found, this, &frmSearch::showFound);
+    connect(m_job.get(), &SearchJob::counted, this, [this](qint64 count) {
+        m_found = count;
+        showCount(count, false);
+    });
+    connect(m_job.get(), &SearchJob::failed, this, [this](const QString &problem) { m_problem = problem; });
+    connect(m_job.get(), &SearchJob::finished, this, [this] {
+        showCount(m_found, true);
+        if (!m_problem.isEmpty())
+            tellProblem(m_problem);
+        emit searchFinished(m_found);
+    });
 }
 
-frmSearch::~frmSearch()
-{
-    for (const auto &run : m_runs)
-        run->cancel->store(true);
-    reap(true);
-}
-
-void frmSearch::reap(bool all)
-{
-    // A cancelled search ends within a few thousand lines: joining one that is done never waits.
-    for (auto it = m_runs.begin(); it != m_runs.end();) {
-        if (all || (*it)->done->load()) {
-            if ((*it)->thread.joinable())
-                (*it)->thread.join();
-            it = m_runs.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
+frmSearch::~frmSearch() = default; // the job cancels and joins its search
 
 void frmSearch::startSearch()
 {
-    for (const auto &run : m_runs)
-        run->cancel->store(true);
-    reap(false);
-    const quint64 generation = ++m_generation;
     m_results->clear();
     const QString query = m_text->text();
     static_cast<MatchDelegate *>(m_list->itemDelegate())->setQuery(query, m_options);
     if (query.isEmpty()) {
+        m_job->cancel();
         m_count->clear();
         return;
     }
     m_count->setText(QStringLiteral("検索中…"));
-    auto run = std::make_unique<Run>();
-    const QString path = m_historyPath();
-    const historysearch::Options options = m_options;
-    auto work = [this, generation, path, query, options, cancel = run->cancel, done = run->done] {
-        std::vector<historysearch::Entry> batch;
-        qint64 count = 0;
-        qint64 posted = 0;
-        QElapsedTimer sincePost;
-        sincePost.start();
-        const auto post = [&](bool finished, const QString &problem = {}) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, batch = std::move(batch), count, finished, problem]() mutable {
-                    deliver(generation, std::move(batch), count, finished, problem);
-                },
-                Qt::QueuedConnection);
-            batch.clear();
-            posted = count;
-            sincePost.restart();
-        };
-        try {
-            // The newest matches for the list; once it is full, the rest are only counted, on two threads
-            // and without decoding them.
-            bool full = false;
-            const bool searched = historysearch::search(
-                path, query, options,
-                [&](const historysearch::Entry &entry) {
-                    ++count;
-                    batch.push_back(entry);
-                    full = count >= listLimit;
-                    if (full || (posted == 0 && count == firstBatch) || sincePost.elapsed() >= batchMs)
-                        post(false);
-                    return !full;
-                },
-                cancel.get());
-            if (searched && full) {
-                if (const std::optional<qint64> total = historysearch::count(path, query, options, cancel.get()))
-                    count = std::max(count, *total);
-            }
-            if (searched && !cancel->load())
-                post(true);
-        } catch (const CommandError &e) {
-            if (!cancel->load())
-                post(true, e.description.section(QLatin1Char('\n'), 0, 0));
-        } catch (const std::bad_alloc &) {
-            // An entry too large to hold ends this search, not the program.
-            batch.clear();
-            if (!cancel->load())
-                post(true, errorDescription(ErrorNumber::OutOfMemory));
-        }
-        done->store(true);
-    };
-    try {
-        run->thread = std::thread(std::move(work));
-    } catch (const std::system_error &) {
-        // No thread for the search (too many threads, or too little memory for its stack).
+    m_found = 0;
+    m_problem.clear();
+    if (!m_job->start(m_historyPath(), query, m_options, listLimit)) {
         showCount(0, true);
         tellProblem(errorDescription(ErrorNumber::OutOfMemory));
-        return;
     }
-    m_runs.push_back(std::move(run));
 }
 
-void frmSearch::deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished,
-                        const QString &problem)
+void frmSearch::showFound(const QList<historysearch::Entry> &entries)
 {
-    if (generation != m_generation)
-        return; // a search that has been replaced
     const bool wasEmpty = m_results->rowCount() == 0;
-    m_results->append(batch, listLimit);
+    m_results->append(entries, listLimit);
     if (wasEmpty && m_results->rowCount() > 0)
         m_list->setCurrentIndex(m_results->index(0));
-    showCount(count, finished);
-    if (!problem.isEmpty())
-        tellProblem(problem);
-    if (finished) {
-        reap(false);
-        emit searchFinished(count);
-    }
 }
 
 void frmSearch::showCount(qint64 count, bool finished)

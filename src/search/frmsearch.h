@@ -7,19 +7,19 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class SearchJob;
 class SearchResults;
 
 // The search window "履歴検索" (Ctrl+F on the bar): a query, three ways of matching, and the entries
 // whose whole text contains the query, newest first, each shown like the history list's items with
 // the match marked. Enter or a double click chooses the entry (entryChosen: the main window does what
-// choosing it in the history list does); Escape closes. Each keystroke starts a new search on a thread of its
-// own and cancels the one before: typing never waits for a search.
+// choosing it in the history list does); Escape closes. Each keystroke starts a new search (a SearchJob, off
+// the window's thread) and cancels the one before: typing never waits for a search.
 class frmSearch final : public QWidget
 {
     Q_OBJECT
@@ -52,11 +52,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    struct Run;
-    // What a search found since it last posted; `problem` says why a search that ended early could not go on.
-    void deliver(quint64 generation, std::vector<historysearch::Entry> batch, qint64 count, bool finished,
-                 const QString &problem);
-    void reap(bool all);
+    void showFound(const QList<historysearch::Entry> &entries);
     void showCount(qint64 count, bool finished);
     // Adds to the count why the search could not go on.
     void tellProblem(const QString &problem);
@@ -71,6 +67,7 @@ private:
     QListView *m_list;
     QLabel *m_count;
     SearchResults *m_results;
-    quint64 m_generation = 0;
-    std::vector<std::unique_ptr<Run>> m_runs; // the current search last
+    std::unique_ptr<SearchJob> m_job;
+    qint64 m_found = 0; // the current search's count so far
+    QString m_problem;  // why it could not go on
 };
