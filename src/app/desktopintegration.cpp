@@ -2,13 +2,13 @@
 
 #include "app/frmmain.h"
 #include "app/historylist.h"
-#include "core/twips.h"
 #include "display/mainlayout.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
 #include "launcher/toolbars.h"
 #include "platform/clipboard.h"
 #include "platform/tray.h"
+#include "platform/widgettwips.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -86,7 +86,7 @@ DesktopIntegration::DesktopIntegration(frmMain *window, TrayIcon *tray, Clipboar
 
 int DesktopIntegration::px(double twipsValue) const
 {
-    return twips::toPixels(twipsValue, m_window->logicalDpiY());
+    return twips::px(m_window, twipsValue);
 }
 
 void DesktopIntegration::buildIconMenu()

@@ -6,7 +6,6 @@
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
-#include "core/twips.h"
 #include "display/appicon.h"
 #include "display/mainlayout.h"
 #include "display/previewpane.h"
@@ -17,6 +16,7 @@
 #include "platform/modal.h"
 #include "platform/pastelineedit.h"
 #include "platform/singleinstance.h"
+#include "platform/widgettwips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -64,12 +64,12 @@ frmMain::~frmMain() = default;
 
 int frmMain::px(double twipsValue) const
 {
-    return twips::toPixels(twipsValue, logicalDpiY());
+    return twips::px(this, twipsValue);
 }
 
 int frmMain::toTwips(int pixels) const
 {
-    return twips::fromPixels(pixels, logicalDpiX());
+    return twips::fromPx(this, pixels);
 }
 
 void frmMain::buildControls()

@@ -1,9 +1,9 @@
 #include "secondarywindows.h"
 
-#include "core/twips.h"
 #include "display/previewpane.h"
 #include "picwin/frmpicture.h"
 #include "platform/clipboard.h"
+#include "platform/widgettwips.h"
 #include "search/frmsearch.h"
 #include "settings/modini.h"
 #include "templates/frmpro.h"
@@ -36,16 +36,6 @@ SecondaryWindows::~SecondaryWindows()
     delete m_frmPicture;
     delete m_frmPro;
     delete m_frmText;
-}
-
-int SecondaryWindows::px(double twipsValue) const
-{
-    return twips::toPixels(twipsValue, m_main->logicalDpiY());
-}
-
-int SecondaryWindows::toTwips(int pixels) const
-{
-    return twips::fromPixels(pixels, m_main->logicalDpiX());
 }
 
 frmPro *SecondaryWindows::proWindow()
@@ -86,26 +76,27 @@ void SecondaryWindows::showSearchWindow()
 
 void SecondaryWindows::place()
 {
-    proWindow()->move(px(m_settings.pro.left), px(m_settings.pro.top));
-    pictureWindow()->move(px(m_settings.picture.left), px(m_settings.picture.top));
-    pictureWindow()->resize(px(m_settings.picture.width - twips::sizableFrameWidth),
-                            px(m_settings.picture.height - twips::sizableFrameHeight));
-    textWindow()->move(px(m_settings.text.left), px(m_settings.text.top));
-    textWindow()->resize(px(m_settings.text.width - textlayout::frameWidth),
-                         px(m_settings.text.height - textlayout::frameHeight));
+    proWindow()->move(twips::px(m_main, m_settings.pro.left), twips::px(m_main, m_settings.pro.top));
+    pictureWindow()->move(twips::px(m_main, m_settings.picture.left), twips::px(m_main, m_settings.picture.top));
+    pictureWindow()->resize(twips::px(m_main, m_settings.picture.width - twips::sizableFrameWidth),
+                            twips::px(m_main, m_settings.picture.height - twips::sizableFrameHeight));
+    textWindow()->move(twips::px(m_main, m_settings.text.left), twips::px(m_main, m_settings.text.top));
+    textWindow()->resize(twips::px(m_main, m_settings.text.width - textlayout::frameWidth),
+                         twips::px(m_main, m_settings.text.height - textlayout::frameHeight));
 }
 
 void SecondaryWindows::readPlaces(Settings &settings)
 {
-    settings.pro.left = toTwips(proWindow()->x());
-    settings.pro.top = toTwips(proWindow()->y());
+    settings.pro.left = twips::fromPx(m_main, proWindow()->x());
+    settings.pro.top = twips::fromPx(m_main, proWindow()->y());
     frmPicture *picture = pictureWindow();
-    settings.picture = {toTwips(picture->x()), toTwips(picture->y()),
-                        toTwips(picture->width()) + twips::sizableFrameWidth,
-                        toTwips(picture->height()) + twips::sizableFrameHeight};
+    settings.picture = {twips::fromPx(m_main, picture->x()), twips::fromPx(m_main, picture->y()),
+                        twips::fromPx(m_main, picture->width()) + twips::sizableFrameWidth,
+                        twips::fromPx(m_main, picture->height()) + twips::sizableFrameHeight};
     frmText *text = textWindow();
-    settings.text = {toTwips(text->x()), toTwips(text->y()), toTwips(text->width()) + textlayout::frameWidth,
-                     toTwips(text->height()) + textlayout::frameHeight};
+    settings.text = {twips::fromPx(m_main, text->x()), twips::fromPx(m_main, text->y()),
+                     twips::fromPx(m_main, text->width()) + textlayout::frameWidth,
+                     twips::fromPx(m_main, text->height()) + textlayout::frameHeight};
 }
 
 void SecondaryWindows::showTextWindow()

@@ -54,9 +54,6 @@ public:
     void close();
 
 private:
-    int px(double twipsValue) const;
-    int toTwips(int pixels) const;
-
     Platform m_platform;
     Settings &m_settings;
     std::function<QString()> m_historyPath;

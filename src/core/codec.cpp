@@ -1,5 +1,7 @@
 #include "codec.h"
 
+#include "utf8.h"
+
 #include <QtCore/qendian.h>
 
 #include <cerrno>
@@ -151,41 +153,6 @@ QByteArray encodeCp932(QStringView text)
     out.resize(outPtr - out.data());
     return out;
 }
-
-// Length of the valid UTF-8 sequence at p (1..4), 0 when invalid, -1 when cut by the end.
-int utf8SequenceLength(const unsigned char *p, qsizetype left)
-{
-    const unsigned char c = p[0];
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0)
-            lo = 0xA0;
-        else if (c == 0xED)
-            hi = 0x9F; // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0)
-            lo = 0x90;
-        else if (c == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    for (int k = 1; k < len; ++k) {
-        if (k >= left)
-            return -1;
-        const unsigned char t = p[k];
-        if (k == 1 ? (t < lo || t > hi) : (t < 0x80 || t > 0xBF))
-            return 0;
-    }
-    return len;
-}
 } // namespace
 
 namespace codec {
@@ -209,19 +176,27 @@ CodePage systemCodePage()
 bool isValidUtf8(QByteArrayView bytes, bool allowCutTail)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        if (p[i] < 0x80) {
-            ++i;
+    const unsigned char *const end = p + bytes.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            // A run of ASCII, eight bytes at a time.
+            ++p;
+            while (end - p >= 8) {
+                quint64 word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                p += 8;
+            }
             continue;
         }
-        const int len = utf8SequenceLength(p + i, n - i);
+        char32_t cp = 0;
+        const int len = utf8::sequence(p, end - p, cp);
         if (len == 0)
             return false;
         if (len < 0)
             return allowCutTail;
-        i += len;
+        p += len;
     }
     return true;
 }
@@ -239,7 +214,8 @@ QString decodeAs(QByteArrayView bytes, CodePage page, bool cutTail)
             if ((p[start] & 0xC0) != 0x80)
                 break;
         }
-        if (start < bytes.size() && utf8SequenceLength(p + start, bytes.size() - start) < 0)
+        char32_t cp = 0;
+        if (start < bytes.size() && utf8::sequenceSlow(p + start, bytes.size() - start, cp) < 0)
             bytes = bytes.first(start);
     }
     return QString::fromUtf8(bytes);

@@ -1,8 +1,8 @@
 #include "previewpane.h"
 
-#include "core/twips.h"
 #include "display/mainlayout.h"
 #include "display/preview.h"
+#include "platform/widgettwips.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -18,16 +18,6 @@ PreviewPane::PreviewPane(QWidget *parent) : QFrame(parent), m_image1(new QLabel(
     placeImage();
 }
 
-int PreviewPane::px(double twipsValue) const
-{
-    return twips::toPixels(twipsValue, logicalDpiY());
-}
-
-int PreviewPane::toTwips(int pixels) const
-{
-    return twips::fromPixels(pixels, logicalDpiX());
-}
-
 void PreviewPane::showPreview(const QImage &picture)
 {
     m_picture = picture;
@@ -39,12 +29,12 @@ void PreviewPane::placeImage()
 {
     if (m_fit) {
         m_image1->setScaledContents(true);
-        m_image1->setGeometry(px(mainlayout::image1.left), px(mainlayout::image1.top), px(mainlayout::image1.width),
-                              px(mainlayout::image1.height));
+        m_image1->setGeometry(twips::px(this, mainlayout::image1.left), twips::px(this, mainlayout::image1.top),
+                              twips::px(this, mainlayout::image1.width), twips::px(this, mainlayout::image1.height));
     } else {
         m_image1->setScaledContents(false);
         const QSize natural = m_picture.isNull() ? QSize(0, 0) : m_picture.size();
-        m_image1->setGeometry(px(m_left), px(m_top), natural.width(), natural.height());
+        m_image1->setGeometry(twips::px(this, m_left), twips::px(this, m_top), natural.width(), natural.height());
     }
 }
 
@@ -74,8 +64,9 @@ void PreviewPane::Image1_MouseUp(float x, float y)
     if (!m_fit) {
         const QSize natural = m_picture.isNull() ? QSize(0, 0) : m_picture.size();
         const preview::Offset moved =
-            preview::pan({m_left, m_top}, x - m_dragX, y - m_dragY, float(toTwips(width())), float(toTwips(height())),
-                         float(toTwips(natural.width())), float(toTwips(natural.height())));
+            preview::pan({m_left, m_top}, x - m_dragX, y - m_dragY, float(twips::fromPx(this, width())),
+                         float(twips::fromPx(this, height())), float(twips::fromPx(this, natural.width())),
+                         float(twips::fromPx(this, natural.height())));
         m_left = moved.left;
         m_top = moved.top;
         placeImage();
@@ -90,7 +81,7 @@ bool PreviewPane::eventFilter(QObject *watched, QEvent *event)
     const auto twipsAt = [this, watched](QEvent *e) {
         const QPointF at = static_cast<QMouseEvent *>(e)->position();
         const QPointF inPreview = watched == m_image1 ? at : at - QPointF(m_image1->pos());
-        return QPointF(toTwips(qRound(inPreview.x())), toTwips(qRound(inPreview.y())));
+        return QPointF(twips::fromPx(this, qRound(inPreview.x())), twips::fromPx(this, qRound(inPreview.y())));
     };
     switch (event->type()) {
     case QEvent::MouseButtonDblClick:

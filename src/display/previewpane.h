@@ -32,8 +32,6 @@ protected:
 
 private:
     void placeImage();
-    int px(double twipsValue) const;
-    int toTwips(int pixels) const;
 
     QLabel *m_image1;
     QImage m_picture;

@@ -1,8 +1,8 @@
 #include "statuspanels.h"
 
-#include "core/twips.h"
 #include "display/titles.h"
 #include "platform/sysinfo.h"
+#include "platform/widgettwips.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -23,7 +23,7 @@ StatusPanels::StatusPanels(SystemInfo *system, QWidget *parent)
         m_panels[i]->installEventFilter(this);
         addWidget(m_panels[i], i == 2 ? 0 : 1);
     }
-    m_panels[2]->setMinimumWidth(twips::toPixels(540, logicalDpiY()));
+    m_panels[2]->setMinimumWidth(twips::px(this, 540));
     connect(m_clock, &QTimer::timeout, this, &StatusPanels::refresh);
 }
 

@@ -90,13 +90,13 @@ public:
             }
             // Three-byte characters first: the kana and kanji of Japanese text.
             unsigned c3 = 0;
-            if (threeByteCharacter(p, end, c3)) {
+            if (utf8::threeByteCharacter(p, end, c3)) {
                 seen |= bits[c3];
                 p += 3;
             } else {
                 char32_t cp = 0;
-                const int len = utf8SequenceSlow(p, end - p, cp);
-                if (len == 0)
+                const int len = utf8::sequenceSlow(p, end - p, cp);
+                if (len <= 0)
                     return true;
                 seen |= cp < 0x10000 ? bits[cp] : bitOf(folding.fold(cp));
                 p += len;
@@ -163,7 +163,7 @@ public:
                 // No UTF-8: decoded as CP932 below.
             } else if (m_rawShortcut && ::memmem(p, static_cast<size_t>(length), m_needle.constData(),
                                                  static_cast<size_t>(m_needle.size())) != nullptr) {
-                if (isValidUtf8(p + valid, length - valid))
+                if (codec::isValidUtf8(QByteArrayView(p + valid, length - valid)))
                     return true;
             } else if (const Found found = searchFolded(p, length); found != Found::NotUtf8) {
                 return found == Found::Yes;
@@ -214,8 +214,8 @@ private:
                     continue;
                 }
                 char32_t cp = 0;
-                const int len = utf8Sequence(p + i, n - i, cp);
-                if (len == 0)
+                const int len = utf8::sequence(p + i, n - i, cp);
+                if (len <= 0)
                     return Found::NotUtf8;
                 i += len;
                 char32_t folded = 0;
@@ -240,7 +240,7 @@ private:
             unsigned char *const from =
                 std::max(begin, searchedTo - std::min<ptrdiff_t>(searchedTo - begin, needleLength - 1));
             if (searchEnd > from && ::memmem(from, static_cast<size_t>(searchEnd - from), needle, needleLength)) {
-                return i >= n || isValidUtf8(p + i, n - i) ? Found::Yes : Found::NotUtf8;
+                return i >= n || codec::isValidUtf8(QByteArrayView(p + i, n - i)) ? Found::Yes : Found::NotUtf8;
             }
             searchedTo = std::max(searchedTo, searchEnd);
         }

@@ -3,7 +3,6 @@
 #include "core/textconv.h"
 
 #include <array>
-#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -114,32 +113,5 @@ bool hasLoneSurrogate(QStringView s)
             return true;
     }
     return false;
-}
-
-// Whether the bytes are valid UTF-8.
-bool isValidUtf8(const unsigned char *p, qsizetype n)
-{
-    const unsigned char *const end = p + n;
-    while (p < end) {
-        const unsigned b = *p;
-        if (b < 0x80) {
-            // A run of ASCII, eight bytes at a time.
-            ++p;
-            while (end - p >= 8) {
-                quint64 word;
-                std::memcpy(&word, p, 8);
-                if (word & 0x8080808080808080ULL)
-                    break;
-                p += 8;
-            }
-            continue;
-        }
-        char32_t cp = 0;
-        const int len = utf8Sequence(p, end - p, cp);
-        if (len == 0)
-            return false;
-        p += len;
-    }
-    return true;
 }
 } // namespace historysearch::detail

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/utf8.h"
 #include "historysearch.h"
 
 #include <QChar>
 #include <QString>
 #include <QStringView>
-#include <QtEndian>
 
 #include <vector>
 
@@ -79,75 +79,6 @@ bool splitsPair(QStringView s, qsizetype at);
 
 // Whether `s` holds a surrogate that is not half of a pair.
 bool hasLoneSurrogate(QStringView s);
-
-// The UTF-8 helpers below are on the search's hot path, hence inline here.
-
-// Length of the valid UTF-8 sequence at p (2..4) and its code point, or 0 when it is not one
-// (by the same rule as the codec's validity check).
-inline int utf8SequenceSlow(const unsigned char *p, qsizetype left, char32_t &cp)
-{
-    const unsigned char c = p[0];
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        cp = c & 0x0F;
-        if (c == 0xE0)
-            lo = 0xA0;
-        else if (c == 0xED)
-            hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        cp = c & 0x07;
-        if (c == 0xF0)
-            lo = 0x90;
-        else if (c == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < len)
-        return 0;
-    for (int k = 1; k < len; ++k) {
-        const unsigned char t = p[k];
-        if (k == 1 ? (t < lo || t > hi) : (t < 0x80 || t > 0xBF))
-            return 0;
-        cp = (cp << 6) | (t & 0x3F);
-    }
-    return len;
-}
-
-// Whether a valid three-byte character (the kana and kanji of Japanese text) begins at p; one
-// load and one comparison for its shape.
-inline bool threeByteCharacter(const unsigned char *p, const unsigned char *end, unsigned &cp)
-{
-    if (end - p < 4) {
-        if (end - p < 3 || (p[0] & 0xF0) != 0xE0 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
-            return false;
-    } else if ((qFromLittleEndian<quint32>(p) & 0x00C0C0F0u) != 0x008080E0u) {
-        return false;
-    }
-    cp = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-    // Neither an overlong form nor a surrogate.
-    return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
-}
-
-// The same as utf8SequenceSlow, quick for three-byte characters.
-inline int utf8Sequence(const unsigned char *p, qsizetype left, char32_t &cp)
-{
-    unsigned c3 = 0;
-    if (threeByteCharacter(p, p + left, c3)) {
-        cp = c3;
-        return 3;
-    }
-    return utf8SequenceSlow(p, left, cp);
-}
-
-// Whether the bytes are valid UTF-8.
-bool isValidUtf8(const unsigned char *p, qsizetype n);
 
 // Writes `c` as UTF-8 at `o`; returns the end of what was written.
 inline unsigned char *putUtf8(unsigned char *o, char32_t c)

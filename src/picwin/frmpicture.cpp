@@ -3,12 +3,12 @@
 #include "core/commanderror.h"
 #include "core/dropdata.h"
 #include "core/fileio.h"
-#include "core/twips.h"
 #include "display/appicon.h"
 #include "display/previewpane.h"
 #include "platform/clipboard.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
+#include "platform/widgettwips.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -82,27 +82,12 @@ frmPicture::frmPicture(const Platform &platform, PreviewPane *preview, QWidget *
     setCentralWidget(client);
     m_picture1 = new PictureBox(client);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
-    m_picture1->setGeometry(0, 0, px(displayWidth), px(displayHeight));
+    m_picture1->setGeometry(0, 0, twips::px(this, displayWidth), twips::px(this, displayHeight));
     m_picture1->installEventFilter(this);
     m_picture1->setMouseTracking(false);
     buildMenus();
     m_common.fileName = QStringLiteral("Clilpboard");
     Form_Load();
-}
-
-float frmPicture::twipsPerPixel() const
-{
-    return static_cast<float>(twips::perInch) / static_cast<float>(logicalDpiY());
-}
-
-int frmPicture::px(float twipsValue) const
-{
-    return twips::toPixels(twipsValue, logicalDpiY());
-}
-
-float frmPicture::toTwips(int pixels) const
-{
-    return static_cast<float>(pixels) * twipsPerPixel();
 }
 
 void frmPicture::buildMenus()
@@ -152,7 +137,7 @@ void frmPicture::Form_Load()
 picturefit::Size frmPicture::displayInner() const
 {
     const QRect inner = m_picture1->contentsRect();
-    return {toTwips(inner.width()), toTwips(inner.height())};
+    return {twips::fromPxUnrounded(this, inner.width()), twips::fromPxUnrounded(this, inner.height())};
 }
 
 void frmPicture::frmFit()
@@ -160,11 +145,12 @@ void frmPicture::frmFit()
     if (m_fitting || isMinimized() || isMaximized())
         return; // a minimised or maximised window is not resized
     m_fitting = true;
-    const picturefit::Size outer{toTwips(width()) + twips::sizableFrameWidth,
-                                 toTwips(height()) + twips::sizableFrameHeight};
+    const picturefit::Size outer{twips::fromPxUnrounded(this, width()) + twips::sizableFrameWidth,
+                                 twips::fromPxUnrounded(this, height()) + twips::sizableFrameHeight};
     const picturefit::Size fitted = picturefit::frmFit(outer, displayInner());
     if (fitted.width != outer.width || fitted.height != outer.height)
-        resize(px(fitted.width - twips::sizableFrameWidth), px(fitted.height - twips::sizableFrameHeight));
+        resize(twips::px(this, fitted.width - twips::sizableFrameWidth),
+               twips::px(this, fitted.height - twips::sizableFrameHeight));
     m_picture2 = QImage(); // the scratch area follows the display's inner size
     m_fitting = false;
 }
@@ -179,7 +165,7 @@ void frmPicture::lineInitialize(float x, float y)
 {
     for (auto &l : m_lines)
         l = {x, y, x, y};
-    m_picture1->setLines(m_lines, twipsPerPixel());
+    m_picture1->setLines(m_lines, twips::perPixel(this));
 }
 
 void frmPicture::setDisplayed(const QImage &picture)
@@ -320,7 +306,7 @@ void frmPicture::Picture1_MouseMove(Qt::MouseButtons buttons, float x, float y)
     if (buttons != Qt::LeftButton)
         return;
     m_lines = picturefit::dragLines(m_selection.x0, m_selection.y0, x, y);
-    m_picture1->setLines(m_lines, twipsPerPixel());
+    m_picture1->setLines(m_lines, twips::perPixel(this));
 }
 
 void frmPicture::Picture1_MouseUp(float x, float y)
@@ -335,7 +321,7 @@ QImage frmPicture::selectedPart() const
     // Only the source picture's own pixels are read; a selection reaching outside it is cut.
     if (!m_source || m_source->isNull())
         throw commandError(ErrorNumber::InvalidArgument);
-    const QRect covered = picturefit::pictureRect(m_selection, m_source->size(), twipsPerPixel());
+    const QRect covered = picturefit::pictureRect(m_selection, m_source->size(), twips::perPixel(this));
     if (covered.isEmpty())
         throw commandError(ErrorNumber::InvalidArgument);
     return m_source->copy(covered);
@@ -382,7 +368,7 @@ bool frmPicture::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_picture1) {
         const auto at = [this](QEvent *e) {
             const QPointF p = static_cast<QMouseEvent *>(e)->position() - QPointF(m_picture1->contentsRect().topLeft());
-            return QPointF(toTwips(qRound(p.x())), toTwips(qRound(p.y())));
+            return QPointF(twips::fromPxUnrounded(this, qRound(p.x())), twips::fromPxUnrounded(this, qRound(p.y())));
         };
         switch (event->type()) {
         case QEvent::MouseButtonPress: {

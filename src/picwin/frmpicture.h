@@ -83,9 +83,6 @@ protected:
 private:
     void buildMenus();
     void Picture1_Change();
-    float twipsPerPixel() const;
-    int px(float twipsValue) const;
-    float toTwips(int pixels) const;
     QImage readPicture(const QString &path) const;
     QImage selectedPart() const;
 

@@ -2,12 +2,12 @@
 
 #include "core/commanderror.h"
 #include "core/fileio.h"
-#include "core/twips.h"
 #include "display/appicon.h"
 #include "platform/filedialogs.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
 #include "platform/pastelineedit.h"
+#include "platform/widgettwips.h"
 #include "templates/templatefile.h"
 
 #include <QFileInfo>
@@ -54,17 +54,18 @@ frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
     item("file_Quit", QStringLiteral("閉じる(&Q)"), &frmPro::file_Quit_Click);
 
     auto *client = new QWidget(this);
-    client->setFixedSize(px(clientWidth), px(clientHeight));
+    client->setFixedSize(twips::px(this, clientWidth), twips::px(this, clientHeight));
     setCentralWidget(client);
     m_frame1 = new QGroupBox(QStringLiteral("定型文"), client);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(0, px(30), px(5655), px(3405));
+    m_frame1->setGeometry(0, twips::px(this, 30), twips::px(this, 5655), twips::px(this, 3405));
     // Tab order: the frame, the slots 1 to 10, then the labels.
     for (int i = 0; i < slotCount; ++i) {
         const int k = i + 1;
         m_text1[i] = new PasteLineEdit(m_platform.clipboard, m_frame1);
         m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        m_text1[i]->setGeometry(px(300), px(300 * k), px(5235), px(285));
+        m_text1[i]->setGeometry(twips::px(this, 300), twips::px(this, 300 * k), twips::px(this, 5235),
+                                twips::px(this, 285));
     }
     for (int i = 0; i < slotCount; ++i) {
         const int k = i + 1;
@@ -72,16 +73,12 @@ frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
         m_label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         // The numbers reach up to the slots, so "10." is not cut in fonts wider than the designed one.
         const int left = k == 10 ? 60 : 120;
-        m_label1[i]->setGeometry(px(left), px(300 * k + 30), px(300 - 15 - left), px(180));
+        m_label1[i]->setGeometry(twips::px(this, left), twips::px(this, 300 * k + 30), twips::px(this, 300 - 15 - left),
+                                 twips::px(this, 180));
     }
     // Fixed size: the menu bar above a client area of the designed size.
     setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
     textInitialize();
-}
-
-int frmPro::px(int twipsValue) const
-{
-    return twips::toPixels(twipsValue, logicalDpiY());
 }
 
 QStringList frmPro::phrases() const

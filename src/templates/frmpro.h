@@ -34,8 +34,6 @@ public:
     const QString &editorFilePath() const { return m_editorFilePath; }
 
 private:
-    int px(int twipsValue) const;
-
     Platform m_platform;
     CodePage m_writePage;
     QString m_editorFilePath;

@@ -4,11 +4,11 @@
 #include "core/dropdata.h"
 #include "core/fileio.h"
 #include "core/textconv.h"
-#include "core/twips.h"
 #include "display/appicon.h"
 #include "platform/clipboard.h"
 #include "platform/guard.h"
 #include "platform/messages.h"
+#include "platform/widgettwips.h"
 #include "textwin/pasteedit.h"
 #include "textwin/textlayout.h"
 
@@ -55,21 +55,12 @@ frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
     // Each menu stays on the bar, where its access key reaches it: the window is never narrower than
     // the bar's items (they would go behind its extension button, out of reach of Alt and the key).
     setMinimumWidth(menuBar()->sizeHint().width());
-    resize(px(textlayout::initialInnerWidth), px(textlayout::initialInnerHeight) + menuBar()->sizeHint().height());
-    m_richText->setGeometry(0, 0, px(4665), px(3195));
+    resize(twips::px(this, textlayout::initialInnerWidth),
+           twips::px(this, textlayout::initialInnerHeight) + menuBar()->sizeHint().height());
+    m_richText->setGeometry(0, 0, twips::px(this, 4665), twips::px(this, 3195));
     m_common.overwritePrompt = true;
     m_common.defaultExtension = QStringLiteral(".txt");
     m_dialogFont = m_richText->font();
-}
-
-int frmText::px(int twipsValue) const
-{
-    return twips::toPixels(twipsValue, logicalDpiY());
-}
-
-int frmText::toTwips(int pixels) const
-{
-    return twips::fromPixels(pixels, logicalDpiY());
 }
 
 void frmText::buildMenus()
@@ -444,20 +435,21 @@ void frmText::applyLayout()
         return; // a minimised window is not resized
     m_layingOut = true;
     QWidget *inner = centralWidget();
-    textlayout::Layout l = textlayout::onResize(toTwips(inner->width()), toTwips(inner->height()));
+    textlayout::Layout l =
+        textlayout::onResize(twips::fromPx(this, inner->width()), twips::fromPx(this, inner->height()));
     const int menu = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
     int w = width();
     int h = height();
     if (l.outerHeight)
-        h = px(*l.outerHeight - textlayout::frameHeight);
+        h = twips::px(this, *l.outerHeight - textlayout::frameHeight);
     if (l.outerWidth)
-        w = px(*l.outerWidth - textlayout::frameWidth);
+        w = twips::px(this, *l.outerWidth - textlayout::frameWidth);
     // A maximised window is not resized either, but its editor still fills it.
     if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && (w != width() || h != height())) {
         resize(w, std::max(h, menu + 1));
         // The editor fills the inner area the correction left.
-        l = textlayout::onResize(toTwips(inner->width()), toTwips(inner->height()));
+        l = textlayout::onResize(twips::fromPx(this, inner->width()), twips::fromPx(this, inner->height()));
     }
-    m_richText->setGeometry(0, 0, px(l.editorWidth), px(l.editorHeight));
+    m_richText->setGeometry(0, 0, twips::px(this, l.editorWidth), twips::px(this, l.editorHeight));
     m_layingOut = false;
 }

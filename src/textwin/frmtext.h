@@ -68,8 +68,6 @@ protected:
 private:
     void dropWhenIdle(std::shared_ptr<QMimeData> dropped);
     void buildMenus();
-    int px(int twipsValue) const;
-    int toTwips(int pixels) const;
     void saveText(const QString &path) const;
     QString showSave();
 

@@ -104,6 +104,12 @@ void TestCodec::utf8Validity_data()
     QTest::newRow("cut three-byte") << QByteArray("a\xE6\x97") << false << true;
     QTest::newRow("lone continuation") << QByteArray("\x80") << false << false;
     QTest::newRow("cp932 kanji") << QByteArray("\x93\xFA\x96\x7B") << false << false;
+    QTest::newRow("cut four-byte") << QByteArray("\xF0\x9F\x98") << false << true;
+    QTest::newRow("cut sequence before more bytes") << QByteArray("\xE6\x97z") << false << false;
+    QTest::newRow("surrogate before more bytes") << QByteArray("\xED\xA0\x80xyz") << false << false;
+    QTest::newRow("overlong three-byte before more bytes") << QByteArray("\xE0\x80\xAFxyz") << false << false;
+    QTest::newRow("long ascii run, then cut") << QByteArray("abcdefghijklmnopq\xE6\x97") << false << true;
+    QTest::newRow("long ascii run, then bad byte") << QByteArray("abcdefghijklmnopq\xFFxyzwvuts") << false << false;
 }
 
 void TestCodec::utf8Validity()
