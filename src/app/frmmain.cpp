@@ -86,13 +86,8 @@ void frmMain::buildControls()
     m_combo2->setEditText(textTemplateMode);
     m_combo2->hide();
 
-    m_commands = new ToolbarCommands(this, m_platform, m_history, m_combo1, m_combo2, m_settings);
-    m_toolbar1 = m_commands->makeToolbar(1);
-    m_toolbar2 = m_commands->makeToolbar(2);
     m_preview = new PreviewPane(this);
     m_status = new StatusPanels(m_platform.system, this);
-    connect(m_status, &StatusPanels::textChosen, m_combo1, &HistoryList::setText);
-
     m_title = new TitleLine(this, m_platform.system, m_settings.title);
 
     // An entry chosen in the search window is chosen in the list.
@@ -105,9 +100,21 @@ void frmMain::buildControls()
     search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     search->setShortcutContext(Qt::WindowShortcut);
     addAction(search);
+    m_desktop =
+        new DesktopIntegration(this, m_platform.tray, m_platform.clipboard, {m_combo1, m_combo2, m_preview, m_status});
+    m_commands =
+        new ToolbarCommands(m_platform, m_settings, {this, m_combo1, m_combo2, *m_desktop, *m_windows, *m_title});
+    m_toolbar1 = m_commands->makeToolbar(1);
+    m_toolbar2 = m_commands->makeToolbar(2);
+
+    // What the parts report.
     connect(search, &QAction::triggered, this, [this] { m_windows->showSearchWindow(); });
-    m_desktop = new DesktopIntegration(this, m_platform.tray, m_platform.clipboard,
-                                       {m_toolbar2, m_combo1, m_combo2, m_preview, m_status});
+    connect(m_status, &StatusPanels::textChosen, m_combo1, &HistoryList::setText);
+    connect(m_desktop, &DesktopIntegration::watchChanged, this, [this](bool watching) { m_watch = watching; });
+    connect(m_desktop, &DesktopIntegration::titleModeChosen, m_title, &TitleLine::titleMode_Click);
+    connect(m_desktop, &DesktopIntegration::clearRequested, this, &frmMain::clipClear_Click);
+    connect(m_desktop, &DesktopIntegration::quitRequested, this, &frmMain::quit_Click);
+    connect(m_commands, &ToolbarCommands::historyReplaced, this, &frmMain::comboInitialize);
 }
 
 void frmMain::placeControls()
@@ -157,7 +164,7 @@ bool frmMain::Form_Load()
     m_windows->place();
     // 4.-8.
     m_title->timer()->start(100);
-    titleText();
+    m_title->titleText();
     m_watch = true;
     m_desktop->compact();
     // 9. The history list.
@@ -167,7 +174,7 @@ bool frmMain::Form_Load()
     // 11. Watch the clipboard.
     hookWindow();
     // 12. Compact mode.
-    ctlVisible(false);
+    m_desktop->ctlVisible(false);
     m_status->start();
     // 13. What the clipboard holds now.
     ChangeClipBoard();
@@ -189,6 +196,7 @@ void frmMain::Form_Unload(bool ask)
     if (m_unloaded)
         return;
     m_unloaded = true;
+    m_commands->stopCountdown();
     // 1. The tray icon.
     m_desktop->removeTrayIcon();
     // 2. Stop watching.
@@ -382,69 +390,11 @@ void frmMain::comboInitialize()
     }
 }
 
-frmPro *frmMain::proWindow()
-{
-    return m_windows->proWindow();
-}
-
-frmText *frmMain::textWindow()
-{
-    return m_windows->textWindow();
-}
-
-frmPicture *frmMain::pictureWindow()
-{
-    return m_windows->pictureWindow();
-}
-
-void frmMain::showTextWindow()
-{
-    m_windows->showTextWindow();
-}
-
-void frmMain::showPictureWindow()
-{
-    // The preview is not kept current while it is hidden.
-    m_windows->showPictureWindow(m_desktop->extended());
-}
-
-void frmMain::showTemplateEditor()
-{
-    m_windows->showTemplateEditor();
-}
-
-void frmMain::clipWatch_Click()
-{
-    m_watch = true;
-    m_desktop->showWatching(true);
-}
-
-void frmMain::clipNoWatch_Click()
-{
-    m_watch = false;
-    m_desktop->showWatching(false);
-}
-
 void frmMain::clipClear_Click()
 {
     if (m_platform.messages->show(this, textClearClipboard, titleClearClipboard, MsgIcon::Question,
                                   MsgButtons::YesNo) == MsgAnswer::Yes)
         m_platform.clipboard->clear();
-}
-
-void frmMain::titleText()
-{
-    m_title->titleText();
-}
-
-QTimer *frmMain::titleTimer() const
-{
-    return m_title->timer();
-}
-
-void frmMain::titleMode_Click(int mode)
-{
-    m_title->titleMode_Click(mode);
 }
 
 QWidget *frmMain::boxParent()
@@ -455,44 +405,4 @@ QWidget *frmMain::boxParent()
 void frmMain::showError(const CommandError &error)
 {
     m_platform.messages->showError(boxParent(), error);
-}
-
-void frmMain::Toolbar1_ButtonClick(const QString &key)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar1, key);
-}
-
-void frmMain::Toolbar1_ButtonMenuClick(const QString &key)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar1Menu, key);
-}
-
-void frmMain::Toolbar2_ButtonClick(const QString &key, bool down)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar2, key, down);
-}
-
-void frmMain::Toolbar2_ButtonMenuClick(const QString &key)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar2Menu, key);
-}
-
-void frmMain::winPos()
-{
-    m_desktop->winPos();
-}
-
-void frmMain::extendedMode()
-{
-    m_desktop->extendedMode();
-}
-
-void frmMain::ctlVisible(bool flag)
-{
-    m_desktop->ctlVisible(flag);
-}
-
-void frmMain::textHide()
-{
-    m_desktop->textHide();
 }

@@ -20,6 +20,9 @@ class HistoryList final : public QComboBox
 public:
     HistoryList(const Platform &platform, HistoryFile &history, QWidget *parent = nullptr);
 
+    // The history file it lists.
+    HistoryFile &history() const { return m_model->file(); }
+
     // The edit field's text.
     QString text() const { return currentText(); }
     void setText(const QString &text) { setEditText(text); }
