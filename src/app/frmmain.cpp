@@ -91,9 +91,7 @@ void frmMain::buildControls()
     m_title = new TitleLine(this, m_platform.system, m_settings.title);
 
     // An entry chosen in the search window is chosen in the list.
-    m_windows = std::make_unique<SecondaryWindows>(
-        m_platform, m_settings, m_preview, this, [this] { return m_history.path(); },
-        [this](const historysearch::Entry &entry) { m_combo1->chooseEntry(entry.number, entry.newer, entry.text); });
+    m_windows = std::make_unique<SecondaryWindows>(m_platform, m_settings, m_preview, this, *m_combo1);
     // Ctrl+F, a key no menu uses: the search window.
     auto *search = new QAction(this);
     search->setObjectName(QStringLiteral("search"));

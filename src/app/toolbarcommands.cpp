@@ -189,8 +189,7 @@ void ToolbarCommands::copy(const QString &, bool)
     const QString text = m_combo1->text();
     if (text.isEmpty())
         return;
-    m_platform.clipboard->clear();
-    m_platform.clipboard->setText(text);
+    m_combo1->restore(text);
 }
 
 void ToolbarCommands::deleteClipboard(const QString &, bool)
@@ -402,7 +401,5 @@ void ToolbarCommands::Combo2_Click(int index)
 {
     if (index < 0)
         return;
-    const QString phrase = m_combo2->itemText(index);
-    m_platform.clipboard->clear();
-    m_platform.clipboard->setText(phrase);
+    m_combo1->restore(m_combo2->itemText(index));
 }
