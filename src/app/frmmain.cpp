@@ -176,9 +176,10 @@ bool frmMain::Form_Load()
     m_status->start();
     // 13. What the clipboard holds now.
     ChangeClipBoard();
-    m_loaded = true;
-    // The first event the program's loop handles: from then on a loop at level 1 is the top one.
-    QTimer::singleShot(0, this, [this] { m_running = true; });
+    // The desktop may already have asked the program to end (during a box of the start sequence).
+    if (m_state == Lifecycle::Loading)
+        m_state = Lifecycle::Running;
+    QTimer::singleShot(0, this, [this] { m_loopRunning = true; });
     return true;
 }
 
@@ -191,9 +192,11 @@ void frmMain::showAtStart()
 
 void frmMain::Form_Unload(bool ask)
 {
-    if (m_unloaded)
+    if (m_state == Lifecycle::Unloaded)
         return;
-    m_unloaded = true;
+    // Nothing was read at a start that stopped early, so nothing is asked or written.
+    const bool loaded = m_state != Lifecycle::Loading;
+    m_state = Lifecycle::Unloaded;
     m_commands->stopCountdown();
     // 1. The tray icon.
     m_desktop->removeTrayIcon();
@@ -201,7 +204,7 @@ void frmMain::Form_Unload(bool ask)
     unhookWindow();
     m_title->timer()->stop();
     // 3. Keep the history?
-    if (m_loaded && ask &&
+    if (loaded && ask &&
         m_platform.messages->show(this, textKeepHistory, titleKeepHistory, MsgIcon::Question, MsgButtons::YesNo) ==
             MsgAnswer::No) {
         try {
@@ -211,7 +214,7 @@ void frmMain::Form_Unload(bool ask)
         }
     }
     // 4. The settings.
-    if (m_loaded)
+    if (loaded)
         saveSettings();
     // 5. The windows.
     m_windows->close();
@@ -235,13 +238,13 @@ void frmMain::saveSettings()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (m_unloaded) {
+    if (m_state == Lifecycle::Unloaded) {
         event->accept();
         return;
     }
     // The user closes the window with its close box (a close from the window system) or with quit.
     // Any other close is the application or the desktop session ending: nothing is asked.
-    const bool byUser = (event->spontaneous() || m_quitChosen) && !m_sessionEnding;
+    const bool byUser = (event->spontaneous() || m_quitChosen) && m_state < Lifecycle::SessionEnding;
     m_quitChosen = false;
     if (modal::nestedLoopRunning(topLoopLevel())) {
         // A box of this program is waiting for an answer: close once it has been given.
@@ -263,30 +266,31 @@ void frmMain::requestShutdown()
 {
     // Boxes and dialogs open now are closed as dismissed, and no new one is shown.
     modal::closeAll();
-    if (m_shutdownRequested)
+    if (m_state >= Lifecycle::ShuttingDown)
         return;
-    m_shutdownRequested = true;
+    m_state = Lifecycle::ShuttingDown;
     atTopLoop([this] { Form_Unload(false); });
 }
 
 void frmMain::sessionEnding()
 {
-    m_sessionEnding = true;
+    if (m_state < Lifecycle::SessionEnding)
+        m_state = Lifecycle::SessionEnding;
 }
 
 int frmMain::topLoopLevel() const
 {
     // Before the program's event loop runs (a box of the start sequence), every loop is nested.
-    return m_running ? 1 : 0;
+    return m_loopRunning ? 1 : 0;
 }
 
 void frmMain::atTopLoop(std::function<void()> step)
 {
-    if (m_running && !modal::nestedLoopRunning(topLoopLevel())) {
+    if (m_loopRunning && !modal::nestedLoopRunning(topLoopLevel())) {
         step();
         return;
     }
-    if (m_shutdownRequested)
+    if (m_state == Lifecycle::ShuttingDown)
         modal::closeAll(); // a box opened since is closed too
     QTimer::singleShot(20, this, [this, step = std::move(step)]() mutable { atTopLoop(std::move(step)); });
 }
@@ -335,7 +339,7 @@ void frmMain::clipboardTrouble(ClipboardTrouble what)
 void frmMain::tellLater(std::function<void()> box)
 {
     QTimer::singleShot(0, this, [this, box = std::move(box)] {
-        if (!m_unloaded && !m_shutdownRequested)
+        if (m_state < Lifecycle::ShuttingDown)
             box();
     });
 }

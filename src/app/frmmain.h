@@ -45,7 +45,7 @@ public:
     // The shutdown sequence. `ask` is false when the desktop ends the program (a signal or the end
     // of the session): the history is then kept without a question.
     void Form_Unload(bool ask = true);
-    bool isUnloaded() const { return m_unloaded; }
+    bool isUnloaded() const { return m_state == Lifecycle::Unloaded; }
 
     // The desktop ends the program (a signal): open boxes and dialogs are closed as dismissed, and
     // the shutdown sequence runs without the question once no modal loop is left on the stack.
@@ -92,17 +92,26 @@ private:
     Settings m_settings;
     HistoryFile m_history;
 
+    // Where the window is in its life; it only ever moves down this list.
+    enum class Lifecycle
+    {
+        Loading,       // the start sequence runs, or stopped early (another copy runs)
+        Running,       // the start sequence has finished
+        SessionEnding, // the desktop session ends: a close from now on asks nothing
+        ShuttingDown,  // the desktop asked the program to end: boxes are closed, the shutdown sequence waits
+        Unloaded,      // the shutdown sequence has run
+    };
+    Lifecycle m_state = Lifecycle::Loading;
+    // The program's event loop has handled an event: from then on a loop at level 1 is the top one. A
+    // fact of the event loop, not of the window: the desktop can end the program before it runs.
+    bool m_loopRunning = false;
+
     bool m_watch = true;
     bool m_busy = false;
     bool m_hooked = false;
-    bool m_loaded = false;
-    bool m_unloaded = false;
-    bool m_running = false;           // the program's event loop runs
-    bool m_quitChosen = false;        // the close in progress is the user's quit
-    bool m_sessionEnding = false;     // the desktop session ends
-    bool m_shutdownRequested = false; // the desktop asked the program to end
-    bool m_appendFailing = false;     // the last entry could not be recorded (told once)
-    unsigned m_troubleTold = 0;       // the kinds of clipboard trouble told, one bit each
+    bool m_quitChosen = false;    // the close in progress is the user's quit
+    bool m_appendFailing = false; // the last entry could not be recorded (told once)
+    unsigned m_troubleTold = 0;   // the kinds of clipboard trouble told, one bit each
 
     HistoryList *m_combo1 = nullptr;
     QComboBox *m_combo2 = nullptr;
