@@ -52,9 +52,6 @@ public:
     void clipClear_Click();
     void quit_Click();
 
-    // The check marks of watching on and off.
-    void showWatching(bool watching);
-
     bool onTop() const { return m_onTop; }
     // Always on top, on or off; the menu's check mark and the `hide` item's caption follow.
     void winPos();
@@ -81,6 +78,8 @@ signals:
     void quitRequested();
 
 private:
+    // The check marks of watching on and off.
+    void showWatching(bool watching);
     void buildIconMenu();
     void placeWindow(int height);
     int px(double twipsValue) const;
