@@ -1,6 +1,5 @@
 #include "desktopintegration.h"
 
-#include "app/frmmain.h"
 #include "app/historylist.h"
 #include "display/mainlayout.h"
 #include "display/previewpane.h"
@@ -48,17 +47,18 @@ struct Row
     const char *caption = "";
     QKeyCombination key = {};
     Check check = Check::None;
-    void (frmMain::*handler)() = nullptr;
-    int titleMode = 0; // a title-mode item: titleMode_Click with this mode
+    void (DesktopIntegration::*handler)() = nullptr;
+    int titleMode = 0; // a title-mode item: titleModeChosen with this mode
     In opens = In::Tray;
 };
 
 const Row iconMenuRows[] = {
-    {Kind::Item, In::Tray, "clipWatch", "クリップボードの監視", Qt::Key_F2, Check::On, &frmMain::clipWatch_Click},
+    {Kind::Item, In::Tray, "clipWatch", "クリップボードの監視", Qt::Key_F2, Check::On,
+     &DesktopIntegration::clipWatch_Click},
     {Kind::Item, In::Tray, "clipNoWatch", "クリップボードを監視しない", Qt::Key_F3, Check::Off,
-     &frmMain::clipNoWatch_Click},
+     &DesktopIntegration::clipNoWatch_Click},
     {Kind::Separator, In::Tray, "bar1"},
-    {Kind::Item, In::Tray, "topmost", "最前面表示", Qt::Key_F4, Check::On, &frmMain::winPos},
+    {Kind::Item, In::Tray, "topmost", "最前面表示", Qt::Key_F4, Check::On, &DesktopIntegration::winPos},
     {Kind::Submenu, In::Tray, "title", "タイトル表示", {}, Check::None, nullptr, 0, In::Title},
     {Kind::Item, In::Title, "title_Title", "タイトルを表示", Qt::CTRL | Qt::Key_F1, Check::None, nullptr, 1},
     {Kind::Submenu, In::Title, "title_Date", "日付・時間を表示", {}, Check::None, nullptr, 0, In::Date},
@@ -70,12 +70,13 @@ const Row iconMenuRows[] = {
     {Kind::Item, In::System, "title_System_kb", "KByte", Qt::CTRL | Qt::Key_F6, Check::None, nullptr, 6},
     {Kind::Item, In::System, "title_System_mb", "MByte", Qt::CTRL | Qt::Key_F7, Check::None, nullptr, 7},
     {Kind::Separator, In::Tray, "bar2"},
-    {Kind::Item, In::Tray, "clipClear", "クリップボードを空にする", Qt::Key_F6, Check::None, &frmMain::clipClear_Click},
-    {Kind::Item, In::Tray, "quit", "終了", Qt::CTRL | Qt::Key_Q, Check::None, &frmMain::quit_Click},
+    {Kind::Item, In::Tray, "clipClear", "クリップボードを空にする", Qt::Key_F6, Check::None,
+     &DesktopIntegration::clipClear_Click},
+    {Kind::Item, In::Tray, "quit", "終了", Qt::CTRL | Qt::Key_Q, Check::None, &DesktopIntegration::quit_Click},
 };
 } // namespace
 
-DesktopIntegration::DesktopIntegration(frmMain *window, TrayIcon *tray, Clipboard *clipboard, const Controls &controls)
+DesktopIntegration::DesktopIntegration(QWidget *window, TrayIcon *tray, Clipboard *clipboard, const Controls &controls)
     : QObject(window), m_window(window), m_tray(tray), m_clipboard(clipboard), m_controls(controls),
       m_grow(new QVariantAnimation(this))
 {
@@ -115,10 +116,9 @@ void DesktopIntegration::buildIconMenu()
         action->setCheckable(row.check != Check::None);
         action->setChecked(row.check == Check::On);
         if (row.handler)
-            connect(action, &QAction::triggered, m_window, row.handler);
+            connect(action, &QAction::triggered, this, row.handler);
         else
-            connect(action, &QAction::triggered, m_window,
-                    [this, mode = row.titleMode] { m_window->titleMode_Click(mode); });
+            connect(action, &QAction::triggered, this, [this, mode = row.titleMode] { emit titleModeChosen(mode); });
         if (name == QLatin1String("clipWatch"))
             m_clipWatch = action;
         else if (name == QLatin1String("clipNoWatch"))
@@ -163,6 +163,28 @@ void DesktopIntegration::trayCallback(TrayClick click)
     }
 }
 
+void DesktopIntegration::clipWatch_Click()
+{
+    showWatching(true);
+    emit watchChanged(true);
+}
+
+void DesktopIntegration::clipNoWatch_Click()
+{
+    showWatching(false);
+    emit watchChanged(false);
+}
+
+void DesktopIntegration::clipClear_Click()
+{
+    emit clearRequested();
+}
+
+void DesktopIntegration::quit_Click()
+{
+    emit quitRequested();
+}
+
 void DesktopIntegration::showWatching(bool watching)
 {
     m_clipWatch->setChecked(watching);
@@ -192,7 +214,8 @@ void DesktopIntegration::winPos()
 
 void DesktopIntegration::ctlVisible(bool flag)
 {
-    m_controls.toolbar2->setVisible(flag);
+    if (auto *toolbar2 = m_window->findChild<QToolBar *>(QStringLiteral("Toolbar2")))
+        toolbar2->setVisible(flag);
     m_controls.preview->setVisible(flag);
     m_controls.status->setVisible(flag);
 }

@@ -2,30 +2,29 @@
 
 #include <QObject>
 
-class frmMain;
 class HistoryList;
 class PreviewPane;
 class QAction;
 class QComboBox;
 class QMenu;
-class QToolBar;
 class QVariantAnimation;
 class StatusPanels;
 class TrayIcon;
 class Clipboard;
+class QWidget;
 
 // How the main window sits on the desktop: the tray icon and its menu `iconMenu`, always on top,
 // hiding and showing, extended mode (the launcher row, the preview and the status bar below the list)
-// and moving the lists out of sight.
+// and moving the lists out of sight. The tray menu's commands that are not its own are reported with
+// signals.
 class DesktopIntegration final : public QObject
 {
     Q_OBJECT
 
 public:
-    // The controls of the main window it shows, hides and moves.
+    // The controls of the main window it shows, hides and moves (and `Toolbar2`, found by its name).
     struct Controls
     {
-        QToolBar *toolbar2 = nullptr;
         HistoryList *combo1 = nullptr;
         QComboBox *combo2 = nullptr;
         PreviewPane *preview = nullptr;
@@ -37,7 +36,7 @@ public:
         RightButtonDown, // opens the tray menu
     };
 
-    DesktopIntegration(frmMain *window, TrayIcon *tray, Clipboard *clipboard, const Controls &controls);
+    DesktopIntegration(QWidget *window, TrayIcon *tray, Clipboard *clipboard, const Controls &controls);
 
     QMenu *iconMenu() const { return m_iconMenu; }
 
@@ -47,8 +46,11 @@ public:
     void removeTrayIcon();
     void trayCallback(TrayClick click);
 
-    // The check marks of watching on and off.
-    void showWatching(bool watching);
+    // The tray menu's commands: watching on and off, emptying the clipboard, quit.
+    void clipWatch_Click();
+    void clipNoWatch_Click();
+    void clipClear_Click();
+    void quit_Click();
 
     bool onTop() const { return m_onTop; }
     // Always on top, on or off; the menu's check mark and the `hide` item's caption follow.
@@ -65,13 +67,25 @@ public:
     // Moves the lists out of sight and back (the `texthide` item).
     void textHide();
 
+signals:
+    // Watching the clipboard chosen on or off (the check marks follow already).
+    void watchChanged(bool watching);
+    // A title mode chosen.
+    void titleModeChosen(int mode);
+    // Emptying the clipboard chosen (it is asked first).
+    void clearRequested();
+    // Quit chosen.
+    void quitRequested();
+
 private:
+    // The check marks of watching on and off.
+    void showWatching(bool watching);
     void buildIconMenu();
     void placeWindow(int height);
     int px(double twipsValue) const;
     QAction *toolbarAction(const char *name) const;
 
-    frmMain *m_window;
+    QWidget *m_window;
     TrayIcon *m_tray;
     Clipboard *m_clipboard;
     Controls m_controls;

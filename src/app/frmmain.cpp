@@ -86,28 +86,33 @@ void frmMain::buildControls()
     m_combo2->setEditText(textTemplateMode);
     m_combo2->hide();
 
-    m_commands = new ToolbarCommands(this, m_platform, m_history, m_combo1, m_combo2, m_settings);
-    m_toolbar1 = m_commands->makeToolbar(1);
-    m_toolbar2 = m_commands->makeToolbar(2);
     m_preview = new PreviewPane(this);
     m_status = new StatusPanels(m_platform.system, this);
-    connect(m_status, &StatusPanels::textChosen, m_combo1, &HistoryList::setText);
-
     m_title = new TitleLine(this, m_platform.system, m_settings.title);
 
     // An entry chosen in the search window is chosen in the list.
-    m_windows = std::make_unique<SecondaryWindows>(
-        m_platform, m_settings, m_preview, this, [this] { return m_history.path(); },
-        [this](const historysearch::Entry &entry) { m_combo1->chooseEntry(entry.number, entry.newer, entry.text); });
+    m_windows = std::make_unique<SecondaryWindows>(m_platform, m_settings, m_preview, this, *m_combo1);
     // Ctrl+F, a key no menu uses: the search window.
     auto *search = new QAction(this);
     search->setObjectName(QStringLiteral("search"));
     search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     search->setShortcutContext(Qt::WindowShortcut);
     addAction(search);
+    m_desktop =
+        new DesktopIntegration(this, m_platform.tray, m_platform.clipboard, {m_combo1, m_combo2, m_preview, m_status});
+    m_commands =
+        new ToolbarCommands(m_platform, m_settings, {this, m_combo1, m_combo2, *m_desktop, *m_windows, *m_title});
+    m_toolbar1 = m_commands->makeToolbar(1);
+    m_toolbar2 = m_commands->makeToolbar(2);
+
+    // What the parts report.
     connect(search, &QAction::triggered, this, [this] { m_windows->showSearchWindow(); });
-    m_desktop = new DesktopIntegration(this, m_platform.tray, m_platform.clipboard,
-                                       {m_toolbar2, m_combo1, m_combo2, m_preview, m_status});
+    connect(m_status, &StatusPanels::textChosen, m_combo1, &HistoryList::setText);
+    connect(m_desktop, &DesktopIntegration::watchChanged, this, [this](bool watching) { m_watch = watching; });
+    connect(m_desktop, &DesktopIntegration::titleModeChosen, m_title, &TitleLine::titleMode_Click);
+    connect(m_desktop, &DesktopIntegration::clearRequested, this, &frmMain::clipClear_Click);
+    connect(m_desktop, &DesktopIntegration::quitRequested, this, &frmMain::quit_Click);
+    connect(m_commands, &ToolbarCommands::historyReplaced, this, &frmMain::comboInitialize);
 }
 
 void frmMain::placeControls()
@@ -157,7 +162,7 @@ bool frmMain::Form_Load()
     m_windows->place();
     // 4.-8.
     m_title->timer()->start(100);
-    titleText();
+    m_title->titleText();
     m_watch = true;
     m_desktop->compact();
     // 9. The history list.
@@ -167,13 +172,14 @@ bool frmMain::Form_Load()
     // 11. Watch the clipboard.
     hookWindow();
     // 12. Compact mode.
-    ctlVisible(false);
+    m_desktop->ctlVisible(false);
     m_status->start();
     // 13. What the clipboard holds now.
     ChangeClipBoard();
-    m_loaded = true;
-    // The first event the program's loop handles: from then on a loop at level 1 is the top one.
-    QTimer::singleShot(0, this, [this] { m_running = true; });
+    // The desktop may already have asked the program to end (during a box of the start sequence).
+    if (m_state == Lifecycle::Loading)
+        m_state = Lifecycle::Running;
+    QTimer::singleShot(0, this, [this] { m_loopRunning = true; });
     return true;
 }
 
@@ -186,16 +192,19 @@ void frmMain::showAtStart()
 
 void frmMain::Form_Unload(bool ask)
 {
-    if (m_unloaded)
+    if (m_state == Lifecycle::Unloaded)
         return;
-    m_unloaded = true;
+    // Nothing was read at a start that stopped early, so nothing is asked or written.
+    const bool loaded = m_state != Lifecycle::Loading;
+    m_state = Lifecycle::Unloaded;
+    m_commands->stopCountdown();
     // 1. The tray icon.
     m_desktop->removeTrayIcon();
     // 2. Stop watching.
     unhookWindow();
     m_title->timer()->stop();
     // 3. Keep the history?
-    if (m_loaded && ask &&
+    if (loaded && ask &&
         m_platform.messages->show(this, textKeepHistory, titleKeepHistory, MsgIcon::Question, MsgButtons::YesNo) ==
             MsgAnswer::No) {
         try {
@@ -205,7 +214,7 @@ void frmMain::Form_Unload(bool ask)
         }
     }
     // 4. The settings.
-    if (m_loaded)
+    if (loaded)
         saveSettings();
     // 5. The windows.
     m_windows->close();
@@ -229,13 +238,13 @@ void frmMain::saveSettings()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (m_unloaded) {
+    if (m_state == Lifecycle::Unloaded) {
         event->accept();
         return;
     }
     // The user closes the window with its close box (a close from the window system) or with quit.
     // Any other close is the application or the desktop session ending: nothing is asked.
-    const bool byUser = (event->spontaneous() || m_quitChosen) && !m_sessionEnding;
+    const bool byUser = (event->spontaneous() || m_quitChosen) && m_state < Lifecycle::SessionEnding;
     m_quitChosen = false;
     if (modal::nestedLoopRunning(topLoopLevel())) {
         // A box of this program is waiting for an answer: close once it has been given.
@@ -257,30 +266,31 @@ void frmMain::requestShutdown()
 {
     // Boxes and dialogs open now are closed as dismissed, and no new one is shown.
     modal::closeAll();
-    if (m_shutdownRequested)
+    if (m_state >= Lifecycle::ShuttingDown)
         return;
-    m_shutdownRequested = true;
+    m_state = Lifecycle::ShuttingDown;
     atTopLoop([this] { Form_Unload(false); });
 }
 
 void frmMain::sessionEnding()
 {
-    m_sessionEnding = true;
+    if (m_state < Lifecycle::SessionEnding)
+        m_state = Lifecycle::SessionEnding;
 }
 
 int frmMain::topLoopLevel() const
 {
     // Before the program's event loop runs (a box of the start sequence), every loop is nested.
-    return m_running ? 1 : 0;
+    return m_loopRunning ? 1 : 0;
 }
 
 void frmMain::atTopLoop(std::function<void()> step)
 {
-    if (m_running && !modal::nestedLoopRunning(topLoopLevel())) {
+    if (m_loopRunning && !modal::nestedLoopRunning(topLoopLevel())) {
         step();
         return;
     }
-    if (m_shutdownRequested)
+    if (m_state == Lifecycle::ShuttingDown)
         modal::closeAll(); // a box opened since is closed too
     QTimer::singleShot(20, this, [this, step = std::move(step)]() mutable { atTopLoop(std::move(step)); });
 }
@@ -329,7 +339,7 @@ void frmMain::clipboardTrouble(ClipboardTrouble what)
 void frmMain::tellLater(std::function<void()> box)
 {
     QTimer::singleShot(0, this, [this, box = std::move(box)] {
-        if (!m_unloaded && !m_shutdownRequested)
+        if (m_state < Lifecycle::ShuttingDown)
             box();
     });
 }
@@ -382,69 +392,11 @@ void frmMain::comboInitialize()
     }
 }
 
-frmPro *frmMain::proWindow()
-{
-    return m_windows->proWindow();
-}
-
-frmText *frmMain::textWindow()
-{
-    return m_windows->textWindow();
-}
-
-frmPicture *frmMain::pictureWindow()
-{
-    return m_windows->pictureWindow();
-}
-
-void frmMain::showTextWindow()
-{
-    m_windows->showTextWindow();
-}
-
-void frmMain::showPictureWindow()
-{
-    // The preview is not kept current while it is hidden.
-    m_windows->showPictureWindow(m_desktop->extended());
-}
-
-void frmMain::showTemplateEditor()
-{
-    m_windows->showTemplateEditor();
-}
-
-void frmMain::clipWatch_Click()
-{
-    m_watch = true;
-    m_desktop->showWatching(true);
-}
-
-void frmMain::clipNoWatch_Click()
-{
-    m_watch = false;
-    m_desktop->showWatching(false);
-}
-
 void frmMain::clipClear_Click()
 {
     if (m_platform.messages->show(this, textClearClipboard, titleClearClipboard, MsgIcon::Question,
                                   MsgButtons::YesNo) == MsgAnswer::Yes)
         m_platform.clipboard->clear();
-}
-
-void frmMain::titleText()
-{
-    m_title->titleText();
-}
-
-QTimer *frmMain::titleTimer() const
-{
-    return m_title->timer();
-}
-
-void frmMain::titleMode_Click(int mode)
-{
-    m_title->titleMode_Click(mode);
 }
 
 QWidget *frmMain::boxParent()
@@ -455,44 +407,4 @@ QWidget *frmMain::boxParent()
 void frmMain::showError(const CommandError &error)
 {
     m_platform.messages->showError(boxParent(), error);
-}
-
-void frmMain::Toolbar1_ButtonClick(const QString &key)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar1, key);
-}
-
-void frmMain::Toolbar1_ButtonMenuClick(const QString &key)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar1Menu, key);
-}
-
-void frmMain::Toolbar2_ButtonClick(const QString &key, bool down)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar2, key, down);
-}
-
-void frmMain::Toolbar2_ButtonMenuClick(const QString &key)
-{
-    m_commands->run(ToolbarCommands::Source::Toolbar2Menu, key);
-}
-
-void frmMain::winPos()
-{
-    m_desktop->winPos();
-}
-
-void frmMain::extendedMode()
-{
-    m_desktop->extendedMode();
-}
-
-void frmMain::ctlVisible(bool flag)
-{
-    m_desktop->ctlVisible(flag);
-}
-
-void frmMain::textHide()
-{
-    m_desktop->textHide();
 }

@@ -21,15 +21,13 @@ class SecondaryWindows;
 class StatusPanels;
 class TitleLine;
 class ToolbarCommands;
-class frmPicture;
-class frmPro;
-class frmText;
 
 // The main window: a compact bar with the launcher toolbar and the history list, living for the
 // whole run. It lays out its parts and runs the start (Form_Load) and the shutdown (Form_Unload);
 // the parts do the rest: the history list (HistoryList), the preview (PreviewPane), the status bar
-// (StatusPanels), the tray, on-top and extended mode (DesktopIntegration) and the toolbar commands
-// (ToolbarCommands).
+// (StatusPanels), the tray, on-top and extended mode (DesktopIntegration), the title line (TitleLine),
+// the secondary windows (SecondaryWindows) and the toolbar commands (ToolbarCommands). It builds them,
+// hands each the others it acts on, and connects what they report once, here.
 class frmMain final : public QWidget
 {
     Q_OBJECT
@@ -47,7 +45,7 @@ public:
     // The shutdown sequence. `ask` is false when the desktop ends the program (a signal or the end
     // of the session): the history is then kept without a question.
     void Form_Unload(bool ask = true);
-    bool isUnloaded() const { return m_unloaded; }
+    bool isUnloaded() const { return m_state == Lifecycle::Unloaded; }
 
     // The desktop ends the program (a signal): open boxes and dialogs are closed as dismissed, and
     // the shutdown sequence runs without the question once no modal loop is left on the stack.
@@ -55,51 +53,23 @@ public:
     // The desktop session is ending: a close from now on asks nothing.
     void sessionEnding();
 
+    // Rebuilds the history list from the history file.
+    void comboInitialize();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
     // Start and stop of clipboard watching.
     void hookWindow();
     void unhookWindow();
     // Handles one change of the clipboard. A box it has to show comes once it has returned: the copies
     // made while the box is open are recorded.
     void ChangeClipBoard();
-    // Rebuilds the history list from the history file.
-    void comboInitialize();
-
-    // The tray menu's commands.
-    void clipWatch_Click();
-    void clipNoWatch_Click();
+    // The tray menu's commands that are the window's.
     void clipClear_Click();
     void quit_Click();
-    // A title-mode menu item: its interval, its mode, the title.
-    void titleMode_Click(int mode);
-    // Renders the title line for the current title mode.
-    void titleText();
-    // The timer that keeps the title line current (`Timer1`).
-    QTimer *titleTimer() const;
 
-    // Toolbar commands, dispatched on key strings compared without case.
-    void Toolbar1_ButtonClick(const QString &key);
-    void Toolbar1_ButtonMenuClick(const QString &key);
-    void Toolbar2_ButtonClick(const QString &key, bool down = false);
-    void Toolbar2_ButtonMenuClick(const QString &key);
-
-    // Placement: always on top, extended mode, the extended-mode controls, the lists out of sight.
-    void winPos();
-    void extendedMode();
-    void ctlVisible(bool flag);
-    void textHide();
-
-    // The secondary windows, created (hidden) when they do not exist, and shown.
-    frmPro *proWindow();
-    frmText *textWindow();
-    frmPicture *pictureWindow();
-    void showTextWindow();
-    void showPictureWindow();
-    void showTemplateEditor();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     void buildControls();
     void placeControls();
     void saveSettings();
@@ -122,17 +92,26 @@ private:
     Settings m_settings;
     HistoryFile m_history;
 
+    // Where the window is in its life; it only ever moves down this list.
+    enum class Lifecycle
+    {
+        Loading,       // the start sequence runs, or stopped early (another copy runs)
+        Running,       // the start sequence has finished
+        SessionEnding, // the desktop session ends: a close from now on asks nothing
+        ShuttingDown,  // the desktop asked the program to end: boxes are closed, the shutdown sequence waits
+        Unloaded,      // the shutdown sequence has run
+    };
+    Lifecycle m_state = Lifecycle::Loading;
+    // The program's event loop has handled an event: from then on a loop at level 1 is the top one. A
+    // fact of the event loop, not of the window: the desktop can end the program before it runs.
+    bool m_loopRunning = false;
+
     bool m_watch = true;
     bool m_busy = false;
     bool m_hooked = false;
-    bool m_loaded = false;
-    bool m_unloaded = false;
-    bool m_running = false;           // the program's event loop runs
-    bool m_quitChosen = false;        // the close in progress is the user's quit
-    bool m_sessionEnding = false;     // the desktop session ends
-    bool m_shutdownRequested = false; // the desktop asked the program to end
-    bool m_appendFailing = false;     // the last entry could not be recorded (told once)
-    unsigned m_troubleTold = 0;       // the kinds of clipboard trouble told, one bit each
+    bool m_quitChosen = false;    // the close in progress is the user's quit
+    bool m_appendFailing = false; // the last entry could not be recorded (told once)
+    unsigned m_troubleTold = 0;   // the kinds of clipboard trouble told, one bit each
 
     HistoryList *m_combo1 = nullptr;
     QComboBox *m_combo2 = nullptr;

@@ -130,23 +130,27 @@ void HistoryList::Combo1_Click(int index)
         m_platform.messages->showError(boxParent(), e);
         return;
     }
+    restore(text);
+}
+
+void HistoryList::restore(const QString &text)
+{
     m_platform.clipboard->clear();
     m_platform.clipboard->setText(text);
 }
 
-void HistoryList::chooseEntry(int number, qint64 row, const QString &text)
+void HistoryList::chooseEntry(const historysearch::Entry &entry)
 {
-    const QString item = text.left(historyformat::maxEntryLength);
-    for (qint64 r = std::max<qint64>(row, 0); r < count(); ++r) {
+    const QString item = entry.text.left(historyformat::maxEntryLength);
+    for (qint64 r = std::max<qint64>(entry.newer, 0); r < count(); ++r) {
         const int index = static_cast<int>(r);
-        if (m_model->entryNumber(index) == number && itemText(index) == item) {
+        if (m_model->entryNumber(index) == entry.number && itemText(index) == item) {
             setCurrentIndex(index);
             Combo1_Click(index);
             return;
         }
     }
-    m_platform.clipboard->clear();
-    m_platform.clipboard->setText(text);
+    restore(entry.text);
 }
 
 void HistoryList::Combo1_KeyDown(int key)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/historymodel.h"
+#include "history/historysearch.h"
 #include "platform/platform.h"
 
 #include <QComboBox>
@@ -20,6 +21,9 @@ class HistoryList final : public QComboBox
 public:
     HistoryList(const Platform &platform, HistoryFile &history, QWidget *parent = nullptr);
 
+    // The history file it lists.
+    HistoryFile &history() const { return m_model->file(); }
+
     // The edit field's text.
     QString text() const { return currentText(); }
     void setText(const QString &text) { setEditText(text); }
@@ -33,12 +37,15 @@ public:
     // empty or what the list shows already. Throws CommandError when it cannot be written.
     bool record(const QString &text);
 
+    // Puts a whole text back on the clipboard: an entry chosen here or in the search window, the edit
+    // field's text, a template phrase. The clipboard is emptied first.
+    void restore(const QString &text);
     // The user chose an entry.
     void Combo1_Click(int index);
-    // The user chose entry `number` elsewhere (the search window), found at `row` with `text`: the list
-    // shows it and it is put back as by Combo1_Click. Entries recorded since are listed above it; when
-    // it is no longer listed (another history was loaded), its text is put on the clipboard.
-    void chooseEntry(int number, qint64 row, const QString &text);
+    // The user chose an entry elsewhere (the search window): the list shows it and it is put back as
+    // by Combo1_Click. Entries recorded since are listed above it (`entry.newer`); when it is no longer
+    // listed (another history was loaded), its text is put back as it was found.
+    void chooseEntry(const historysearch::Entry &entry);
     // Enter or F11 in the edit field.
     void Combo1_KeyDown(int key);
     // Computes the edit field's text with the operator `mark` and writes the result back. Throws

@@ -1,5 +1,6 @@
 #include "secondarywindows.h"
 
+#include "app/historylist.h"
 #include "display/previewpane.h"
 #include "picwin/frmpicture.h"
 #include "platform/clipboard.h"
@@ -22,10 +23,8 @@ void bringUp(QWidget *window)
 } // namespace
 
 SecondaryWindows::SecondaryWindows(const Platform &platform, Settings &settings, PreviewPane *preview, QWidget *main,
-                                   std::function<QString()> historyPath,
-                                   std::function<void(const historysearch::Entry &)> choose)
-    : m_platform(platform), m_settings(settings), m_historyPath(std::move(historyPath)), m_choose(std::move(choose)),
-      m_preview(preview), m_main(main)
+                                   HistoryList &list)
+    : m_platform(platform), m_settings(settings), m_list(list), m_preview(preview), m_main(main)
 {}
 
 SecondaryWindows::~SecondaryWindows()
@@ -62,9 +61,9 @@ frmPicture *SecondaryWindows::pictureWindow()
 frmSearch *SecondaryWindows::searchWindow()
 {
     if (!m_frmSearch) {
-        m_frmSearch = new frmSearch(m_platform, m_historyPath, m_settings.search);
-        if (m_choose)
-            QObject::connect(m_frmSearch, &frmSearch::entryChosen, m_main, m_choose);
+        m_frmSearch = new frmSearch(
+            m_platform, [this] { return m_list.history().path(); }, m_settings.search);
+        QObject::connect(m_frmSearch, &frmSearch::entryChosen, &m_list, &HistoryList::chooseEntry);
     }
     return m_frmSearch;
 }

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "history/historysearch.h"
 #include "platform/platform.h"
 
 #include <QPointer>
 #include <QString>
 
-#include <functional>
-
+class HistoryList;
 class PreviewPane;
 class QWidget;
 class frmPicture;
@@ -22,11 +20,10 @@ struct Settings;
 class SecondaryWindows final
 {
 public:
-    // `settings` are the main window's, read at start; `main` gives the screen's resolution;
-    // `historyPath` names the history file the search window searches, `choose` takes the entry chosen
-    // there.
+    // `settings` are the main window's, read at start; `main` gives the screen's resolution; the search
+    // window searches the history file of `list` and chooses its entries there.
     SecondaryWindows(const Platform &platform, Settings &settings, PreviewPane *preview, QWidget *main,
-                     std::function<QString()> historyPath, std::function<void(const historysearch::Entry &)> choose);
+                     HistoryList &list);
     ~SecondaryWindows();
     SecondaryWindows(const SecondaryWindows &) = delete;
     SecondaryWindows &operator=(const SecondaryWindows &) = delete;
@@ -56,8 +53,7 @@ public:
 private:
     Platform m_platform;
     Settings &m_settings;
-    std::function<QString()> m_historyPath;
-    std::function<void(const historysearch::Entry &)> m_choose;
+    HistoryList &m_list;
     PreviewPane *m_preview;
     QWidget *m_main;
     QPointer<frmPro> m_frmPro;

@@ -1,9 +1,11 @@
 #include "toolbarcommands.h"
 
-#include "app/frmmain.h"
+#include "app/desktopintegration.h"
 #include "app/historylist.h"
+#include "app/secondarywindows.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
+#include "display/titleline.h"
 #include "history/historyfile.h"
 #include "launcher/launchers.h"
 #include "launcher/toolbars.h"
@@ -81,12 +83,20 @@ const ToolbarCommands::Entry ToolbarCommands::commands[] = {
     // The launcher items come last, from their own table (launcher/launchers).
 };
 
-ToolbarCommands::ToolbarCommands(frmMain *window, const Platform &platform, HistoryFile &history, HistoryList *combo1,
-                                 QComboBox *combo2, Settings &settings)
-    : QObject(window), m_window(window), m_platform(platform), m_history(history), m_combo1(combo1), m_combo2(combo2),
-      m_settings(settings)
+ToolbarCommands::ToolbarCommands(const Platform &platform, Settings &settings, const Parts &parts)
+    : QObject(parts.window), m_window(parts.window), m_platform(platform), m_combo1(parts.combo1),
+      m_combo2(parts.combo2), m_settings(settings), m_desktop(parts.desktop), m_windows(parts.windows),
+      m_title(parts.title), m_countdownStep(new QTimer(this))
 {
+    m_countdownStep->setObjectName(QStringLiteral("countdownStep"));
+    m_countdownStep->setSingleShot(true);
+    connect(m_countdownStep, &QTimer::timeout, this, &ToolbarCommands::countdownStep);
     connect(m_combo2, &QComboBox::activated, this, &ToolbarCommands::Combo2_Click);
+}
+
+HistoryFile &ToolbarCommands::history() const
+{
+    return m_combo1->history();
 }
 
 QWidget *ToolbarCommands::boxParent() const
@@ -179,8 +189,7 @@ void ToolbarCommands::copy(const QString &, bool)
     const QString text = m_combo1->text();
     if (text.isEmpty())
         return;
-    m_platform.clipboard->clear();
-    m_platform.clipboard->setText(text);
+    m_combo1->restore(text);
 }
 
 void ToolbarCommands::deleteClipboard(const QString &, bool)
@@ -192,12 +201,13 @@ void ToolbarCommands::deleteClipboard(const QString &, bool)
 
 void ToolbarCommands::textWindow(const QString &, bool)
 {
-    m_window->showTextWindow();
+    m_windows.showTextWindow();
 }
 
 void ToolbarCommands::pictureWindow(const QString &, bool)
 {
-    m_window->showPictureWindow();
+    // The preview is not kept current while it is hidden.
+    m_windows.showPictureWindow(m_desktop.extended());
 }
 
 void ToolbarCommands::shell(const QString &, bool)
@@ -214,17 +224,17 @@ void ToolbarCommands::hideWindow(const QString &, bool)
 
 void ToolbarCommands::extendedMode(const QString &, bool)
 {
-    m_window->extendedMode();
+    m_desktop.extendedMode();
 }
 
 void ToolbarCommands::onTop(const QString &, bool)
 {
-    m_window->winPos();
+    m_desktop.winPos();
 }
 
 void ToolbarCommands::textHide(const QString &, bool)
 {
-    m_window->textHide();
+    m_desktop.textHide();
 }
 
 void ToolbarCommands::convert(const QString &key, bool)
@@ -251,7 +261,7 @@ void ToolbarCommands::screenSaverCountdown(const QString &, bool)
     // press while counting changes nothing.
     if (m_countdown >= 0)
         return;
-    QTimer *title = m_window->titleTimer();
+    QTimer *title = m_title.timer();
     m_countdownResumesTitle = title->isActive();
     title->stop();
     m_countdown = 0;
@@ -262,20 +272,22 @@ void ToolbarCommands::countdownStep()
 {
     static const QString captions[] = {QStringLiteral("３・・。"), QStringLiteral("・２・。"),
                                        QStringLiteral("・・１。")};
-    if (m_window->isUnloaded()) {
-        m_countdown = -1;
-        return;
-    }
     if (m_countdown < 3) {
         m_window->setWindowTitle(captions[m_countdown++]);
-        QTimer::singleShot(1000, this, &ToolbarCommands::countdownStep);
+        m_countdownStep->start(1000);
         return;
     }
     m_countdown = -1;
     m_window->setWindowTitle(QStringLiteral("Vornkip"));
     guarded(*m_platform.messages, boxParent(), [this] { m_platform.desktop->startScreenSaver(); });
     if (m_countdownResumesTitle)
-        m_window->titleTimer()->start();
+        m_title.timer()->start();
+}
+
+void ToolbarCommands::stopCountdown()
+{
+    m_countdownStep->stop();
+    m_countdown = -1;
 }
 
 void ToolbarCommands::cd(const QString &, bool down)
@@ -299,9 +311,9 @@ void ToolbarCommands::saveHistory(const QString &, bool)
     if (!chosen)
         cancelled();
     if (chosen->filterIndex == 2)
-        m_history.exportText(chosen->path);
+        history().exportText(chosen->path);
     else
-        m_history.saveCopy(chosen->path);
+        history().saveCopy(chosen->path);
 }
 
 void ToolbarCommands::openHistory(const QString &, bool)
@@ -320,8 +332,8 @@ void ToolbarCommands::rekiFileOpen()
     const auto chosen = m_platform.dialogs->open(m_window, request);
     if (!chosen)
         cancelled();
-    fileio::copyFile(chosen->path, m_history.path());
-    m_window->comboInitialize();
+    fileio::copyFile(chosen->path, history().path());
+    emit historyReplaced();
 }
 
 void ToolbarCommands::deleteHistory(const QString &, bool)
@@ -329,8 +341,8 @@ void ToolbarCommands::deleteHistory(const QString &, bool)
     if (m_platform.messages->show(m_window, textDeleteHistory, titleDeleteHistory, MsgIcon::Question,
                                   MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
-    fileio::removeFile(m_history.path());
-    m_window->comboInitialize();
+    fileio::removeFile(history().path());
+    emit historyReplaced();
 }
 
 void ToolbarCommands::templateMode(const QString &, bool down)
@@ -347,13 +359,13 @@ void ToolbarCommands::templateMode(const QString &, bool down)
         fileOpen();
     } else {
         m_platform.messages->show(m_window, textNoTemplates, titleNoTemplates, MsgIcon::None, MsgButtons::Ok);
-        m_window->showTemplateEditor();
+        m_windows.showTemplateEditor();
     }
 }
 
 void ToolbarCommands::templateEditor(const QString &, bool)
 {
-    m_window->showTemplateEditor();
+    m_windows.showTemplateEditor();
 }
 
 void ToolbarCommands::openTemplates(const QString &, bool)
@@ -389,7 +401,5 @@ void ToolbarCommands::Combo2_Click(int index)
 {
     if (index < 0)
         return;
-    const QString phrase = m_combo2->itemText(index);
-    m_platform.clipboard->clear();
-    m_platform.clipboard->setText(phrase);
+    m_combo1->restore(m_combo2->itemText(index));
 }

@@ -4,17 +4,21 @@
 
 #include <QObject>
 
-class frmMain;
+class DesktopIntegration;
 class HistoryFile;
 class HistoryList;
 class QComboBox;
+class QTimer;
 class QToolBar;
 class QWidget;
+class SecondaryWindows;
+class TitleLine;
 struct Settings;
 
 // The commands of the main window's two toolbars and their drop-down menus, dispatched on key strings
 // compared without regard to case, and the commands themselves that belong to no window: launching,
-// the screen-saver countdown, the history and template files and template mode (`Combo2`).
+// the screen-saver countdown, the history and template files and template mode (`Combo2`). A history
+// file opened or deleted is reported (historyReplaced): the main window rebuilds the list.
 class ToolbarCommands final : public QObject
 {
     Q_OBJECT
@@ -29,8 +33,18 @@ public:
         Toolbar2Menu, // a cancelled file dialog (32755)
     };
 
-    ToolbarCommands(frmMain *window, const Platform &platform, HistoryFile &history, HistoryList *combo1,
-                    QComboBox *combo2, Settings &settings);
+    // The parts of the main window the commands act on.
+    struct Parts
+    {
+        QWidget *window;
+        HistoryList *combo1;
+        QComboBox *combo2;
+        DesktopIntegration &desktop;
+        SecondaryWindows &windows;
+        TitleLine &title;
+    };
+
+    ToolbarCommands(const Platform &platform, Settings &settings, const Parts &parts);
 
     // Toolbar1 or Toolbar2 (1 or 2) with its buttons and menus, wired to run().
     QToolBar *makeToolbar(int which);
@@ -38,6 +52,13 @@ public:
     // Runs the command of `key`; `down` is a check button's new state. A failure ends the command
     // with the error box, unless the source expects it.
     void run(Source source, const QString &key, bool down = false);
+    void Toolbar1_ButtonClick(const QString &key) { run(Source::Toolbar1, key); }
+    void Toolbar1_ButtonMenuClick(const QString &key) { run(Source::Toolbar1Menu, key); }
+    void Toolbar2_ButtonClick(const QString &key, bool down = false) { run(Source::Toolbar2, key, down); }
+    void Toolbar2_ButtonMenuClick(const QString &key) { run(Source::Toolbar2Menu, key); }
+
+    // Ends a running screen-saver countdown without its last step (the program ends).
+    void stopCountdown();
 
     // Opens a history file in place of the current history.
     void rekiFileOpen();
@@ -47,6 +68,10 @@ public:
     void Combo2_Click(int index);
     // Opens or closes the CD tray door.
     void cdMsg(bool open);
+
+signals:
+    // The history file was replaced or deleted.
+    void historyReplaced();
 
 private:
     using Command = void (ToolbarCommands::*)(const QString &key, bool down);
@@ -83,12 +108,17 @@ private:
 
     QWidget *boxParent() const;
 
-    frmMain *m_window;
+    HistoryFile &history() const;
+
+    QWidget *m_window;
     Platform m_platform;
-    HistoryFile &m_history;
     HistoryList *m_combo1;
     QComboBox *m_combo2;
     Settings &m_settings;
-    int m_countdown = -1; // the screen-saver countdown's next caption, -1 when idle
+    DesktopIntegration &m_desktop;
+    SecondaryWindows &m_windows;
+    TitleLine &m_title;
+    QTimer *m_countdownStep; // `countdownStep`, a second between the captions
+    int m_countdown = -1;    // the screen-saver countdown's next caption, -1 when idle
     bool m_countdownResumesTitle = false;
 };

@@ -7,6 +7,7 @@
 #include "app/toolbarcommands.h"
 #include "display/previewpane.h"
 #include "display/statuspanels.h"
+#include "display/titleline.h"
 #include "settings/modini.h"
 
 #include <QAction>
@@ -77,6 +78,19 @@ inline DesktopIntegration *desktop(const frmMain &w)
 inline ToolbarCommands *commands(const frmMain &w)
 {
     return w.findChild<ToolbarCommands *>();
+}
+inline TitleLine *titleLine(const frmMain &w)
+{
+    return w.findChild<TitleLine *>();
+}
+inline QTimer *titleTimer(const frmMain &w)
+{
+    return part<QTimer>(w, "Timer1");
+}
+// A command of a menu or toolbar, chosen as a user chooses it.
+inline void trigger(const frmMain &w, const char *name)
+{
+    part<QAction>(w, name)->trigger();
 }
 inline bool extended(const frmMain &w)
 {

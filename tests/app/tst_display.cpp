@@ -87,10 +87,10 @@ void TestDisplay::titleModes()
     QFETCH(int, interval);
     QFETCH(QString, title);
     frmMain &w = start();
-    w.titleMode_Click(mode);
+    titleLine(w)->titleMode_Click(mode);
     QCOMPARE(w.windowTitle(), title);
-    QVERIFY(w.titleTimer()->isActive());
-    QCOMPARE(w.titleTimer()->interval(), interval);
+    QVERIFY(titleTimer(w)->isActive());
+    QCOMPARE(titleTimer(w)->interval(), interval);
     QCOMPARE(savedSettings(w, m_dir->path()).title, QString::number(mode));
 }
 
@@ -98,12 +98,12 @@ void TestDisplay::versionModeStopsTheTimerAndAnotherRestartsIt()
 {
     frmMain &w = start();
     QCOMPARE(w.windowTitle(), QStringLiteral("VornkipVer.0.10"));
-    QVERIFY(!w.titleTimer()->isActive());
-    w.titleMode_Click(2);
-    QVERIFY(w.titleTimer()->isActive());
+    QVERIFY(!titleTimer(w)->isActive());
+    titleLine(w)->titleMode_Click(2);
+    QVERIFY(titleTimer(w)->isActive());
     // The shortcut of a title item selects it too.
     menuAction(w, QStringLiteral("title_Title"))->trigger();
-    QVERIFY(!w.titleTimer()->isActive());
+    QVERIFY(!titleTimer(w)->isActive());
     QCOMPARE(menuAction(w, QStringLiteral("title_Date_sys"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F5));
 }
 
@@ -112,21 +112,21 @@ void TestDisplay::unknownModeLeavesTheTitle()
     fileio::writeFileAtomic(datafolder::settingsFile(m_dir->path()), "[Data]\r\nTitle=9\r\n");
     frmMain &w = start();
     w.setWindowTitle(QStringLiteral("before"));
-    w.titleText();
+    titleLine(w)->titleText();
     QCOMPARE(w.windowTitle(), QStringLiteral("before"));
-    QVERIFY(w.titleTimer()->isActive()); // the start's 100 ms interval goes on
-    QCOMPARE(w.titleTimer()->interval(), 100);
+    QVERIFY(titleTimer(w)->isActive()); // the start's 100 ms interval goes on
+    QCOMPARE(titleTimer(w)->interval(), 100);
 }
 
 void TestDisplay::rebuildFromAHistorySetsTheTimerBack()
 {
     fileio::writeFileAtomic(datafolder::historyFile(m_dir->path()), "000001a\r\n");
     frmMain &w = start();
-    QVERIFY(w.titleTimer()->isActive()); // the non-empty history set 100 ms after mode 1 stopped it
-    QCOMPARE(w.titleTimer()->interval(), 100);
-    w.titleMode_Click(3);
+    QVERIFY(titleTimer(w)->isActive()); // the non-empty history set 100 ms after mode 1 stopped it
+    QCOMPARE(titleTimer(w)->interval(), 100);
+    titleLine(w)->titleMode_Click(3);
     w.comboInitialize();
-    QCOMPARE(w.titleTimer()->interval(), 100);
+    QCOMPARE(titleTimer(w)->interval(), 100);
 }
 
 void TestDisplay::topmostItemAndHideCaptionAgree()
@@ -165,14 +165,14 @@ void TestDisplay::extendAndCollapse()
     picture.fill(Qt::green);
     m_fakes->clipboard.put({false, {}, true, picture});
     preview(w)->showPreview(QImage()); // as if the preview had been emptied
-    w.Toolbar1_ButtonClick(QStringLiteral("menu"));
+    commands(w)->Toolbar1_ButtonClick(QStringLiteral("menu"));
     QVERIFY(extended(w));
     // A shown window grows as a short animation on the event loop.
     QTRY_COMPARE(w.height(), px(2790 - 345));
     QTRY_VERIFY(!toolbar2(w)->isHidden());
     QVERIFY(!statusBar1(w)->isHidden());
     QCOMPARE(image1(w)->pixmap().size(), QSize(30, 20)); // the clipboard's picture
-    w.Toolbar1_ButtonClick(QStringLiteral("menu"));
+    commands(w)->Toolbar1_ButtonClick(QStringLiteral("menu"));
     QVERIFY(!extended(w));
     QCOMPARE(w.height(), compact);
     QVERIFY(toolbar2(w)->isHidden());
@@ -183,7 +183,7 @@ void TestDisplay::textHidingCoversTemplateMode()
 {
     fileio::writeFileAtomic(datafolder::templateFile(m_dir->path()), "a\r\n");
     frmMain &w = start();
-    w.Toolbar2_ButtonClick(QStringLiteral("pro"), true);
+    commands(w)->Toolbar2_ButtonClick(QStringLiteral("pro"), true);
     QAction *textHide = menuAction(w, QStringLiteral("texthide"));
     textHide->trigger();
     QCOMPARE(textHide->text(), QStringLiteral("テキストを表示"));
@@ -287,22 +287,22 @@ void TestDisplay::conversionsRoundTrip()
 {
     frmMain &w = start();
     setComboText(w, QStringLiteral("255"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
     QCOMPARE(comboText(w), QStringLiteral("&HFF"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("h8"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("h8"));
     QCOMPARE(comboText(w), QStringLiteral("&O377"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("h10"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("h10"));
     QCOMPARE(comboText(w), QStringLiteral("255"));
     setComboText(w, QStringLiteral("abc"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
     setComboText(w, QStringLiteral("3000000000"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("h16"));
     QCOMPARE(comboText(w), QStringLiteral("3000000000"));
     QVERIFY(m_fakes->messages.shown.isEmpty()); // 13 and 6 are silent
     setComboText(w, QStringLiteral("Abc"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("ucase"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("ucase"));
     QCOMPARE(comboText(w), QStringLiteral("ABC"));
-    w.Toolbar1_ButtonMenuClick(QStringLiteral("lcase"));
+    commands(w)->Toolbar1_ButtonMenuClick(QStringLiteral("lcase"));
     QCOMPARE(comboText(w), QStringLiteral("abc"));
 }
 

@@ -194,7 +194,7 @@ void TestFrmMain::typedTextMakesTheNewestEntryNewAgain()
 void TestFrmMain::watchingOffRecordsNothing()
 {
     frmMain &w = start();
-    w.clipNoWatch_Click();
+    trigger(w, "clipNoWatch");
     QVERIFY(!watching(w));
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
@@ -202,7 +202,7 @@ void TestFrmMain::watchingOffRecordsNothing()
     QCOMPARE(historyBytes(), QByteArray());
     QCOMPARE(combo1(w)->count(), 0);
     QVERIFY(image1(w)->pixmap().isNull());
-    w.clipWatch_Click();
+    trigger(w, "clipWatch");
     QVERIFY(watching(w));
     QCOMPARE(historyBytes(), QByteArray()); // not picked up until the clipboard changes again
     m_fakes->clipboard.put(text(QStringLiteral("after")));
@@ -218,7 +218,7 @@ void TestFrmMain::pictureOnlyChangesThePreview()
     m_fakes->clipboard.put({false, {}, true, picture});
     QCOMPARE(m_fakes->clipboard.pictureReads, 0);
     QVERIFY(image1(w)->pixmap().isNull());
-    w.extendedMode();
+    desktop(w)->extendedMode();
     QCOMPARE(image1(w)->pixmap().size(), QSize(8, 6));
     picture.fill(Qt::red);
     m_fakes->clipboard.put({false, {}, true, picture.scaled(4, 3)});
@@ -406,7 +406,7 @@ void TestFrmMain::clearTheClipboard()
     frmMain &w = start();
     m_fakes->clipboard.put(text(QStringLiteral("keep?")));
     m_fakes->messages.answers.enqueue(static_cast<MsgAnswer>(answer));
-    w.clipClear_Click();
+    trigger(w, "clipClear");
     QCOMPARE(m_fakes->messages.shown.last().text, QStringLiteral("クリップボードの中身をクリアしてよろしいですか？"));
     QCOMPARE(m_fakes->messages.shown.last().title, QStringLiteral("削除確認"));
     QCOMPARE(m_fakes->messages.shown.last().icon, MsgIcon::Question);
@@ -432,7 +432,7 @@ void TestFrmMain::exitQuestion()
     m_fakes->clipboard.put(text(QStringLiteral("one")));
     m_fakes->clipboard.put(text(QStringLiteral("two")));
     m_fakes->messages.answers.enqueue(static_cast<MsgAnswer>(answer));
-    w.quit_Click();
+    trigger(w, "quit");
     QVERIFY(w.isUnloaded());
     const auto &q = m_fakes->messages.shown.last();
     QCOMPARE(q.text, QStringLiteral("次回に履歴を残しておきますか？"));

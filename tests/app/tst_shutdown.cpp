@@ -8,7 +8,6 @@
 #include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/modal.h"
-#include "textwin/frmtext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -109,13 +108,13 @@ void TestShutdown::signalWhileABoxIsOpen()
     QCOMPARE(historyBytes(), QByteArray("000001kept\r\n"));
     QAction *action = nullptr;
     if (opens.startsWith(QStringLiteral("omake")) || opens.startsWith(QStringLiteral("file"))) {
-        w.Toolbar1_ButtonClick(QStringLiteral("text"));
-        action = w.textWindow()->findChild<QAction *>(opens);
+        commands(w)->Toolbar1_ButtonClick(QStringLiteral("text"));
+        action = topLevel(QStringLiteral("frmText"))->findChild<QAction *>(opens);
     } else {
         action = menuAction(w, opens);
     }
     QVERIFY(action);
-    const QPointer<frmText> textWindow = w.textWindow();
+    const QPointer<QWidget> textWindow = topLevel(QStringLiteral("frmText"));
     QString boxTitle;
     whenModal([&](QWidget *box) {
         boxTitle = box->windowTitle();
@@ -160,7 +159,7 @@ void TestShutdown::escapeOnTheExitQuestionKeepsTheHistory()
         question = static_cast<QMessageBox *>(box)->text();
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    w.quit_Click();
+    trigger(w, "quit");
     QCOMPARE(question, QStringLiteral("次回に履歴を残しておきますか？"));
     QVERIFY(w.isUnloaded());
     QCOMPARE(historyBytes(), QByteArray("000001kept\r\n"));
