@@ -15,6 +15,8 @@
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
 #include "platform/unixsignals.h"
+#include "platform/waylandcapture.h"
+#include "platform/x11capture.h"
 #include "version.h"
 
 #include <QApplication>
@@ -257,7 +259,10 @@ int main(int argc, char *argv[])
     // Copies are watched from a thread of their own; said once when they cannot be seen at all.
     ClipboardContent initialClipboard;
     QString captureProblem;
-    std::unique_ptr<CaptureBackend> capture = startCaptureBackend(&initialClipboard, &captureProblem);
+    const CaptureSession session{!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"),
+                                 !qEnvironmentVariableIsEmpty("DISPLAY")};
+    std::unique_ptr<CaptureBackend> capture =
+        startCaptureBackend(session, makeWaylandCapture, makeX11Capture, &initialClipboard, &captureProblem);
     if (!captureProblem.isEmpty())
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(captureProblem));
     CaptureClipboard clipboard(std::move(capture), initialClipboard);
