@@ -266,13 +266,13 @@ int main(int argc, char *argv[])
     if (!captureProblem.isEmpty())
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(captureProblem));
     CaptureClipboard clipboard(std::move(capture), initialClipboard);
-    messages.setClipboard(&clipboard);
+    messages.setClipboard(clipboard);
     QtTrayIcon tray;
     LockFileInstance instance(folder);
-    QtFileDialogs dialogs(&clipboard);
+    QtFileDialogs dialogs(clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
-    const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};
+    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system};
 
     // Out of memory while the program starts (a history too large for the memory there is) ends the
     // start in the error box; the history file has not been written to.

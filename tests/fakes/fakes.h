@@ -208,5 +208,5 @@ struct Fakes
     FakeDesktop desktop;
     FakeSystem system;
 
-    Platform platform() { return {&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system}; }
+    Platform platform() { return {messages, clipboard, tray, instance, dialogs, desktop, system}; }
 };
