@@ -4,8 +4,13 @@
 // is the time the program could not answer its desktop. Floor in the same run: QPlainTextEdit's own
 // setPlainText() of the same text, which is what a window that sets its text in one call blocks for.
 #include "platform/clipboard.h"
+#include "platform/desktop.h"
+#include "platform/filedialogs.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
+#include "platform/singleinstance.h"
+#include "platform/sysinfo.h"
+#include "platform/tray.h"
 #include "textwin/frmtext.h"
 
 #include <QApplication>
@@ -67,7 +72,12 @@ int main(int argc, char *argv[])
 
     QtMessageService messages;
     QtClipboard clipboard;
-    const Platform platform{&messages, &clipboard, nullptr, nullptr, nullptr, nullptr, nullptr};
+    NoTray tray;
+    SoleInstance instance;
+    QtFileDialogs dialogs(clipboard);
+    LinuxDesktop desktop;
+    LinuxSystemInfo system;
+    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system};
     frmText window(platform, CodePage::Utf8);
     window.resize(800, 600);
     window.show();

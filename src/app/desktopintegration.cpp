@@ -130,8 +130,6 @@ void DesktopIntegration::buildIconMenu()
 
 void DesktopIntegration::addTrayIcon()
 {
-    if (!m_tray)
-        return;
     m_tray->add(m_window->windowIcon(), QStringLiteral("Vornkip"));
     connect(m_tray, &TrayIcon::leftButtonDown, this, [this] { trayCallback(TrayClick::LeftButtonDown); });
     connect(m_tray, &TrayIcon::rightButtonDown, this, [this] { trayCallback(TrayClick::RightButtonDown); });
@@ -146,8 +144,7 @@ void DesktopIntegration::addTrayIcon()
 
 void DesktopIntegration::removeTrayIcon()
 {
-    if (m_tray)
-        m_tray->remove();
+    m_tray->remove();
 }
 
 void DesktopIntegration::trayCallback(TrayClick click)

@@ -134,7 +134,7 @@ void frmMain::placeControls()
 bool frmMain::Form_Load()
 {
     // 1. One running copy per data folder.
-    if (m_platform.instance && !m_platform.instance->acquire()) {
+    if (!m_platform.instance->acquire()) {
         m_platform.instance->activateRunning();
         m_platform.messages->show(nullptr, textRunning, titleRunning, MsgIcon::Information, MsgButtons::Ok);
         return false;
@@ -297,7 +297,7 @@ void frmMain::atTopLoop(std::function<void()> step)
 
 void frmMain::hookWindow()
 {
-    if (m_hooked || !m_platform.clipboard)
+    if (m_hooked)
         return;
     m_hooked = true;
     connect(m_platform.clipboard, &Clipboard::changed, this, [this] {
@@ -378,8 +378,7 @@ void frmMain::ChangeClipBoard()
 void frmMain::comboInitialize()
 {
     const bool withPicture = m_desktop->extended();
-    const ClipboardContent content =
-        m_platform.clipboard ? m_platform.clipboard->read(withPicture) : ClipboardContent();
+    const ClipboardContent content = m_platform.clipboard->read(withPicture);
     if (withPicture || !content.hasImage)
         m_preview->showPreview(content.hasImage ? content.image : QImage());
     m_history.setPath(datafolder::historyFile(m_folder));

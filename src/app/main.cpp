@@ -15,6 +15,8 @@
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
 #include "platform/unixsignals.h"
+#include "platform/waylandcapture.h"
+#include "platform/x11capture.h"
 #include "version.h"
 
 #include <QApplication>
@@ -257,17 +259,20 @@ int main(int argc, char *argv[])
     // Copies are watched from a thread of their own; said once when they cannot be seen at all.
     ClipboardContent initialClipboard;
     QString captureProblem;
-    std::unique_ptr<CaptureBackend> capture = startCaptureBackend(&initialClipboard, &captureProblem);
+    const CaptureSession session{!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"),
+                                 !qEnvironmentVariableIsEmpty("DISPLAY")};
+    std::unique_ptr<CaptureBackend> capture =
+        startCaptureBackend(session, makeWaylandCapture, makeX11Capture, &initialClipboard, &captureProblem);
     if (!captureProblem.isEmpty())
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(captureProblem));
     CaptureClipboard clipboard(std::move(capture), initialClipboard);
-    messages.setClipboard(&clipboard);
+    messages.setClipboard(clipboard);
     QtTrayIcon tray;
     LockFileInstance instance(folder);
-    QtFileDialogs dialogs(&clipboard);
+    QtFileDialogs dialogs(clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
-    const Platform platform{&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system};
+    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system};
 
     // Out of memory while the program starts (a history too large for the memory there is) ends the
     // start in the error box; the history file has not been written to.

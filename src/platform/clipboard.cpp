@@ -17,6 +17,12 @@ QStringList Clipboard::localFiles(const QMimeData *data)
     return paths;
 }
 
+NoClipboard &NoClipboard::shared()
+{
+    static NoClipboard none;
+    return none;
+}
+
 QtClipboard::QtClipboard(QObject *parent) : Clipboard(parent)
 {
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &Clipboard::changed);

@@ -73,3 +73,20 @@ public:
     void setText(const QString &text) override;
     void setImage(const QImage &image) override;
 };
+
+// A clipboard that is always empty and takes nothing: what fields paste from in a service made
+// without the program's clipboard.
+class NoClipboard final : public Clipboard
+{
+public:
+    using Clipboard::Clipboard;
+
+    using Clipboard::read;
+    ClipboardContent read(bool) const override { return {}; }
+    void clear() override {}
+    void setText(const QString &) override {}
+    void setImage(const QImage &) override {}
+
+    // The one every such service shares.
+    static NoClipboard &shared();
+};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/clipboard.h"
+
 #include <QFont>
 #include <QString>
 
@@ -39,12 +41,13 @@ public:
 class QtFileDialogs final : public FileDialogs
 {
 public:
-    explicit QtFileDialogs(Clipboard *clipboard = nullptr) : m_clipboard(clipboard) {}
+    QtFileDialogs() = default;
+    explicit QtFileDialogs(Clipboard &clipboard) : m_clipboard(&clipboard) {}
 
     std::optional<FileDialogResult> open(QWidget *parent, const FileDialogSpec &request) override;
     std::optional<FileDialogResult> save(QWidget *parent, const FileDialogSpec &request) override;
     std::optional<QFont> font(QWidget *parent, const QFont &initial) override;
 
 private:
-    Clipboard *m_clipboard;
+    Clipboard *m_clipboard = &NoClipboard::shared();
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/clipboard.h"
+
 #include <QString>
 
 #include <optional>
@@ -57,7 +59,7 @@ class QtMessageService final : public MessageService
 {
 public:
     // The clipboard the input box's field pastes from; until there is one it pastes nothing.
-    void setClipboard(Clipboard *clipboard) { m_clipboard = clipboard; }
+    void setClipboard(Clipboard &clipboard) { m_clipboard = &clipboard; }
 
     MsgAnswer show(QWidget *parent, const QString &text, const QString &title, MsgIcon icon,
                    MsgButtons buttons) override;
@@ -65,5 +67,5 @@ public:
                                  const QString &defaultAnswer) override;
 
 private:
-    Clipboard *m_clipboard = nullptr;
+    Clipboard *m_clipboard = &NoClipboard::shared();
 };

@@ -12,8 +12,6 @@
 namespace {
 QString capturedText(const Clipboard *clipboard)
 {
-    if (!clipboard)
-        return {};
     const ClipboardContent content = clipboard->read(false);
     // The desktop's form, as Qt's paste would have taken it.
     return content.hasText ? Clipboard::toDesktop(content.text) : QString();

@@ -8,15 +8,33 @@ class SingleInstance;
 class SystemInfo;
 class TrayIcon;
 
+// One desktop service as a window holds it: bound to an object when made and never null, so no
+// caller checks it. A session without the service gets its null object (NoTray, SoleInstance,
+// NoClipboard). Used like a pointer; not owned.
+template <typename T>
+class Service
+{
+public:
+    // Implicit, so that a Platform is written as the list of its services.
+    Service(T &service) : m_service(&service) {}
+
+    T *operator->() const { return m_service; }
+    T &operator*() const { return *m_service; }
+    operator T *() const { return m_service; }
+
+private:
+    T *m_service;
+};
+
 // The desktop services a window reaches. The composition root hands in the real ones; tests hand
-// in fakes. Nothing here is owned.
+// in fakes. Every one must be given.
 struct Platform
 {
-    MessageService *messages = nullptr;
-    Clipboard *clipboard = nullptr;
-    TrayIcon *tray = nullptr;
-    SingleInstance *instance = nullptr;
-    FileDialogs *dialogs = nullptr;
-    Desktop *desktop = nullptr;
-    SystemInfo *system = nullptr;
+    Service<MessageService> messages;
+    Service<Clipboard> clipboard;
+    Service<TrayIcon> tray;
+    Service<SingleInstance> instance;
+    Service<FileDialogs> dialogs;
+    Service<Desktop> desktop;
+    Service<SystemInfo> system;
 };

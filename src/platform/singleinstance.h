@@ -71,3 +71,13 @@ private:
     int m_listener = -1;
     QSocketNotifier *m_incoming = nullptr;
 };
+
+// No check: every start is the only running copy.
+class SoleInstance final : public SingleInstance
+{
+public:
+    using SingleInstance::SingleInstance;
+
+    bool acquire() override { return true; }
+    void activateRunning() override {}
+};

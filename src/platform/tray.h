@@ -45,3 +45,14 @@ private:
     QSystemTrayIcon *m_icon;
     QTimer *m_lookout; // asks for a notification area while there is none
 };
+
+// A desktop without a notification area, for good: the icon never shows.
+class NoTray final : public TrayIcon
+{
+public:
+    using TrayIcon::TrayIcon;
+
+    bool isAvailable() const override { return false; }
+    void add(const QIcon &, const QString &) override {}
+    void remove() override {}
+};

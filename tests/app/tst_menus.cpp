@@ -580,8 +580,8 @@ void TestMenus::everyEditFieldIsPasteSafe()
     if (window.startsWith(QLatin1Char('Q'))) {
         // Walked from inside the dialog's own loop, then cancelled.
         QtMessageService messages;
-        messages.setClipboard(&m_fakes->clipboard);
-        QtFileDialogs dialogs(&m_fakes->clipboard);
+        messages.setClipboard(m_fakes->clipboard);
+        QtFileDialogs dialogs(m_fakes->clipboard);
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());

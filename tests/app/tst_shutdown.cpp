@@ -65,8 +65,8 @@ void TestShutdown::cleanup()
 Platform TestShutdown::platform()
 {
     Platform p = m_fakes->platform();
-    p.messages = &m_messages;
-    p.dialogs = &m_dialogs;
+    p.messages = m_messages;
+    p.dialogs = m_dialogs;
     return p;
 }
 

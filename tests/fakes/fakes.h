@@ -16,6 +16,7 @@
 #include <QQueue>
 
 #include <functional>
+#include <type_traits>
 
 class FakeMessages final : public MessageService
 {
@@ -208,5 +209,9 @@ struct Fakes
     FakeDesktop desktop;
     FakeSystem system;
 
-    Platform platform() { return {&messages, &clipboard, &tray, &instance, &dialogs, &desktop, &system}; }
+    Platform platform() { return {messages, clipboard, tray, instance, dialogs, desktop, system}; }
 };
+
+// A window never meets a missing service: a platform cannot be made without every one, nor from a pointer.
+static_assert(!std::is_default_constructible_v<Platform>);
+static_assert(!std::is_constructible_v<Service<Clipboard>, Clipboard *>);

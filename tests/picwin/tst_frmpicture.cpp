@@ -118,7 +118,7 @@ void TestFrmPicture::openAnExtensionlessPicture()
     QVERIFY(QFile::rename(png, photo));
     QtFileDialogs dialogs;
     Platform platform = m_fakes->platform();
-    platform.dialogs = &dialogs;
+    platform.dialogs = dialogs;
     frmPicture w(platform, nullptr);
     w.setAttribute(Qt::WA_DeleteOnClose, false);
     FileDialogDriver driver(FileDialogDriver::How::Type, photo);

@@ -1,3 +1,4 @@
+#include "platform/capturechoice.h"
 #include "platform/captureclipboard.h"
 #include "platform/clipboard.h"
 
@@ -21,6 +22,8 @@ private slots:
     void pictureIsReadOnceWhenAskedFor();
     void settingGoesThroughABackEndThatSets_data();
     void settingGoesThroughABackEndThatSets();
+    void captureChoice_data();
+    void captureChoice();
 };
 
 namespace {
@@ -28,8 +31,16 @@ namespace {
 class FakeBackend final : public CaptureBackend
 {
 public:
-    explicit FakeBackend(bool sets) : m_sets(sets) {}
-    bool start(ClipboardContent *) override { return true; }
+    explicit FakeBackend(bool sets, bool starts = true, const QString &name = QStringLiteral("fake"))
+        : m_sets(sets), m_starts(starts), m_name(name)
+    {}
+    // One that starts finds its name on the clipboard.
+    bool start(ClipboardContent *initial) override
+    {
+        if (m_starts)
+            *initial = {true, m_name, false, {}};
+        return m_starts;
+    }
     QImage readPicture(int) override
     {
         ++pictureReads;
@@ -37,7 +48,7 @@ public:
     }
     bool sets() const override { return m_sets; }
     void set(const QList<OfferedFormat> &formats) override { setCalls.append(formats); }
-    QString name() const override { return QStringLiteral("fake"); }
+    QString name() const override { return m_name; }
     void capture(const ClipboardContent &c) { emit captured(c); }
 
     QImage picture;
@@ -46,6 +57,16 @@ public:
 
 private:
     bool m_sets;
+    bool m_starts;
+    QString m_name;
+};
+
+// What a back-end factory does when asked: makes nothing, or a back-end that starts or cannot.
+enum class Made
+{
+    Null,
+    Fails,
+    Starts
 };
 
 ClipboardContent textContent(const QString &text)
@@ -212,6 +233,69 @@ void TestClipboard::settingGoesThroughABackEndThatSets()
     QCOMPARE(backend->setCalls[2].size(), 1);
     QCOMPARE(backend->setCalls[2].first().first, QByteArray("image/png"));
     QCOMPARE(QImage::fromData(backend->setCalls[2].first().second).size(), QSize(2, 2));
+}
+
+void TestClipboard::captureChoice_data()
+{
+    QTest::addColumn<bool>("wayland"); // WAYLAND_DISPLAY set
+    QTest::addColumn<bool>("x11");     // DISPLAY set
+    QTest::addColumn<Made>("waylandMade");
+    QTest::addColumn<Made>("x11Made");
+    QTest::addColumn<QStringList>("asked"); // the factories called, in order
+    QTest::addColumn<QString>("chosen");    // the back-end returned; empty for none
+    QTest::addColumn<bool>("problem");      // the user is told copies elsewhere cannot be seen
+
+    const QStringList both{"wayland", "x11"};
+    QTest::newRow("Wayland first") << true << true << Made::Starts << Made::Starts << QStringList{"wayland"}
+                                   << "wayland" << false;
+    QTest::newRow("only Wayland") << true << false << Made::Starts << Made::Starts << QStringList{"wayland"}
+                                  << "wayland" << false;
+    QTest::newRow("no data-control: XWayland") << true << true << Made::Fails << Made::Starts << both << "x11" << false;
+    QTest::newRow("no Wayland back-end made: XWayland")
+        << true << true << Made::Null << Made::Starts << both << "x11" << false;
+    QTest::newRow("only X11") << false << true << Made::Starts << Made::Starts << QStringList{"x11"} << "x11" << false;
+    QTest::newRow("X11 cannot watch") << false << true << Made::Starts << Made::Fails << QStringList{"x11"} << ""
+                                      << false;
+    QTest::newRow("no X11 back-end made")
+        << false << true << Made::Starts << Made::Null << QStringList{"x11"} << "" << false;
+    QTest::newRow("neither starts") << true << true << Made::Fails << Made::Fails << both << "" << false;
+    QTest::newRow("Wayland without data-control, no X display")
+        << true << false << Made::Fails << Made::Starts << QStringList{"wayland"} << "" << true;
+    QTest::newRow("Wayland made nothing, no X display")
+        << true << false << Made::Null << Made::Starts << QStringList{"wayland"} << "" << true;
+    QTest::newRow("no display") << false << false << Made::Starts << Made::Starts << QStringList() << "" << false;
+}
+
+void TestClipboard::captureChoice()
+{
+    QFETCH(bool, wayland);
+    QFETCH(bool, x11);
+    QFETCH(Made, waylandMade);
+    QFETCH(Made, x11Made);
+    QFETCH(QStringList, asked);
+    QFETCH(QString, chosen);
+    QFETCH(bool, problem);
+
+    QStringList calls;
+    const auto factory = [&calls](const QString &name, Made made) -> CaptureFactory {
+        return [&calls, name, made]() -> std::unique_ptr<CaptureBackend> {
+            calls << name;
+            if (made == Made::Null)
+                return nullptr;
+            return std::make_unique<FakeBackend>(false, made == Made::Starts, name);
+        };
+    };
+    ClipboardContent initial = textContent("left from before");
+    QString told;
+    const std::unique_ptr<CaptureBackend> backend =
+        startCaptureBackend({wayland, x11}, factory("wayland", waylandMade), factory("x11", x11Made), &initial, &told);
+    QCOMPARE(calls, asked);
+    QCOMPARE(backend ? backend->name() : QString(), chosen);
+    QCOMPARE(initial.text, chosen); // what the chosen one found, or nothing
+    QCOMPARE(initial.hasText, !chosen.isEmpty());
+    QCOMPARE(!told.isEmpty(), problem);
+    if (problem)
+        QVERIFY(!told.contains(QLatin1Char('\n')));
 }
 
 QTEST_MAIN(TestClipboard)

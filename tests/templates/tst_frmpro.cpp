@@ -124,7 +124,7 @@ void TestFrmPro::openAnExtensionlessFile()
     fileio::writeFileAtomic(file("templ"), "first\r\nsecond\r\n");
     QtFileDialogs dialogs;
     Platform platform = m_fakes->platform();
-    platform.dialogs = &dialogs;
+    platform.dialogs = dialogs;
     frmPro w(platform, CodePage::Utf8);
     FileDialogDriver driver(FileDialogDriver::How::Type, file("templ"));
     w.file_Open_Click();

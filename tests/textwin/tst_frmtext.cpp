@@ -260,7 +260,7 @@ void TestFrmText::realDialogs()
     fileio::writeFileAtomic(this->file("README"), "readme\r\ntext");
     QtFileDialogs dialogs;
     Platform platform = m_fakes->platform();
-    platform.dialogs = &dialogs;
+    platform.dialogs = dialogs;
     m_w = std::make_unique<frmText>(platform, CodePage::Utf8);
     if (save)
         m_w->setText(QStringLiteral("saved\r\ntext"));
