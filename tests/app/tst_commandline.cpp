@@ -204,8 +204,10 @@ void TestCommandLine::helpListsTheOptions()
     for (const char *option : {"--help", "--version", "--reset", "--autostart <on|off>", "--list", "--print <number>",
                                "--search <text>", "--case", "--width", "--kana"})
         QVERIFY2(help.contains(QString::fromUtf8(option)), option);
+    // The usage line names the program as it was started, whatever folder it is in.
+    const QString options = QString(help).remove(QCoreApplication::arguments().constFirst());
     for (const char *hidden : {"platform", "session"})
-        QVERIFY2(!help.contains(QLatin1String(hidden)), hidden);
+        QVERIFY2(!options.contains(QLatin1String(hidden)), hidden);
     QCOMPARE(CommandLine::versionText(), QStringLiteral("vornkip " VORNKIP_VERSION));
 }
 
