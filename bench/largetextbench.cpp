@@ -6,7 +6,9 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
+#include "platform/globalshortcut.h"
 #include "platform/messages.h"
+#include "platform/pastesender.h"
 #include "platform/platform.h"
 #include "platform/singleinstance.h"
 #include "platform/sysinfo.h"
@@ -77,7 +79,9 @@ int main(int argc, char *argv[])
     QtFileDialogs dialogs(clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
-    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system};
+    NoGlobalShortcut shortcut;
+    NoPaste paste;
+    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system, shortcut, paste};
     frmText window(platform, CodePage::Utf8);
     window.resize(800, 600);
     window.show();

@@ -9,8 +9,10 @@
 #include "platform/captureclipboard.h"
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
+#include "platform/globalshortcut.h"
 #include "platform/messages.h"
 #include "platform/modal.h"
+#include "platform/pastesender.h"
 #include "platform/singleinstance.h"
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
@@ -272,7 +274,9 @@ int main(int argc, char *argv[])
     QtFileDialogs dialogs(clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
-    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system};
+    NoGlobalShortcut shortcut;
+    NoPaste paste;
+    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system, shortcut, paste};
 
     // Out of memory while the program starts (a history too large for the memory there is) ends the
     // start in the error box; the history file has not been written to.

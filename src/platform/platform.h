@@ -3,7 +3,9 @@
 class Clipboard;
 class Desktop;
 class FileDialogs;
+class GlobalShortcut;
 class MessageService;
+class PasteSender;
 class SingleInstance;
 class SystemInfo;
 class TrayIcon;
@@ -37,4 +39,6 @@ struct Platform
     Service<FileDialogs> dialogs;
     Service<Desktop> desktop;
     Service<SystemInfo> system;
+    Service<GlobalShortcut> shortcut;
+    Service<PasteSender> paste;
 };

@@ -6,7 +6,9 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/filedialogs.h"
+#include "platform/globalshortcut.h"
 #include "platform/messages.h"
+#include "platform/pastesender.h"
 #include "platform/platform.h"
 #include "platform/singleinstance.h"
 #include "platform/sysinfo.h"
@@ -199,6 +201,41 @@ public:
     bool caps = false;
 };
 
+// A shortcut bound as asked; the test emits `activated` for the key press.
+class FakeShortcut final : public GlobalShortcut
+{
+public:
+    bool bind(const QKeySequence &keys) override
+    {
+        bound = keys;
+        return bindable && !keys.isEmpty();
+    }
+    void unbind() override { bound = {}; }
+    QString boundText() const override { return bound.toString(); }
+
+    QKeySequence bound;
+    bool bindable = true;
+};
+
+// Records the pastes asked for; each is sent (or not) as `sends` says.
+class FakePaste final : public PasteSender
+{
+public:
+    bool canPaste() const override { return sends; }
+    void rememberTarget() override { ++remembered; }
+    QString targetClass() const override { return windowClass; }
+    void paste(PasteKeys keys) override
+    {
+        pastes << keys;
+        emit pasted(sends);
+    }
+
+    bool sends = true;
+    int remembered = 0;
+    QString windowClass;
+    QList<PasteKeys> pastes;
+};
+
 struct Fakes
 {
     FakeMessages messages;
@@ -208,8 +245,10 @@ struct Fakes
     FakeDialogs dialogs;
     FakeDesktop desktop;
     FakeSystem system;
+    FakeShortcut shortcut;
+    FakePaste paste;
 
-    Platform platform() { return {messages, clipboard, tray, instance, dialogs, desktop, system}; }
+    Platform platform() { return {messages, clipboard, tray, instance, dialogs, desktop, system, shortcut, paste}; }
 };
 
 // A window never meets a missing service: a platform cannot be made without every one, nor from a pointer.
