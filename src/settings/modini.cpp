@@ -28,6 +28,11 @@ const QString kFilePath0 = QStringLiteral("FilePath0");
 const QString kFilePath1 = QStringLiteral("FilePath1");
 const QString kTitle = QStringLiteral("Title");
 const QString kCodePage = QStringLiteral("CodePage");
+const QString sPopup = QStringLiteral("Popup");
+const QString kShortcut = QStringLiteral("Shortcut");
+const QString kShiftInsertClasses = QStringLiteral("ShiftInsertClasses");
+const QString kPaste = QStringLiteral("Paste");
+const QChar classSeparator = QLatin1Char(';');
 
 QString quoted(const QString &path)
 {
@@ -52,6 +57,40 @@ QString readText(const Profile &p, const QString &section, const QString &key, c
 {
     const auto text = p.value(section, key);
     return text && !text->isEmpty() ? *text : fallback;
+}
+
+QString flagText(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// 1 or 0; anything else gives `fallback`.
+bool readFlag(const Profile &p, const QString &section, const QString &key, bool fallback)
+{
+    const int value = readNumber(p, section, key, -1);
+    return value == 0 || value == 1 ? value == 1 : fallback;
+}
+
+// [Popup]: a key that is there but empty means none (no shortcut, no class); a missing key the default.
+void readPopup(const Profile &p, PopupSettings &popup)
+{
+    if (const auto shortcut = p.value(sPopup, kShortcut))
+        popup.shortcut = shortcut->trimmed();
+    if (const auto classes = p.value(sPopup, kShiftInsertClasses)) {
+        popup.shiftInsertClasses.clear();
+        for (const QString &name : classes->split(classSeparator, Qt::SkipEmptyParts)) {
+            if (!name.trimmed().isEmpty())
+                popup.shiftInsertClasses << name.trimmed();
+        }
+    }
+    popup.paste = readFlag(p, sPopup, kPaste, popup.paste);
+}
+
+void writePopup(Profile &p, const PopupSettings &popup)
+{
+    p.setValue(sPopup, kShortcut, popup.shortcut);
+    p.setValue(sPopup, kShiftInsertClasses, popup.shiftInsertClasses.join(classSeparator));
+    p.setValue(sPopup, kPaste, flagText(popup.paste));
 }
 
 void readPlace(const Profile &p, const QString &section, WindowPlace &place, bool withSize)
@@ -79,6 +118,13 @@ Profile readProfile(const QString &folder)
     return Profile(codec::decode(fileio::readWholeFile(datafolder::settingsFile(folder))));
 }
 } // namespace
+
+QStringList PopupSettings::defaultShiftInsertClasses()
+{
+    return {QStringLiteral("XTerm"),          QStringLiteral("URxvt"),     QStringLiteral("Gnome-terminal"),
+            QStringLiteral("konsole"),        QStringLiteral("Alacritty"), QStringLiteral("kitty"),
+            QStringLiteral("Xfce4-terminal"), QStringLiteral("foot")};
+}
 
 Settings Settings::defaults(const QString &folder)
 {
@@ -111,6 +157,10 @@ QString defaultIniText(const QString &folder)
         kFilePath0 + QLatin1Char('=') + quoted(datafolder::historyFile(folder)),
         kFilePath1 + QLatin1Char('=') + quoted(datafolder::templateFile(folder)),
         QStringLiteral("Title=1"),
+        QLatin1Char('[') + sPopup + QLatin1Char(']'),
+        kShortcut + QLatin1Char('=') + PopupSettings().shortcut,
+        kShiftInsertClasses + QLatin1Char('=') + PopupSettings::defaultShiftInsertClasses().join(classSeparator),
+        kPaste + QStringLiteral("=1"),
     };
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n");
 }
@@ -140,14 +190,10 @@ Settings iniRead(const QString &folder)
     s.title = numeric ? title : QStringLiteral("1");
     if (readNumber(p, sData, kCodePage, 0) == 932)
         s.writePage = CodePage::Cp932;
-    // 1 or 0; anything else keeps the default.
-    const auto flag = [&p](const QString &key, bool fallback) {
-        const int value = readNumber(p, sSearch, key, -1);
-        return value == 0 || value == 1 ? value == 1 : fallback;
-    };
-    s.search.ignoreCase = flag(kIgnoreCase, s.search.ignoreCase);
-    s.search.ignoreWidth = flag(kIgnoreWidth, s.search.ignoreWidth);
-    s.search.ignoreKana = flag(kIgnoreKana, s.search.ignoreKana);
+    s.search.ignoreCase = readFlag(p, sSearch, kIgnoreCase, s.search.ignoreCase);
+    s.search.ignoreWidth = readFlag(p, sSearch, kIgnoreWidth, s.search.ignoreWidth);
+    s.search.ignoreKana = readFlag(p, sSearch, kIgnoreKana, s.search.ignoreKana);
+    readPopup(p, s.popup);
     return s;
 }
 
@@ -173,10 +219,10 @@ void iniWrite(const QString &folder, const Settings &settings)
     const historysearch::Options &search = settings.search;
     if (p.hasSection(sSearch) || search.ignoreCase != defaults.ignoreCase ||
         search.ignoreWidth != defaults.ignoreWidth || search.ignoreKana != defaults.ignoreKana) {
-        const auto text = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
-        p.setValue(sSearch, kIgnoreCase, text(search.ignoreCase));
-        p.setValue(sSearch, kIgnoreWidth, text(search.ignoreWidth));
-        p.setValue(sSearch, kIgnoreKana, text(search.ignoreKana));
+        p.setValue(sSearch, kIgnoreCase, flagText(search.ignoreCase));
+        p.setValue(sSearch, kIgnoreWidth, flagText(search.ignoreWidth));
+        p.setValue(sSearch, kIgnoreKana, flagText(search.ignoreKana));
     }
+    writePopup(p, settings.popup);
     fileio::writeFileAtomic(path, codec::encode(p.text(), settings.writePage));
 }

@@ -4,6 +4,7 @@
 #include "history/historysearch.h"
 
 #include <QString>
+#include <QStringList>
 
 // A window's place and size in twips.
 struct WindowPlace
@@ -13,6 +14,18 @@ struct WindowPlace
     int width = 0;
     int height = 0;
     bool operator==(const WindowPlace &) const = default;
+};
+
+// [Popup]: the history popup opened from the keyboard.
+struct PopupSettings
+{
+    QString shortcut = QStringLiteral("Ctrl+Alt+V"); // in QKeySequence's portable text; empty = none
+    // Window classes that paste with Shift+Insert rather than Ctrl+V (terminals).
+    QStringList shiftInsertClasses = defaultShiftInsertClasses();
+    bool paste = true; // the chosen entry is pasted into the window that had the focus
+
+    bool operator==(const PopupSettings &) const = default;
+    static QStringList defaultShiftInsertClasses();
 };
 
 // What form.ini keeps between runs. The windows apply it at start and hand it back at exit.
@@ -27,6 +40,7 @@ struct Settings
     QString title = QStringLiteral("1");          // title mode 1..7, as text
     CodePage writePage = codec::systemCodePage(); // [Data] CodePage=932 selects CP932
     historysearch::Options search;                // [Search] the search window's check boxes
+    PopupSettings popup;                          // [Popup]
 
     bool operator==(const Settings &) const = default;
 

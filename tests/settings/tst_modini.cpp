@@ -36,6 +36,8 @@ private slots:
     void roundTrip();
     void searchSection_data();
     void searchSection();
+    void popupSection_data();
+    void popupSection();
     void codePage932WritesShiftJis();
     void cp932FileFromWindowsReads();
     void unreadableFolderIsACommandError();
@@ -56,7 +58,9 @@ void TestModIni::firstStartWritesTheDefaultFile()
                                 "Height=2000\r\n[Text]\r\nPosX=0\r\nPosY=0\r\nWidth=3000\r\nHeight=2000\r\n"
                                 "[Pro]\r\nPosX=0\r\nPosY=0\r\n[Data]\r\nFilePath0=\"" +
                                 f.toUtf8() + "/temp.ifo\"\r\nFilePath1=\"" + f.toUtf8() +
-                                "/templ.txt\"\r\nTitle=1\r\n\r\n";
+                                "/templ.txt\"\r\nTitle=1\r\n[Popup]\r\nShortcut=Ctrl+Alt+V\r\n"
+                                "ShiftInsertClasses=XTerm;URxvt;Gnome-terminal;konsole;Alacritty;kitty;"
+                                "Xfce4-terminal;foot\r\nPaste=1\r\n\r\n";
     QCOMPARE(readIni(f), expected);
     QCOMPARE(s, Settings::defaults(f));
     QCOMPARE(s.picture, (WindowPlace{0, 0, 3000, 2000}));
@@ -126,6 +130,7 @@ void TestModIni::roundTrip()
     s.pro = {7, 8, 0, 0};
     s.templatePath = QStringLiteral("/data/") + QString(300, QChar(0x65E5)) + QStringLiteral("/定型文.txt");
     s.title = QStringLiteral("5");
+    s.popup = {QStringLiteral("Meta+Shift+F12"), {QStringLiteral("st-256color")}, false};
     iniWrite(tmp.path(), s);
     QCOMPARE(iniRead(tmp.path()), s);
 }
@@ -166,6 +171,43 @@ void TestModIni::searchSection()
     s.search.ignoreKana = !s.search.ignoreKana;
     iniWrite(tmp.path(), s);
     QCOMPARE(iniRead(tmp.path()).search.ignoreKana, !ignoreKana);
+}
+
+// The popup's keys: a key that is there but empty turns its thing off; one that is missing gives the
+// default, and every key is written back.
+void TestModIni::popupSection_data()
+{
+    QTest::addColumn<QByteArray>("section"); // appended to a file that has only [Data]
+    QTest::addColumn<QString>("shortcut");
+    QTest::addColumn<QStringList>("classes");
+    QTest::addColumn<bool>("paste");
+    const QStringList terminals = PopupSettings::defaultShiftInsertClasses();
+    QTest::newRow("none") << QByteArray() << QStringLiteral("Ctrl+Alt+V") << terminals << true;
+    QTest::newRow("all set") << QByteArray("[popup]\r\nshortcut = Meta+V\r\nShiftInsertClasses= XTerm ;;st \r\n"
+                                           "Paste=0\r\n")
+                             << QStringLiteral("Meta+V") << QStringList{QStringLiteral("XTerm"), QStringLiteral("st")}
+                             << false;
+    QTest::newRow("empty turns off") << QByteArray("[Popup]\r\nShortcut=\r\nShiftInsertClasses=\r\n") << QString()
+                                     << QStringList() << true;
+    QTest::newRow("odd paste value keeps the default")
+        << QByteArray("[Popup]\r\nPaste=yes\r\n") << QStringLiteral("Ctrl+Alt+V") << terminals << true;
+}
+
+void TestModIni::popupSection()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(QString, shortcut);
+    QFETCH(QStringList, classes);
+    QFETCH(bool, paste);
+    QTemporaryDir tmp;
+    writeIni(tmp.path(), "[Data]\r\nTitle=2\r\n" + section);
+    const Settings s = iniRead(tmp.path());
+    QCOMPARE(s.popup.shortcut, shortcut);
+    QCOMPARE(s.popup.shiftInsertClasses, classes);
+    QCOMPARE(s.popup.paste, paste);
+    iniWrite(tmp.path(), s);
+    QCOMPARE(readIni(tmp.path()).toLower().count("[popup]"), 1);
+    QCOMPARE(iniRead(tmp.path()), s);
 }
 
 void TestModIni::codePage932WritesShiftJis()
