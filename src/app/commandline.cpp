@@ -14,6 +14,8 @@ const QString helpName = QStringLiteral("help");
 const QString versionName = QStringLiteral("version");
 const QString resetName = QStringLiteral("reset");
 const QString autostartName = QStringLiteral("autostart");
+const QString popupName = QStringLiteral("popup");
+const QString shortcutName = QStringLiteral("shortcut");
 const QString listName = QStringLiteral("list");
 const QString printName = QStringLiteral("print");
 const QString searchName = QStringLiteral("search");
@@ -43,7 +45,7 @@ constexpr ToolkitOption toolkitOptions[] = {
 
 bool takesValue(const QString &name)
 {
-    if (name == autostartName || name == printName || name == searchName)
+    if (name == autostartName || name == shortcutName || name == printName || name == searchName)
         return true;
     for (const ToolkitOption &option : toolkitOptions) {
         if (name == QLatin1String(option.name))
@@ -130,6 +132,14 @@ CommandLine::CommandLine()
     m_parser.addOption({autostartName,
                         QStringLiteral("ログイン時の自動起動を on (設定) または off (解除) にして終了します。"),
                         QStringLiteral("on|off")});
+    m_parser.addOption({popupName, QStringLiteral("履歴のポップアップを開きます。起動中のバーがあればそこで開き、"
+                                                  "なければバーを起動してから開きます。")});
+    m_parser.addOption(
+        {shortcutName,
+         QStringLiteral("履歴のポップアップを開くキー (form.ini の [Popup] Shortcut) をデスクトップの設定に install "
+                        "(追加) または remove (削除) して終了します。GNOME ではキーボードショートカットに登録し、"
+                        "sway と Hyprland では設定ファイルに書く行を表示します。"),
+         QStringLiteral("install|remove")});
     for (const ToolkitOption &option : toolkitOptions) {
         QCommandLineOption hidden(QString::fromLatin1(option.name));
         if (option.takesValue)
@@ -160,6 +170,7 @@ void CommandLine::parse(const QStringList &given)
     m_action = Action::Start;
     m_reset = false;
     m_autostartOn = false;
+    m_shortcutInstall = false;
     m_listCount = 0;
     m_printNumber = 0;
     m_searchText.clear();
@@ -182,7 +193,7 @@ void CommandLine::parse(const QStringList &given)
     }
     // One thing at a time.
     QStringList asked;
-    for (const QString &name : {listName, printName, searchName, autostartName, resetName}) {
+    for (const QString &name : {listName, printName, searchName, autostartName, shortcutName, popupName, resetName}) {
         if (m_parser.isSet(name))
             asked << QStringLiteral("--") + name;
     }
@@ -213,6 +224,18 @@ void CommandLine::parse(const QStringList &given)
             m_action = Action::Autostart;
             m_autostartOn = value == QStringLiteral("on");
         }
+    } else if (m_parser.isSet(shortcutName)) {
+        const QString value = m_parser.value(shortcutName).toLower();
+        if (value != QStringLiteral("install") && value != QStringLiteral("remove")) {
+            m_action = Action::Usage;
+            m_error = QStringLiteral("--shortcut には install か remove を指定してください: %1")
+                          .arg(m_parser.value(shortcutName));
+        } else {
+            m_action = Action::Shortcut;
+            m_shortcutInstall = value == QStringLiteral("install");
+        }
+    } else if (m_parser.isSet(popupName)) {
+        m_action = Action::Popup;
     }
 }
 

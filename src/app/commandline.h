@@ -18,6 +18,8 @@ public:
         Help,      // print helpText() and end
         Version,   // print versionText() and end
         Autostart, // write or remove the login entry and end
+        Popup,     // open the history popup: in the running copy, or start and open it
+        Shortcut,  // add the desktop's key binding that opens the popup, or remove it, and end
         List,      // print the newest listCount() entries and end
         Print,     // print the whole text of entry printNumber() and end
         Search,    // print the entries that contain searchText() and end
@@ -34,6 +36,8 @@ public:
     bool reset() const { return m_reset; }
     // For Action::Autostart: on (write the entry) or off (remove it).
     bool autostartOn() const { return m_autostartOn; }
+    // For Action::Shortcut: install (add the binding) or remove it.
+    bool shortcutInstall() const { return m_shortcutInstall; }
     // For Action::List: how many entries, newest first ("--list N" or "--list=N"; 20 without N).
     int listCount() const { return m_listCount; }
     // For Action::Print: the entry number, 1 to 999999.
@@ -57,6 +61,7 @@ private:
     Action m_action = Action::Start;
     bool m_reset = false;
     bool m_autostartOn = false;
+    bool m_shortcutInstall = false;
     int m_listCount = 0;
     int m_printNumber = 0;
     QString m_searchText;

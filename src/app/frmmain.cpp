@@ -113,6 +113,14 @@ void frmMain::buildControls()
     connect(m_desktop, &DesktopIntegration::clearRequested, this, &frmMain::clipClear_Click);
     connect(m_desktop, &DesktopIntegration::quitRequested, this, &frmMain::quit_Click);
     connect(m_commands, &ToolbarCommands::historyReplaced, this, &frmMain::comboInitialize);
+    // A later start's request for the popup: kept for the end of the start while it runs (from one of
+    // its boxes), dropped once the program is ending.
+    connect(m_platform.instance, &SingleInstance::popupRequested, this, [this] {
+        if (m_state == Lifecycle::Loading)
+            m_popupAfterStart = true;
+        else if (m_state == Lifecycle::Running)
+            emit popupRequested();
+    });
 }
 
 void frmMain::placeControls()
@@ -135,6 +143,10 @@ bool frmMain::Form_Load()
 {
     // 1. One running copy per data folder.
     if (!m_platform.instance->acquire()) {
+        if (m_popupAfterStart) {
+            m_platform.instance->popupRunning();
+            return false;
+        }
         m_platform.instance->activateRunning();
         m_platform.messages->show(nullptr, textRunning, titleRunning, MsgIcon::Information, MsgButtons::Ok);
         return false;
@@ -180,6 +192,13 @@ bool frmMain::Form_Load()
     if (m_state == Lifecycle::Loading)
         m_state = Lifecycle::Running;
     QTimer::singleShot(0, this, [this] { m_loopRunning = true; });
+    // After the window is shown at start, so that the popup has the focus.
+    if (m_popupAfterStart) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_state == Lifecycle::Running)
+                emit popupRequested();
+        });
+    }
     return true;
 }
 

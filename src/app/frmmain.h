@@ -39,6 +39,10 @@ public:
 
     // The start sequence. False when another copy is running: the caller ends the program.
     bool Form_Load();
+    // Asked before Form_Load (vornkip --popup): popupRequested is emitted once the start is over and the
+    // event loop runs; when another copy is running, that copy is asked to open its popup instead,
+    // and no box says it runs.
+    void openPopupAfterStart() { m_popupAfterStart = true; }
     // Shows the window with the keyboard in the history list, as at start.
     void showAtStart();
 
@@ -55,6 +59,10 @@ public:
 
     // Rebuilds the history list from the history file.
     void comboInitialize();
+
+signals:
+    // The history popup is to open: asked at start (openPopupAfterStart) or by a later start.
+    void popupRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -111,7 +119,8 @@ private:
     bool m_hooked = false;
     bool m_quitChosen = false;    // the close in progress is the user's quit
     bool m_appendFailing = false; // the last entry could not be recorded (told once)
-    unsigned m_troubleTold = 0;   // the kinds of clipboard trouble told, one bit each
+    bool m_popupAfterStart = false;
+    unsigned m_troubleTold = 0; // the kinds of clipboard trouble told, one bit each
 
     HistoryList *m_combo1 = nullptr;
     QComboBox *m_combo2 = nullptr;

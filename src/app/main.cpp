@@ -1,5 +1,6 @@
 #include "app/autostart.h"
 #include "app/commandline.h"
+#include "app/desktopshortcut.h"
 #include "app/frmmain.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
@@ -19,6 +20,7 @@
 #include "platform/unixsignals.h"
 #include "platform/waylandcapture.h"
 #include "platform/x11capture.h"
+#include "settings/modini.h"
 #include "version.h"
 
 #include <QApplication>
@@ -143,14 +145,108 @@ int switchAutostart(bool on)
     return 0;
 }
 
+// The data folder this start would use, without creating it.
+QString existingDataFolder()
+{
+    return datafolder::resolve(qEnvironmentVariable("VORNKIP_HOME"), QCoreApplication::applicationDirPath(),
+                               QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+// --shortcut install|remove: the desktop's own binding that runs `vornkip --popup`, with the keys of
+// [Popup] Shortcut. Written through gsettings on GNOME; on sway and Hyprland the line to add is printed.
+int switchShortcut(bool install)
+{
+    using namespace desktopshortcut;
+    const QString folder = existingDataFolder();
+    Settings settings = Settings::defaults(folder);
+    if (fileio::exists(datafolder::settingsFile(folder))) {
+        try {
+            fileio::setDataFolder(folder);
+            settings = iniRead(folder);
+        } catch (const CommandError &e) {
+            std::fprintf(stderr, "vornkip: %s\n", qPrintable(e.description));
+            return 1;
+        }
+    }
+    const QString keys = settings.popup.shortcut;
+    if (install && keys.isEmpty()) {
+        std::fputs("vornkip: form.ini の [Popup] Shortcut が空なので、登録するキーがありません\n", stderr);
+        return 1;
+    }
+    const QString command = popupCommand(QCoreApplication::applicationFilePath());
+    const Kind kind = desktopKind(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariableIsSet("SWAYSOCK"),
+                                  qEnvironmentVariableIsSet("HYPRLAND_INSTANCE_SIGNATURE"));
+    const auto cannotWrite = [&keys](const char *desktop) {
+        std::fprintf(stderr, "vornkip: このキーは %s で使えません: %s\n", desktop, qPrintable(keys));
+        return 1;
+    };
+    switch (kind) {
+    case Kind::Gnome: {
+        const Gsettings gsettings = [](const QStringList &arguments, QString *error) {
+            return runToEnd(QStringLiteral("gsettings"), arguments, error);
+        };
+        QString error;
+        if (install) {
+            const QString gnome = gnomeKeys(keys);
+            if (gnome.isEmpty())
+                return cannotWrite("GNOME");
+            if (!installGnome(gsettings, command, gnome, &error)) {
+                std::fprintf(stderr, "vornkip: GNOME のキーボードショートカットを登録できません: %s\n",
+                             qPrintable(error));
+                return 1;
+            }
+            std::printf("GNOME のキーボードショートカットに登録しました: %s で %s を実行します\n", qPrintable(keys),
+                        qPrintable(command));
+            return 0;
+        }
+        bool wasThere = false;
+        if (!removeGnome(gsettings, &wasThere, &error)) {
+            std::fprintf(stderr, "vornkip: GNOME のキーボードショートカットを削除できません: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf(wasThere ? "GNOME のキーボードショートカットから削除しました\n"
+                             : "GNOME のキーボードショートカットには登録されていません\n");
+        return 0;
+    }
+    case Kind::Sway: {
+        const QString sway = swayKeys(keys);
+        if (sway.isEmpty())
+            return cannotWrite("sway");
+        std::printf(install
+                        ? "sway の設定ファイル (~/.config/sway/config) に次の行を加えて、swaymsg reload で読み直して"
+                          "ください:\n"
+                        : "sway の設定ファイル (~/.config/sway/config) から次の行を削除して、swaymsg reload で読み"
+                          "直してください:\n");
+        std::printf("bindsym %s exec %s\n", qPrintable(sway), qPrintable(command));
+        return 0;
+    }
+    case Kind::Hyprland: {
+        const QString hyprland = hyprlandKeys(keys);
+        if (hyprland.isEmpty())
+            return cannotWrite("Hyprland");
+        std::printf(install ? "Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) に次の行を加えてください:\n"
+                            : "Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) から次の行を削除してください:\n");
+        std::printf("bind = %s, exec, %s\n", qPrintable(hyprland), qPrintable(command));
+        return 0;
+    }
+    case Kind::Other:
+        break;
+    }
+    std::printf(
+        "このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %s を自分で"
+        "使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを%sしてください:\n"
+        "%s\n",
+        qPrintable(keys.isEmpty() ? QStringLiteral("ショートカット") : keys), install ? "追加" : "削除",
+        qPrintable(command));
+    return 0;
+}
+
 // --list, --print, --search: the history file of the data folder this start would use, read as it is (the
 // folder is not created, the file not locked: the bar may be running). Bytes go to stdout as they are
 // found, UTF-8 whatever the locale; the status is grep's.
 int showHistory(const CommandLine &commandLine)
 {
-    const QString folder =
-        datafolder::resolve(qEnvironmentVariable("VORNKIP_HOME"), QCoreApplication::applicationDirPath(),
-                            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    const QString folder = existingDataFolder();
     // As for the bar, the history is never read through a symbolic link planted in the folder.
     fileio::setDataFolder(folder);
     const QString path = datafolder::historyFile(folder);
@@ -202,11 +298,14 @@ int runCommand(int argc, char *argv[], const CommandLine &commandLine)
         return 0;
     case CommandLine::Action::Autostart:
         return switchAutostart(commandLine.autostartOn());
+    case CommandLine::Action::Shortcut:
+        return switchShortcut(commandLine.shortcutInstall());
     case CommandLine::Action::List:
     case CommandLine::Action::Print:
     case CommandLine::Action::Search:
         return showHistory(commandLine);
     case CommandLine::Action::Start:
+    case CommandLine::Action::Popup:
     case CommandLine::Action::Usage:
         break;
     }
@@ -225,7 +324,7 @@ int main(int argc, char *argv[])
             arguments << QString::fromLocal8Bit(argv[i]);
         commandLine.parse(arguments);
     }
-    if (commandLine.action() != CommandLine::Action::Start)
+    if (commandLine.action() != CommandLine::Action::Start && commandLine.action() != CommandLine::Action::Popup)
         return runCommand(argc, argv, commandLine);
 
     if (!displayAvailable()) {
@@ -283,6 +382,8 @@ int main(int argc, char *argv[])
     std::unique_ptr<frmMain> window;
     try {
         window = std::make_unique<frmMain>(platform, folder, commandLine.reset());
+        if (commandLine.action() == CommandLine::Action::Popup)
+            window->openPopupAfterStart();
         // Connected before the start sequence: a signal that arrives while one of its boxes is open
         // closes the box, and the program ends once started.
         QObject::connect(&unixSignals, &UnixSignals::terminateRequested, window.get(), &frmMain::requestShutdown);

@@ -60,3 +60,32 @@ void LinuxDesktop::cdDoor(bool open)
     ::ioctl(fd, open ? CDROMEJECT : CDROMCLOSETRAY, 0);
     ::close(fd);
 }
+
+std::optional<QString> runToEnd(const QString &program, const QStringList &arguments, QString *error, int timeoutMs)
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty()) {
+        *error = QStringLiteral("%1 が見つかりません").arg(program);
+        return std::nullopt;
+    }
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(path, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        *error = process.error() == QProcess::FailedToStart ? process.errorString()
+                                                            : QStringLiteral("%1 が終わりません").arg(program);
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        *error = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        if (error->isEmpty())
+            *error = QStringLiteral("%1 が失敗しました (%2)").arg(program).arg(process.exitCode());
+        return std::nullopt;
+    }
+    QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    if (out.endsWith(QLatin1Char('\n')))
+        out.chop(1);
+    return out;
+}

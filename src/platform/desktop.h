@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Launching and system services of the desktop. Nothing goes through a shell.
 class Desktop
 {
@@ -25,6 +27,12 @@ public:
     // Opens or closes the tray door of the first optical drive; no drive, nothing happens.
     virtual void cdDoor(bool open) = 0;
 };
+
+// Runs a program found on PATH to its end, without a shell, and gives its standard output without the
+// final line break; nothing when it cannot be started, does not end within `timeoutMs` or fails (`error`
+// then holds what it printed on its error output, or why it did not run).
+std::optional<QString> runToEnd(const QString &program, const QStringList &arguments, QString *error,
+                                int timeoutMs = 10000);
 
 class LinuxDesktop final : public Desktop
 {

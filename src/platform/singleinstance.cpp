@@ -193,8 +193,11 @@ void LockFileInstance::serve(QLocalSocket *client)
     // One line of at most a few bytes; anything else is dropped.
     const auto take = [this, client] {
         if (client->canReadLine()) {
-            if (client->readLine(64) == request)
+            const QByteArray line = client->readLine(64);
+            if (line == request)
                 emit activationRequested();
+            else if (line == popupRequest)
+                emit popupRequested();
             client->disconnectFromServer();
         } else if (client->bytesAvailable() >= 64) {
             client->abort();
@@ -212,6 +215,16 @@ void LockFileInstance::serve(QLocalSocket *client)
 
 void LockFileInstance::activateRunning()
 {
+    send(request);
+}
+
+void LockFileInstance::popupRunning()
+{
+    send(popupRequest);
+}
+
+void LockFileInstance::send(QByteArrayView line)
+{
     QLocalSocket socket;
     socket.connectToServer(m_socket);
     // A local connection is made or refused at once; the short waits only bound a copy that hangs.
@@ -222,7 +235,7 @@ void LockFileInstance::activateRunning()
         socket.abort();
         return;
     }
-    socket.write(request, sizeof request - 1);
+    socket.write(line.data(), line.size());
     socket.waitForBytesWritten(clientTimeoutMs);
     socket.disconnectFromServer();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
@@ -10,7 +11,8 @@ class QSocketNotifier;
 
 // One running copy per user and data folder. The first start holds a lock on a file in the data
 // folder (released by the system when the process ends, so a crash leaves no stale lock); a later
-// start finds it held, asks the running copy to come to the front, and is refused.
+// start finds it held, asks the running copy to come to the front (or to open the popup), and is
+// refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -23,10 +25,14 @@ public:
     virtual bool acquire() = 0;
     // Asks the copy that holds the lock to bring its window to the front.
     virtual void activateRunning() = 0;
+    // Asks the copy that holds the lock to open the history popup.
+    virtual void popupRunning() = 0;
 
 signals:
     // Another start asked this copy to come to the front.
     void activationRequested();
+    // Another start (vornkip --popup) asked this copy to open the history popup.
+    void popupRequested();
 };
 
 // The lock is flock(2) on `.vornkip.lock` in the data folder; its content means nothing (it is never
@@ -49,15 +55,18 @@ public:
 
     bool acquire() override;
     void activateRunning() override;
+    void popupRunning() override;
 
     const QString &lockPath() const { return m_path; }
     // The full path of the socket the running copy listens on.
     const QString &socketPath() const { return m_socket; }
 
-    // What a refused start sends.
+    // What a refused start sends: to come to the front, or to open the popup.
     static constexpr char request[] = "activate\n";
+    static constexpr char popupRequest[] = "popup\n";
 
 private:
+    void send(QByteArrayView line);
     void listen();
     void acceptPending();
     void serve(QLocalSocket *client);
@@ -80,4 +89,5 @@ public:
 
     bool acquire() override { return true; }
     void activateRunning() override {}
+    void popupRunning() override {}
 };

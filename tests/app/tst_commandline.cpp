@@ -1,5 +1,6 @@
 #include "app/autostart.h"
 #include "app/commandline.h"
+#include "app/desktopshortcut.h"
 #include "core/commanderror.h"
 #include "core/fileio.h"
 #include "version.h"
@@ -28,6 +29,12 @@ private slots:
     void execQuoting_data();
     void execQuoting();
     void enableAndDisable();
+    void shortcutKeys_data();
+    void shortcutKeys();
+    void gsettingsLists_data();
+    void gsettingsLists();
+    void shortcutDesktop_data();
+    void shortcutDesktop();
 };
 
 void TestCommandLine::parse_data()
@@ -62,6 +69,18 @@ void TestCommandLine::parse_data()
     row("autostart without value", {"--autostart"}, Action::Usage, false, false, "--autostart には値が必要です");
     row("autostart and reset", {"--reset", "--autostart", "on"}, Action::Usage, false, false,
         "--autostart と --reset は一緒に使えません");
+    row("popup", {"--popup"}, Action::Popup);
+    row("-popup with toolkit options", {"-popup", "-platform", "xcb"}, Action::Popup);
+    row("popup and reset", {"--popup", "--reset"}, Action::Usage, false, false,
+        "--popup と --reset は一緒に使えません");
+    row("popup=x", {"--popup=x"}, Action::Usage, false, false, "--popup は値を取りません");
+    row("shortcut install", {"--shortcut", "install"}, Action::Shortcut, false, true);
+    row("shortcut=Remove", {"--shortcut=Remove"}, Action::Shortcut, false, false);
+    row("shortcut on", {"--shortcut", "on"}, Action::Usage, false, false,
+        "--shortcut には install か remove を指定してください: on");
+    row("shortcut without value", {"--shortcut"}, Action::Usage, false, false, "--shortcut には値が必要です");
+    row("shortcut and popup", {"--popup", "--shortcut", "install"}, Action::Usage, false, false,
+        "--shortcut と --popup は一緒に使えません");
     row("unknown long", {"--bogus"}, Action::Usage, false, false, "不明なオプションです: --bogus");
     row("unknown short", {"-x"}, Action::Usage, false, false, "不明なオプションです: -x");
     row("unknown with value", {"--colour=red"}, Action::Usage, false, false, "不明なオプションです: --colour");
@@ -194,6 +213,8 @@ void TestCommandLine::parse()
         QCOMPARE(commandLine.reset(), reset);
     if (action == Action::Autostart)
         QCOMPARE(commandLine.autostartOn(), on);
+    if (action == Action::Shortcut)
+        QCOMPARE(commandLine.shortcutInstall(), on);
 }
 
 void TestCommandLine::helpListsTheOptions()
@@ -201,8 +222,9 @@ void TestCommandLine::helpListsTheOptions()
     CommandLine commandLine;
     commandLine.parse({"--help"});
     const QString help = commandLine.helpText();
-    for (const char *option : {"--help", "--version", "--reset", "--autostart <on|off>", "--list", "--print <number>",
-                               "--search <text>", "--case", "--width", "--kana"})
+    for (const char *option :
+         {"--help", "--version", "--reset", "--autostart <on|off>", "--list", "--print <number>", "--search <text>",
+          "--case", "--width", "--kana", "--popup", "--shortcut <install|remove>"})
         QVERIFY2(help.contains(QString::fromUtf8(option)), option);
     // The usage line names the program as it was started, whatever folder it is in.
     const QString options = QString(help).remove(QCoreApplication::arguments().constFirst());
@@ -279,6 +301,94 @@ void TestCommandLine::enableAndDisable()
     QVERIFY_THROWS_EXCEPTION(CommandError,
                              autostart::enable(autostart::entryPath(dir.path() + QStringLiteral("/file"), QString()),
                                                QStringLiteral("/usr/bin/vornkip")));
+}
+
+void TestCommandLine::shortcutKeys_data()
+{
+    QTest::addColumn<QString>("portable");
+    QTest::addColumn<QString>("gnome");
+    QTest::addColumn<QString>("sway");
+    QTest::addColumn<QString>("hyprland");
+    const auto row = [](const char *portable, const char *gnome, const char *sway, const char *hyprland) {
+        QTest::newRow(portable) << portable << gnome << sway << hyprland;
+    };
+    row("Ctrl+Alt+V", "<Primary><Alt>v", "Ctrl+Alt+v", "CTRL ALT, V");
+    row("Meta+Shift+F12", "<Shift><Super>F12", "Shift+Mod4+F12", "SHIFT SUPER, F12");
+    row("shift+ctrl+PgDown", "<Primary><Shift>Page_Down", "Ctrl+Shift+Page_Down", "CTRL SHIFT, Page_Down");
+    row("Alt+Space", "<Alt>space", "Alt+space", "ALT, space");
+    row("Ctrl++", "<Primary>plus", "Ctrl+plus", "CTRL, plus");
+    row("Ctrl+.", "<Primary>period", "Ctrl+period", "CTRL, period");
+    row(" Ctrl+Alt+1 ", "<Primary><Alt>1", "Ctrl+Alt+1", "CTRL ALT, 1");
+    row("F9", "F9", "F9", ", F9");
+    row("", "", "", "");
+    row("Ctrl+K, Ctrl+V", "", "", "");
+    row("Hyper+V", "", "", "");
+    row("Ctrl+", "", "", "");
+    row("Ctrl+F0", "", "", "");
+    row("Ctrl+Ä", "", "", "");
+}
+
+// form.ini's keys as each desktop writes them; what cannot be written there is refused, not guessed.
+void TestCommandLine::shortcutKeys()
+{
+    QFETCH(QString, portable);
+    QFETCH(QString, gnome);
+    QFETCH(QString, sway);
+    QFETCH(QString, hyprland);
+    QCOMPARE(desktopshortcut::gnomeKeys(portable), gnome);
+    QCOMPARE(desktopshortcut::swayKeys(portable), sway);
+    QCOMPARE(desktopshortcut::hyprlandKeys(portable), hyprland);
+}
+
+void TestCommandLine::gsettingsLists_data()
+{
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("empty") << "@as []" << QStringList() << "@as []";
+    QTest::newRow("two") << "['/a/custom0/', '/b/']" << QStringList{"/a/custom0/", "/b/"} << "['/a/custom0/', '/b/']";
+    QTest::newRow("quotes and backslashes")
+        << R"(["it's", 'a\\b', 'c\'d'])" << QStringList{"it's", "a\\b", "c'd"} << R"(['it\'s', 'a\\b', 'c\'d'])";
+}
+
+// GNOME's list of custom keybindings as gsettings prints and takes it: read, changed and written back
+// without losing the other entries.
+void TestCommandLine::gsettingsLists()
+{
+    QFETCH(QString, printed);
+    QFETCH(QStringList, items);
+    QFETCH(QString, written);
+    QCOMPARE(desktopshortcut::parseStringList(printed), items);
+    QCOMPARE(desktopshortcut::stringListText(items), written);
+    QCOMPARE(desktopshortcut::parseStringList(written), items);
+}
+
+void TestCommandLine::shortcutDesktop_data()
+{
+    using Kind = desktopshortcut::Kind;
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("swaySocket");
+    QTest::addColumn<bool>("hyprland");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("GNOME") << "GNOME" << false << false << int(Kind::Gnome);
+    QTest::newRow("Ubuntu's GNOME") << "ubuntu:GNOME" << false << false << int(Kind::Gnome);
+    QTest::newRow("sway") << "sway" << true << false << int(Kind::Sway);
+    QTest::newRow("sway socket alone") << "" << true << false << int(Kind::Sway);
+    QTest::newRow("Hyprland") << "Hyprland" << false << true << int(Kind::Hyprland);
+    QTest::newRow("KDE with a stale sway socket") << "KDE" << true << false << int(Kind::Other);
+    QTest::newRow("nothing") << "" << false << false << int(Kind::Other);
+}
+
+void TestCommandLine::shortcutDesktop()
+{
+    QFETCH(QString, current);
+    QFETCH(bool, swaySocket);
+    QFETCH(bool, hyprland);
+    QFETCH(int, kind);
+    QCOMPARE(int(desktopshortcut::desktopKind(current, swaySocket, hyprland)), kind);
+    // The command a desktop splits like a shell.
+    QCOMPARE(desktopshortcut::popupCommand("/usr/bin/vornkip"), "/usr/bin/vornkip --popup");
+    QCOMPARE(desktopshortcut::popupCommand("/opt/my app's/vornkip"), R"('/opt/my app'\''s/vornkip' --popup)");
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -57,7 +57,10 @@ private slots:
     void desktopEndKeepsTheHistoryWithoutAsking();
     void resetSwitch_data();
     void resetSwitch();
+    void secondStartIsRefused_data();
     void secondStartIsRefused();
+    void popupRequests_data();
+    void popupRequests();
     void historyFileThatCannotBeWritten();
     void farPlacesComeBackInRange();
 
@@ -501,19 +504,63 @@ void TestFrmMain::resetSwitch()
     QCOMPARE(ini.startsWith("[Main]\r\nPosX=0\r\n"), reset); // a fresh default file
 }
 
+void TestFrmMain::secondStartIsRefused_data()
+{
+    QTest::addColumn<bool>("popup");
+    QTest::newRow("plain start") << false;
+    QTest::newRow("--popup: the running copy opens it, no box") << true;
+}
+
 void TestFrmMain::secondStartIsRefused()
 {
+    QFETCH(bool, popup);
     m_fakes->instance.otherRunning = true;
     m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), true);
+    if (popup)
+        m_main->openPopupAfterStart();
+    QSignalSpy popups(m_main.get(), &frmMain::popupRequested);
     QVERIFY(!m_main->Form_Load());
-    QCOMPARE(m_fakes->messages.shown.size(), 1);
-    QCOMPARE(m_fakes->messages.shown[0].text, QStringLiteral("アプリケーションは起動中です。"));
-    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("重複起動"));
-    QCOMPARE(m_fakes->messages.shown[0].icon, MsgIcon::Information);
-    QCOMPARE(m_fakes->instance.activations, 1);
+    QCOMPARE(m_fakes->messages.shown.size(), popup ? 0 : 1);
+    if (!popup) {
+        QCOMPARE(m_fakes->messages.shown[0].text, QStringLiteral("アプリケーションは起動中です。"));
+        QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("重複起動"));
+        QCOMPARE(m_fakes->messages.shown[0].icon, MsgIcon::Information);
+    }
+    QCOMPARE(m_fakes->instance.activations, popup ? 0 : 1);
+    QCOMPARE(m_fakes->instance.popups, popup ? 1 : 0);
+    QCOMPARE(popups.count(), 0);
     QVERIFY(QDir(m_dir->path()).isEmpty()); // no file touched, the reset not applied
     m_main->close();                        // and nothing is written on the way out
     QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+void TestFrmMain::popupRequests_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("plain start") << false;
+    QTest::newRow("--popup") << true;
+}
+
+// The popup opens once the start is over when asked at start, and whenever a later start asks for it;
+// never once the program is ending.
+void TestFrmMain::popupRequests()
+{
+    QFETCH(bool, atStart);
+    m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), false);
+    QSignalSpy popups(m_main.get(), &frmMain::popupRequested);
+    if (atStart)
+        m_main->openPopupAfterStart();
+    QVERIFY(m_main->Form_Load());
+    QCOMPARE(popups.count(), 0); // not before the window is shown
+    bool loopRan = false;
+    QTimer::singleShot(0, m_main.get(), [&loopRan] { loopRan = true; });
+    QTRY_VERIFY(loopRan);
+    QCOMPARE(popups.count(), atStart ? 1 : 0);
+    emit m_fakes->instance.popupRequested();
+    QCOMPARE(popups.count(), atStart ? 2 : 1);
+    m_main->Form_Unload(false);
+    emit m_fakes->instance.popupRequested();
+    QCOMPARE(popups.count(), atStart ? 2 : 1);
 }
 
 void TestFrmMain::historyFileThatCannotBeWritten()

@@ -119,9 +119,11 @@ class FakeInstance final : public SingleInstance
 public:
     bool acquire() override { return !otherRunning; }
     void activateRunning() override { ++activations; }
+    void popupRunning() override { ++popups; }
 
     bool otherRunning = false;
     int activations = 0;
+    int popups = 0;
 };
 
 // Answers dialogs from a queue: a path (and filter index), or nothing for a cancel.

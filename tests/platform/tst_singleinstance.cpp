@@ -271,21 +271,27 @@ void TestSingleInstance::onlyTheRequestActivates_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("expected");
-    QTest::newRow("the request") << QByteArray(LockFileInstance::request) << 1;
-    QTest::newRow("another word") << QByteArray("quit\n") << 0;
-    QTest::newRow("request without its end") << QByteArray("activate") << 0;
-    QTest::newRow("endless line") << QByteArray(4096, 'a') << 0;
-    QTest::newRow("nothing") << QByteArray() << 0;
+    QTest::addColumn<int>("popups");
+    QTest::newRow("the request") << QByteArray(LockFileInstance::request) << 1 << 0;
+    QTest::newRow("the popup") << QByteArray(LockFileInstance::popupRequest) << 0 << 1;
+    QTest::newRow("another word") << QByteArray("quit\n") << 0 << 0;
+    QTest::newRow("request without its end") << QByteArray("activate") << 0 << 0;
+    QTest::newRow("popup without its end") << QByteArray("popup") << 0 << 0;
+    QTest::newRow("both in one line") << QByteArray("activatepopup\n") << 0 << 0;
+    QTest::newRow("endless line") << QByteArray(4096, 'a') << 0 << 0;
+    QTest::newRow("nothing") << QByteArray() << 0 << 0;
 }
 
 void TestSingleInstance::onlyTheRequestActivates()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, expected);
+    QFETCH(int, popups);
     QTemporaryDir data;
     QTemporaryDir runtime;
     LockFileInstance instance(data.path(), runtime.path());
     QSignalSpy activations(&instance, &SingleInstance::activationRequested);
+    QSignalSpy popupsAsked(&instance, &SingleInstance::popupRequested);
     QVERIFY(instance.acquire());
     sendRaw(instance.socketPath(), bytes);
     // The request that follows is always served: a bad client does not block the next one.
@@ -293,6 +299,7 @@ void TestSingleInstance::onlyTheRequestActivates()
     QTRY_COMPARE(activations.count(), expected + 1);
     QTest::qWait(50);
     QCOMPARE(activations.count(), expected + 1);
+    QCOMPARE(popupsAsked.count(), popups);
 }
 
 void TestSingleInstance::onlyTheUsersCopiesTalk_data()
@@ -316,14 +323,18 @@ void TestSingleInstance::onlyTheUsersCopiesTalk()
     // Each copy takes the other's user for a stranger; both use the data folder.
     LockFileInstance first(data.path(), QString(), ::geteuid() + static_cast<uid_t>(running));
     QSignalSpy activations(&first, &SingleInstance::activationRequested);
+    QSignalSpy popups(&first, &SingleInstance::popupRequested);
     QVERIFY(first.acquire());
     LockFileInstance second(data.path(), QString(), ::geteuid() + static_cast<uid_t>(starting));
     QVERIFY(!second.acquire());
     QCOMPARE(second.socketPath(), first.socketPath());
     second.activateRunning();
+    second.popupRunning();
     QTRY_COMPARE(activations.count(), expected);
+    QTRY_COMPARE(popups.count(), expected);
     QTest::qWait(50);
     QCOMPARE(activations.count(), expected);
+    QCOMPARE(popups.count(), expected);
 }
 
 void TestSingleInstance::noLockIsAnError_data()
