@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QTranslator>
 
@@ -38,6 +39,9 @@
 #include <signal.h>
 
 namespace {
+// QT_LOGGING_RULES=vornkip.popup.debug=true traces the requests for the popup.
+Q_LOGGING_CATEGORY(popupLog, "vornkip.popup", QtWarningMsg)
+
 bool displayAvailable()
 {
     return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -404,6 +408,8 @@ int main(int argc, char *argv[])
         mainWindow->raise();
         mainWindow->activateWindow();
     });
+    QObject::connect(mainWindow, &frmMain::popupRequested, mainWindow,
+                     [] { qCDebug(popupLog, "vornkip: the popup is asked for"); });
     // The end of the desktop session quits the application: keep the history, ask nothing.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, mainWindow,
                      [mainWindow] { mainWindow->Form_Unload(false); });

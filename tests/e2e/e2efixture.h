@@ -63,7 +63,7 @@ protected:
     // Starts vornkip with `env` on a data folder (the test's own by default); its output goes to
     // vornkip-<n>.log. A `modifier` runs in the child before the program (see QProcess).
     QProcess *startVornkip(const QProcessEnvironment &env = g_env, const QString &folder = {},
-                           const std::function<void()> &modifier = {})
+                           const std::function<void()> &modifier = {}, const QStringList &arguments = {})
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment withHome = env;
@@ -74,10 +74,13 @@ protected:
         p->setStandardOutputFile(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(++m_vornkipRuns)));
         if (modifier)
             p->setChildProcessModifier(modifier);
-        p->start(QStringLiteral(VORNKIP_BIN), {});
+        p->start(QStringLiteral(VORNKIP_BIN), arguments);
         p->waitForStarted();
         return track(std::move(p));
     }
+
+    // The output of the n-th vornkip started in this test function.
+    QByteArray vornkipLog(int n) const { return fileBytes(m_logs->filePath(QStringLiteral("vornkip-%1.log").arg(n))); }
 
     // Keeps a started process to be ended after the test function.
     QProcess *track(std::unique_ptr<QProcess> p)

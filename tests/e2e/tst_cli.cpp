@@ -79,9 +79,13 @@ private slots:
     void history_data();
     void history();
     void historyMissingOrUnreadable();
+    void shortcutInGnome();
+    void shortcutElsewhere_data();
+    void shortcutElsewhere();
 
 private:
-    Run vornkip(const QStringList &args);
+    Run vornkip(const QStringList &args, const QStringList &settings = {});
+    QString gsettings(const QStringList &args) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_home;   // VORNKIP_HOME, not created beforehand
@@ -96,11 +100,15 @@ void TestCli::init()
     m_config = m_dir->filePath(QStringLiteral("config"));
 }
 
-Run TestCli::vornkip(const QStringList &args)
+// `settings`: more of the environment, as NAME=value.
+Run TestCli::vornkip(const QStringList &args, const QStringList &settings)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY", "XDG_CURRENT_DESKTOP",
+                             "SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
         env.remove(QLatin1String(name));
+    for (const QString &setting : settings)
+        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     env.insert(QStringLiteral("VORNKIP_HOME"), m_home);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config);
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -137,6 +145,10 @@ void TestCli::withoutADisplay_data()
                                        << "vornkip: 不明なオプションです: -x\n";
     QTest::newRow("autostart maybe") << QStringList{"--autostart", "maybe"} << 2 << ""
                                      << "vornkip: --autostart には on か off を指定してください: maybe\n";
+    QTest::newRow("shortcut maybe") << QStringList{"--shortcut", "maybe"} << 2 << ""
+                                    << "vornkip: --shortcut には install か remove を指定してください: maybe\n";
+    QTest::newRow("popup") << QStringList{"--popup"} << 1 << ""
+                           << "vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n";
     // Without an option the bar is started, which needs a display.
     QTest::newRow("no option") << QStringList{"/a"} << 1 << ""
                                << "vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n";
@@ -323,6 +335,95 @@ void TestCli::historyMissingOrUnreadable()
             QVERIFY(r.err.endsWith(QLatin1Char('\n')));
         }
     }
+}
+
+QString TestCli::gsettings(const QStringList &args) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("keyfile"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("gsettings"), args);
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return QStringLiteral("gsettings failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// On GNOME the binding is one of the desktop's custom keybindings, written through GSettings (here its
+// key file back-end in the test's own configuration folder): ours is added beside the user's own,
+// once, with the keys of form.ini, and removing takes away ours alone.
+void TestCli::shortcutInGnome()
+{
+    const QString schema = QStringLiteral("org.gnome.settings-daemon.plugins.media-keys");
+    const QString ours =
+        QStringLiteral("/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/vornkip-popup/");
+    const QString entry = schema + QStringLiteral(".custom-keybinding:") + ours;
+    const QString list = QStringLiteral("custom-keybindings");
+    QCOMPARE(gsettings({"set", schema, list, "['/mine/']"}), QString());
+    const QStringList gnome{"GSETTINGS_BACKEND=keyfile", "XDG_CURRENT_DESKTOP=ubuntu:GNOME"};
+    const QString command = QFileInfo(QStringLiteral(VORNKIP_BIN)).canonicalFilePath() + QStringLiteral(" --popup");
+
+    for (int run = 0; run < 2; ++run) { // a second install changes nothing
+        const Run r = vornkip({"--shortcut", "install"}, gnome);
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), qPrintable(r.err));
+        QVERIFY2(r.out.contains(command), qPrintable(r.out));
+        QCOMPARE(gsettings({"get", schema, list}), QStringLiteral("['/mine/', '%1']").arg(ours));
+        QCOMPARE(gsettings({"get", entry, "binding"}), QStringLiteral("'<Primary><Alt>v'"));
+        QCOMPARE(gsettings({"get", entry, "command"}), QStringLiteral("'%1'").arg(command));
+        QCOMPARE(gsettings({"get", entry, "name"}), QStringLiteral("'Vornkip'"));
+    }
+    QVERIFY(!QFile::exists(m_home)); // read, never made
+
+    // The keys come from [Popup] Shortcut.
+    QVERIFY(QDir().mkpath(m_home));
+    QFile ini(m_home + QStringLiteral("/form.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Popup]\r\nShortcut=Meta+Shift+F9\r\n");
+    ini.close();
+    QCOMPARE(vornkip({"--shortcut", "install"}, gnome).status, 0);
+    QCOMPARE(gsettings({"get", entry, "binding"}), QStringLiteral("'<Shift><Super>F9'"));
+    QCOMPARE(gsettings({"get", schema, list}), QStringLiteral("['/mine/', '%1']").arg(ours));
+
+    for (const char *said : {"削除しました", "登録されていません"}) {
+        const Run r = vornkip({"--shortcut", "remove"}, gnome);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QString::fromUtf8(said)), qPrintable(r.out));
+        QCOMPARE(gsettings({"get", schema, list}), QStringLiteral("['/mine/']"));
+        QCOMPARE(gsettings({"get", entry, "binding"}), QStringLiteral("''"));
+    }
+
+    // No shortcut in form.ini: nothing to install.
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Popup]\r\nShortcut=\r\n");
+    ini.close();
+    const Run r = vornkip({"--shortcut", "install"}, gnome);
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("[Popup] Shortcut")), qPrintable(r.err));
+    QCOMPARE(gsettings({"get", schema, list}), QStringLiteral("['/mine/']"));
+}
+
+void TestCli::shortcutElsewhere_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QString>("line"); // its end; %1 is the program's path
+    QTest::newRow("sway") << QStringList{"SWAYSOCK=/run/sway.sock"} << "\nbindsym Ctrl+Alt+v exec %1 --popup\n";
+    QTest::newRow("Hyprland") << QStringList{"XDG_CURRENT_DESKTOP=Hyprland"}
+                              << "\nbind = CTRL ALT, V, exec, %1 --popup\n";
+    QTest::newRow("KDE") << QStringList{"XDG_CURRENT_DESKTOP=KDE"} << "\n%1 --popup\n";
+}
+
+// Where the program cannot write the binding, it prints the exact line or command to bind, and where.
+void TestCli::shortcutElsewhere()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QString, line);
+    const Run r = vornkip({"--shortcut", "install"}, settings);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, QString());
+    QVERIFY2(r.out.endsWith(line.arg(QFileInfo(QStringLiteral(VORNKIP_BIN)).canonicalFilePath())), qPrintable(r.out));
+    QVERIFY(!QFile::exists(m_config));
+    QVERIFY(!QFile::exists(m_home));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -93,6 +93,7 @@ private slots:
 
     void recordsCopiesAndKeepsThemAcrossARestart();
     void secondStartIsRefused();
+    void popupOpensInTheRunningCopy();
     void answeringNoAtExitForgetsTheHistory();
     void searchFindsAnOldEntryAndRestoresIt();
 };
@@ -207,6 +208,31 @@ void TestEndToEnd::secondStartIsRefused()
 
     QCOMPARE(stop(first, SIGINT), 0);
     QCOMPARE(fileBytes(file("temp.ifo")), QByteArray("000001held by the first\r\n"));
+}
+
+// vornkip --popup starts the bar and opens the popup once started; a later one only asks the running
+// copy (no box) and ends.
+void TestEndToEnd::popupOpensInTheRunningCopy()
+{
+    QProcessEnvironment env = g_env;
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vornkip.popup.debug=true"));
+    const QStringList popup{QStringLiteral("--popup")};
+    const QByteArray asked = "the popup is asked for";
+    QProcess *first = startVornkip(env, {}, {}, popup);
+    QVERIFY2(waitForWindow(mainWindowOf(*first)), "no vornkip window appeared");
+    QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(1).count(asked), 1, kWaitMs);
+
+    const QStringList before = folderState(home());
+    for (int run = 2; run <= 3; ++run) {
+        QProcess *again = startVornkip(env, {}, {}, popup);
+        QVERIFY2(again->waitForFinished(kWaitMs), "the refused start did not end by itself");
+        QCOMPARE(again->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(again->exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(1).count(asked), run, kWaitMs);
+        QCOMPARE(vornkipLog(run).count(asked), 0);
+    }
+    QCOMPARE(folderState(home()), before);
+    QCOMPARE(stop(first, SIGTERM), 0);
 }
 
 void TestEndToEnd::answeringNoAtExitForgetsTheHistory()
