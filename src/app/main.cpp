@@ -361,6 +361,21 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // --popup with a copy running only asks that copy, before anything else is set up: it is what a
+    // desktop's key binding runs. When the lock is ours, the start goes on holding it.
+    LockFileInstance instance(folder);
+    if (commandLine.action() == CommandLine::Action::Popup) {
+        try {
+            if (!instance.acquire()) {
+                instance.popupRunning();
+                return 0;
+            }
+        } catch (const CommandError &e) {
+            messages.showError(nullptr, e);
+            return 1;
+        }
+    }
+
     // Copies are watched from a thread of their own; said once when they cannot be seen at all.
     ClipboardContent initialClipboard;
     QString captureProblem;
@@ -373,7 +388,6 @@ int main(int argc, char *argv[])
     CaptureClipboard clipboard(std::move(capture), initialClipboard);
     messages.setClipboard(clipboard);
     QtTrayIcon tray;
-    LockFileInstance instance(folder);
     QtFileDialogs dialogs(clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
