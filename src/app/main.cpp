@@ -367,8 +367,10 @@ int main(int argc, char *argv[])
     if (commandLine.action() == CommandLine::Action::Popup) {
         try {
             if (!instance.acquire()) {
-                instance.popupRunning();
-                return 0;
+                if (instance.popupRunning())
+                    return 0;
+                std::fputs("vornkip: 起動中の Vornkip に届きません\n", stderr);
+                return 1;
             }
         } catch (const CommandError &e) {
             messages.showError(nullptr, e);

@@ -218,24 +218,26 @@ void LockFileInstance::activateRunning()
     send(request);
 }
 
-void LockFileInstance::popupRunning()
+bool LockFileInstance::popupRunning()
 {
-    send(popupRequest);
+    return send(popupRequest);
 }
 
-void LockFileInstance::send(QByteArrayView line)
+bool LockFileInstance::send(QByteArrayView line)
 {
     QLocalSocket socket;
     socket.connectToServer(m_socket);
     // A local connection is made or refused at once; the short waits only bound a copy that hangs.
     if (!socket.waitForConnected(clientTimeoutMs))
-        return;
+        return false;
     // Whoever listens by that name must be a copy of ours, run by our user.
     if (!peerIsUser(static_cast<int>(socket.socketDescriptor()))) {
         socket.abort();
-        return;
+        return false;
     }
-    socket.write(line.data(), line.size());
-    socket.waitForBytesWritten(clientTimeoutMs);
+    bool sent = socket.write(line.data(), line.size()) == line.size();
+    while (sent && socket.bytesToWrite() > 0)
+        sent = socket.waitForBytesWritten(clientTimeoutMs);
     socket.disconnectFromServer();
+    return sent;
 }

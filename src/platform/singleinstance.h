@@ -25,8 +25,9 @@ public:
     virtual bool acquire() = 0;
     // Asks the copy that holds the lock to bring its window to the front.
     virtual void activateRunning() = 0;
-    // Asks the copy that holds the lock to open the history popup.
-    virtual void popupRunning() = 0;
+    // Asks the copy that holds the lock to open the history popup; false when it could not be asked
+    // (it does not listen, or is not our user's).
+    virtual bool popupRunning() = 0;
 
 signals:
     // Another start asked this copy to come to the front.
@@ -55,7 +56,7 @@ public:
 
     bool acquire() override;
     void activateRunning() override;
-    void popupRunning() override;
+    bool popupRunning() override;
 
     const QString &lockPath() const { return m_path; }
     // The full path of the socket the running copy listens on.
@@ -66,7 +67,7 @@ public:
     static constexpr char popupRequest[] = "popup\n";
 
 private:
-    void send(QByteArrayView line);
+    bool send(QByteArrayView line);
     void listen();
     void acceptPending();
     void serve(QLocalSocket *client);
@@ -89,5 +90,5 @@ public:
 
     bool acquire() override { return true; }
     void activateRunning() override {}
-    void popupRunning() override {}
+    bool popupRunning() override { return false; }
 };

@@ -14,7 +14,10 @@
 #include <algorithm>
 #include <memory>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 using namespace x11harness;
@@ -211,24 +214,34 @@ void TestEndToEnd::secondStartIsRefused()
 }
 
 // vornkip --popup starts the bar and opens the popup once started; a later one only asks the running
-// copy (no box) and ends.
+// copy (no box) and ends, and says so when the holder of the lock cannot be asked.
 void TestEndToEnd::popupOpensInTheRunningCopy()
 {
     QProcessEnvironment env = g_env;
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vornkip.popup.debug=true"));
     const QStringList popup{QStringLiteral("--popup")};
     const QByteArray asked = "the popup is asked for";
+
+    const int lock = ::open(QFile::encodeName(file(".vornkip.lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
+    QProcess *unanswered = startVornkip(env, {}, {}, popup);
+    const bool ended = unanswered->waitForFinished(kWaitMs);
+    ::close(lock);
+    QVERIFY2(ended, "a start that cannot ask did not end");
+    QCOMPARE(unanswered->exitCode(), 1);
+    QVERIFY2(vornkipLog(1).contains("起動中の Vornkip に届きません"), vornkipLog(1).constData());
+
     QProcess *first = startVornkip(env, {}, {}, popup);
     QVERIFY2(waitForWindow(mainWindowOf(*first)), "no vornkip window appeared");
-    QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(1).count(asked), 1, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(2).count(asked), 1, kWaitMs);
 
     const QStringList before = folderState(home());
-    for (int run = 2; run <= 3; ++run) {
+    for (int run = 3; run <= 4; ++run) {
         QProcess *again = startVornkip(env, {}, {}, popup);
         QVERIFY2(again->waitForFinished(kWaitMs), "the refused start did not end by itself");
         QCOMPARE(again->exitStatus(), QProcess::NormalExit);
         QCOMPARE(again->exitCode(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(1).count(asked), run, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(2).count(asked), run - 1, kWaitMs);
         QCOMPARE(vornkipLog(run).count(asked), 0);
     }
     QCOMPARE(folderState(home()), before);

@@ -119,7 +119,11 @@ class FakeInstance final : public SingleInstance
 public:
     bool acquire() override { return !otherRunning; }
     void activateRunning() override { ++activations; }
-    void popupRunning() override { ++popups; }
+    bool popupRunning() override
+    {
+        ++popups;
+        return true;
+    }
 
     bool otherRunning = false;
     int activations = 0;
