@@ -39,8 +39,9 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
                    QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_platform(platform),
       m_history(history), m_options(options), m_shiftInsertClasses(popuprows::defaultShiftInsertClasses()),
-      m_filter(new PasteLineEdit(platform.clipboard, this)), m_list(new QListView(this)), m_count(new QLabel(this)),
-      m_rows(new PopupRows(history, this)),
+      m_filter(new PasteLineEdit(platform.clipboard, this)), m_allList(new QListView(this)),
+      m_foundList(new QListView(this)), m_count(new QLabel(this)), m_allRows(new HistoryRows(history, this)),
+      m_foundRows(new FoundRows(this)),
       m_hint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)), m_hintTimer(new QTimer(this)),
       m_job(std::make_unique<SearchJob>())
 {
@@ -49,7 +50,8 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     setAccessibleName(windowTitleText);
     setWindowIcon(applicationIcon());
     m_filter->setObjectName(QStringLiteral("popupFilter"));
-    m_list->setObjectName(QStringLiteral("popupList"));
+    m_allList->setObjectName(QStringLiteral("popupList"));
+    m_foundList->setObjectName(QStringLiteral("popupFound"));
     m_count->setObjectName(QStringLiteral("popupCount"));
     m_hint->setObjectName(QStringLiteral("pasteHint"));
     m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -58,39 +60,47 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     m_hintTimer->setInterval(hintTime);
     connect(m_hintTimer, &QTimer::timeout, m_hint, &QWidget::hide);
 
-    m_list->setModel(m_rows);
-    m_list->setUniformItemSizes(true);
-    m_list->setTextElideMode(Qt::ElideRight);
-    m_list->setWordWrap(false);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setFocusPolicy(Qt::NoFocus); // the keys go to the filter, which hands the moving keys on
-    m_list->setAccessibleName(windowTitleText);
+    m_allList->setModel(m_allRows);
+    m_foundList->setModel(m_foundRows);
+    for (QListView *list : {m_allList, m_foundList}) {
+        list->setUniformItemSizes(true);
+        // Laid out a batch at a time: the first rows show at once at a million entries.
+        list->setLayoutMode(QListView::Batched);
+        list->setBatchSize(2000);
+        list->setTextElideMode(Qt::ElideRight);
+        list->setWordWrap(false);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->setFocusPolicy(Qt::NoFocus); // the keys go to the filter, which hands the moving keys on
+        list->setAccessibleName(windowTitleText);
+        connect(list, &QListView::activated, this, [this](const QModelIndex &index) { pick(index.row()); });
+    }
+    m_foundList->hide();
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(2);
     layout->addWidget(m_filter);
-    layout->addWidget(m_list, 1);
+    layout->addWidget(m_allList, 1);
+    layout->addWidget(m_foundList, 1);
     layout->addWidget(m_count);
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
 
     connect(m_filter, &QLineEdit::textChanged, this, &frmPopup::startSearch);
-    connect(m_list, &QListView::activated, this, [this](const QModelIndex &index) { pick(index.row()); });
     m_filter->installEventFilter(this);
 
     connect(m_job.get(), &SearchJob::found, this, [this](const QList<historysearch::Entry> &entries) {
-        const bool wasEmpty = m_rows->rowCount() == 0;
-        m_rows->append(entries);
-        if (wasEmpty && m_rows->rowCount() > 0)
-            m_list->setCurrentIndex(m_rows->index(0));
+        const bool wasEmpty = m_foundRows->rowCount() == 0;
+        m_foundRows->append(entries);
+        if (wasEmpty && m_foundRows->rowCount() > 0)
+            m_foundList->setCurrentIndex(m_foundRows->index(0));
     });
     connect(m_job.get(), &SearchJob::counted, this, [this](qint64 count) {
-        m_found = count;
+        m_matches = count;
         showCount(count, false);
     });
     connect(m_job.get(), &SearchJob::failed, this, [this](const QString &problem) { m_problem = problem; });
     connect(m_job.get(), &SearchJob::finished, this, [this] {
-        showCount(m_found, true);
+        showCount(m_matches, true);
         if (!m_problem.isEmpty())
             m_count->setText(m_count->text() + textCannotGoOn + m_problem);
     });
@@ -113,7 +123,7 @@ void frmPopup::open()
     m_platform.paste->rememberTarget();
     m_hint->hide();
     if (m_filter->text().isEmpty())
-        startSearch(); // the history may have been reloaded
+        startSearch(); // the first row selected, the count of a history that may have grown
     else
         m_filter->clear();
     placeOnScreen();
@@ -142,20 +152,30 @@ void frmPopup::placeOnScreen()
 void frmPopup::startSearch()
 {
     const QString query = m_filter->text();
+    m_foundRows->clear();
     if (query.isEmpty()) {
         m_job->cancel();
-        m_rows->showAll();
-        showCount(m_rows->rowCount(), true);
-    } else {
-        m_rows->showFound();
-        m_found = 0;
-        m_problem.clear();
-        m_count->setText(textSearching);
-        if (!m_job->start(m_history.file().path(), query, m_options, popuprows::listLimit))
-            m_count->setText(errorDescription(ErrorNumber::OutOfMemory));
+        m_foundList->hide();
+        m_allList->show();
+        showCount(m_allRows->rowCount(), true);
+        if (m_allRows->rowCount() > 0) {
+            m_allList->setCurrentIndex(m_allRows->index(0, 0));
+            m_allList->scrollToTop();
+        }
+        return;
     }
-    if (m_rows->rowCount() > 0)
-        m_list->setCurrentIndex(m_rows->index(0));
+    m_allList->hide();
+    m_foundList->show();
+    m_matches = 0;
+    m_problem.clear();
+    m_count->setText(textSearching);
+    if (!m_job->start(m_history.file().path(), query, m_options, popuprows::listLimit))
+        m_count->setText(errorDescription(ErrorNumber::OutOfMemory));
+}
+
+QListView *frmPopup::shownList() const
+{
+    return m_filter->text().isEmpty() ? m_allList : m_foundList;
 }
 
 void frmPopup::showCount(qint64 count, bool finished)
@@ -165,11 +185,12 @@ void frmPopup::showCount(qint64 count, bool finished)
 
 void frmPopup::pick(int row)
 {
-    if (row < 0 || row >= m_rows->rowCount())
+    const bool all = shownList() == m_allList;
+    if (row < 0 || row >= shownList()->model()->rowCount())
         return;
     historysearch::Entry entry;
     try {
-        entry = m_rows->entry(row);
+        entry = all ? m_allRows->entry(row) : m_foundRows->entry(row);
     } catch (const CommandError &e) {
         m_platform.messages->showError(this, e);
         return;
@@ -214,7 +235,7 @@ bool frmPopup::eventFilter(QObject *watched, QEvent *event)
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        pick(m_list->currentIndex().isValid() ? m_list->currentIndex().row() : 0);
+        pick(shownList()->currentIndex().isValid() ? shownList()->currentIndex().row() : 0);
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -222,7 +243,7 @@ bool frmPopup::eventFilter(QObject *watched, QEvent *event)
     case Qt::Key_PageDown:
     case Qt::Key_Home:
     case Qt::Key_End:
-        QApplication::sendEvent(m_list, event);
+        QApplication::sendEvent(shownList(), event);
         return true;
     default:
         return QWidget::eventFilter(watched, event);

@@ -8,8 +8,9 @@
 
 #include <memory>
 
+class FoundRows;
 class HistoryModel;
-class PopupRows;
+class HistoryRows;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -50,6 +51,8 @@ protected:
 
 private:
     void startSearch();
+    // The list shown: every entry while nothing is typed, else the entries found.
+    QListView *shownList() const;
     void showCount(qint64 count, bool finished);
     void placeOnScreen();
     // The keys could not be sent: the user is told once, briefly, to paste.
@@ -60,14 +63,17 @@ private:
     const historysearch::Options &m_options;
     QStringList m_shiftInsertClasses;
     QLineEdit *m_filter;
-    QListView *m_list;
+    // Two lists, so that going back from a filter to every entry relists nothing.
+    QListView *m_allList;
+    QListView *m_foundList;
     QLabel *m_count;
-    PopupRows *m_rows;
+    HistoryRows *m_allRows;
+    FoundRows *m_foundRows;
     QLabel *m_hint;
     QTimer *m_hintTimer;
     std::unique_ptr<SearchJob> m_job;
-    qint64 m_found = 0; // the current search's count so far
-    QString m_problem;  // why it could not go on
+    qint64 m_matches = 0; // the current search's count so far
+    QString m_problem;    // why it could not go on
     bool m_hintTold = false;
     bool m_pasting = false; // a paste was asked for and has not been reported
     QPoint m_closedAt;      // where the popup was when it last picked

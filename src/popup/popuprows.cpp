@@ -51,7 +51,8 @@ int pickedRow(int key, Qt::KeyboardModifiers modifiers, bool filterEmpty)
 {
     if (key < Qt::Key_1 || key > Qt::Key_9)
         return -1;
-    const Qt::KeyboardModifiers others = modifiers & ~(Qt::KeypadModifier | Qt::AltModifier);
+    // Shift is no other key: layouts such as AZERTY type their digits with it.
+    const Qt::KeyboardModifiers others = modifiers & ~(Qt::KeypadModifier | Qt::AltModifier | Qt::ShiftModifier);
     if (others != Qt::NoModifier)
         return -1;
     if (!filterEmpty && !(modifiers & Qt::AltModifier))
@@ -60,92 +61,60 @@ int pickedRow(int key, Qt::KeyboardModifiers modifiers, bool filterEmpty)
 }
 } // namespace popuprows
 
-PopupRows::PopupRows(HistoryModel &history, QObject *parent) : QAbstractListModel(parent), m_history(history)
+HistoryRows::HistoryRows(HistoryModel &history, QObject *parent) : QIdentityProxyModel(parent), m_history(history)
 {
-    // While every entry is shown, the rows follow the history's.
-    connect(&history, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this](const QModelIndex &, int first, int last) {
-                if (!m_filtered)
-                    beginInsertRows({}, first, last);
-            });
-    connect(&history, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (!m_filtered)
-            endInsertRows();
-    });
-    connect(&history, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex &, int first, int last) {
-                if (!m_filtered)
-                    beginRemoveRows({}, first, last);
-            });
-    connect(&history, &QAbstractItemModel::rowsRemoved, this, [this] {
-        if (!m_filtered)
-            endRemoveRows();
-    });
-    connect(&history, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
-        if (!m_filtered)
-            beginResetModel();
-    });
-    connect(&history, &QAbstractItemModel::modelReset, this, [this] {
-        if (!m_filtered)
-            endResetModel();
-    });
+    setSourceModel(&history);
 }
 
-int PopupRows::rowCount(const QModelIndex &parent) const
+QVariant HistoryRows::data(const QModelIndex &index, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    return m_filtered ? static_cast<int>(m_found.size()) : m_history.rowCount();
-}
-
-QVariant PopupRows::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    if (m_filtered) {
-        const historysearch::Entry &found = m_found[static_cast<size_t>(index.row())];
-        return role == Qt::DisplayRole ? popuprows::rowText(found.number, found.text)
-                                       : popuprows::toolTipText(found.text);
-    }
-    const QModelIndex item = m_history.index(index.row());
+    const QModelIndex item = mapToSource(index);
     if (role == Qt::DisplayRole)
         return popuprows::rowText(item.data(HistoryModel::NumberRole).toInt(), item.data(Qt::EditRole).toString());
     try {
-        return popuprows::toolTipText(m_history.wholeText(index.row()));
+        return popuprows::toolTipText(m_history.wholeText(item.row()));
     } catch (const CommandError &) {
         return popuprows::toolTipText(item.data(Qt::EditRole).toString()); // the file cannot be read now
     }
 }
 
-void PopupRows::showAll()
+historysearch::Entry HistoryRows::entry(int row) const
+{
+    return {m_history.entryNumber(row), m_history.wholeText(row), row};
+}
+
+int FoundRows::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_found.size());
+}
+
+QVariant FoundRows::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const historysearch::Entry &found = m_found[static_cast<size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return popuprows::rowText(found.number, found.text);
+    if (role == Qt::ToolTipRole)
+        return popuprows::toolTipText(found.text);
+    return {};
+}
+
+void FoundRows::clear()
 {
     beginResetModel();
-    m_filtered = false;
     m_found.clear();
     endResetModel();
 }
 
-void PopupRows::showFound()
-{
-    beginResetModel();
-    m_filtered = true;
-    m_found.clear();
-    endResetModel();
-}
-
-void PopupRows::append(const QList<historysearch::Entry> &batch)
+void FoundRows::append(const QList<historysearch::Entry> &batch)
 {
     const int taken = std::min(popuprows::listLimit - rowCount(), static_cast<int>(batch.size()));
-    if (!m_filtered || taken <= 0)
+    if (taken <= 0)
         return;
     beginInsertRows({}, rowCount(), rowCount() + taken - 1);
     m_found.insert(m_found.end(), batch.cbegin(), batch.cbegin() + taken);
     endInsertRows();
-}
-
-historysearch::Entry PopupRows::entry(int row) const
-{
-    if (m_filtered)
-        return m_found[static_cast<size_t>(row)];
-    return {m_history.entryNumber(row), m_history.wholeText(row), row};
 }

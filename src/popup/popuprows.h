@@ -4,6 +4,7 @@
 #include "history/historysearch.h"
 
 #include <QAbstractListModel>
+#include <QIdentityProxyModel>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -46,32 +47,39 @@ QPoint place(const QRect &screen, const QSize &size, std::optional<QPoint> point
 int pickedRow(int key, Qt::KeyboardModifiers modifiers, bool filterEmpty);
 } // namespace popuprows
 
-// The popup's rows, newest first: every entry of the history (following it as it grows), or the
-// entries a search has found so far.
-class PopupRows final : public QAbstractListModel
+// The popup's rows while nothing is typed: every entry of the history, newest first, following it as it
+// grows.
+class HistoryRows final : public QIdentityProxyModel
 {
     Q_OBJECT
 
 public:
-    explicit PopupRows(HistoryModel &history, QObject *parent = nullptr);
+    explicit HistoryRows(HistoryModel &history, QObject *parent = nullptr);
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-
-    // Every entry of the history.
-    void showAll();
-    // Only the entries found, none yet.
-    void showFound();
-    bool filtered() const { return m_filtered; }
-    // The next entries found, after those shown, up to the list's limit.
-    void append(const QList<historysearch::Entry> &batch);
-
-    // A row's entry with its whole text, read from the history file for an entry of the history.
-    // Throws CommandError.
+    // A row's entry with its whole text, read from the history file. Throws CommandError.
     historysearch::Entry entry(int row) const;
 
 private:
     HistoryModel &m_history;
-    bool m_filtered = false;
+};
+
+// The popup's rows while a filter is typed: the entries found so far, newest first.
+class FoundRows final : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    void clear();
+    // The next entries found, after those shown, up to the list's limit.
+    void append(const QList<historysearch::Entry> &batch);
+    const historysearch::Entry &entry(int row) const { return m_found[static_cast<size_t>(row)]; }
+
+private:
     std::vector<historysearch::Entry> m_found;
 };

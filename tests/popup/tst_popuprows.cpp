@@ -85,6 +85,8 @@ void TestPopupRows::pickedRow_data()
     QTest::newRow("keypad 3") << int(Qt::Key_3) << Qt::KeyboardModifiers(Qt::KeypadModifier) << true << 2;
     QTest::newRow("typed into a filter") << int(Qt::Key_3) << none << false << -1;
     QTest::newRow("Alt+3 with a filter") << int(Qt::Key_3) << Qt::KeyboardModifiers(Qt::AltModifier) << false << 2;
+    QTest::newRow("Shift+1, as AZERTY types digits")
+        << int(Qt::Key_1) << Qt::KeyboardModifiers(Qt::ShiftModifier) << true << 0;
     QTest::newRow("Ctrl+3") << int(Qt::Key_3) << Qt::KeyboardModifiers(Qt::ControlModifier) << true << -1;
     QTest::newRow("a letter") << int(Qt::Key_A) << none << true << -1;
 }
