@@ -17,6 +17,7 @@
 #include <QListView>
 #include <QLocale>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -27,6 +28,17 @@ const QString textSearching = QStringLiteral("検索中…");
 const QString textCannotGoOn = QStringLiteral("　検索を続けられません: ");
 // How long the paste hint stays, in milliseconds.
 constexpr int hintTime = 3000;
+
+// Rows as wide as the list, whatever their text: a long line is elided, not scrolled to.
+class RowDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {0, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+};
 
 QString countText(qint64 count, bool finished)
 {
@@ -67,6 +79,8 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
         // Laid out a batch at a time: the first rows show at once at a million entries.
         list->setLayoutMode(QListView::Batched);
         list->setBatchSize(2000);
+        list->setItemDelegate(new RowDelegate(list));
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setTextElideMode(Qt::ElideRight);
         list->setWordWrap(false);
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);

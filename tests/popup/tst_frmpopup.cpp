@@ -99,6 +99,8 @@ void TestFrmPopup::opening()
     QFETCH(QString, how);
     frmMain &w = start();
     QCOMPARE(m_fakes->shortcut.bound, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V));
+    const QString longText = "long " + QString(150, 'w');
+    m_fakes->clipboard.put({true, longText, false, {}});
     if (how == "shortcut")
         emit m_fakes->shortcut.activated();
     else if (how == "tray")
@@ -111,9 +113,11 @@ void TestFrmPopup::opening()
     QVERIFY(popup()->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(popup()->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(filter()->hasFocus());
-    QCOMPARE(rows(), (QStringList{"000004  third", "000003  room 101", "000002  two\u21B5lines", "000001  first"}));
-    QVERIFY(rows(Qt::ToolTipRole)[2].contains("two\nlines"));
-    QCOMPARE(count(), QStringLiteral("4 件"));
+    QCOMPARE(rows(), (QStringList{"000005  " + longText, "000004  third", "000003  room 101", "000002  two\u21B5lines",
+                                  "000001  first"}));
+    QVERIFY(rows(Qt::ToolTipRole)[3].contains("two\nlines"));
+    QCOMPARE(count(), QStringLiteral("5 件"));
+    auto *list = popup()->findChild<QListView *>(QStringLiteral("popupList"));
 
     // Opened again while open: the window to paste into stays the one noted first.
     w.openPopup();
@@ -122,9 +126,8 @@ void TestFrmPopup::opening()
 
     // A copy made while it is open comes at the top; the selected entry stays selected.
     m_fakes->clipboard.put({true, QStringLiteral("newest"), false, {}});
-    QCOMPARE(rows().first(), QStringLiteral("000005  newest"));
-    QCOMPARE(popup()->findChild<QListView *>(QStringLiteral("popupList"))->currentIndex().data().toString(),
-             QStringLiteral("000004  third"));
+    QCOMPARE(rows().first(), QStringLiteral("000006  newest"));
+    QCOMPARE(list->currentIndex().data().toString(), "000005  " + longText);
 }
 
 void TestFrmPopup::keys_data()
