@@ -53,6 +53,8 @@ struct Row
 };
 
 const Row iconMenuRows[] = {
+    {Kind::Item, In::Tray, "popup", "履歴を開く", {}, Check::None, &DesktopIntegration::popup_Click},
+    {Kind::Separator, In::Tray, "bar0"},
     {Kind::Item, In::Tray, "clipWatch", "クリップボードの監視", Qt::Key_F2, Check::On,
      &DesktopIntegration::clipWatch_Click},
     {Kind::Item, In::Tray, "clipNoWatch", "クリップボードを監視しない", Qt::Key_F3, Check::Off,
@@ -125,6 +127,8 @@ void DesktopIntegration::buildIconMenu()
             m_clipNoWatch = action;
         else if (name == QLatin1String("topmost"))
             m_topmost = action;
+        else if (name == QLatin1String("popup"))
+            m_popup = action;
     }
 }
 
@@ -170,6 +174,18 @@ void DesktopIntegration::clipNoWatch_Click()
 {
     showWatching(false);
     emit watchChanged(false);
+}
+
+void DesktopIntegration::popup_Click()
+{
+    emit popupRequested();
+}
+
+void DesktopIntegration::showPopupKeys(const QString &keys)
+{
+    // Shown where a menu shows an item's shortcut; the keys act on the whole desktop, not through the menu.
+    const QString caption = QString::fromUtf8(iconMenuRows[0].caption);
+    m_popup->setText(keys.isEmpty() ? caption : caption + QLatin1Char('\t') + keys);
 }
 
 void DesktopIntegration::clipClear_Click()

@@ -46,11 +46,15 @@ public:
     void removeTrayIcon();
     void trayCallback(TrayClick click);
 
-    // The tray menu's commands: watching on and off, emptying the clipboard, quit.
+    // The tray menu's commands: the popup, watching on and off, emptying the clipboard, quit.
+    void popup_Click();
     void clipWatch_Click();
     void clipNoWatch_Click();
     void clipClear_Click();
     void quit_Click();
+
+    // The popup's global shortcut as the desktop has it bound, shown beside its item; empty for none.
+    void showPopupKeys(const QString &keys);
 
     bool onTop() const { return m_onTop; }
     // Always on top, on or off; the menu's check mark and the `hide` item's caption follow.
@@ -68,6 +72,8 @@ public:
     void textHide();
 
 signals:
+    // The popup chosen.
+    void popupRequested();
     // Watching the clipboard chosen on or off (the check marks follow already).
     void watchChanged(bool watching);
     // A title mode chosen.
@@ -93,6 +99,7 @@ private:
     QAction *m_clipWatch = nullptr;
     QAction *m_clipNoWatch = nullptr;
     QAction *m_topmost = nullptr;
+    QAction *m_popup = nullptr;
     QVariantAnimation *m_grow;
     bool m_onTop = true;
     bool m_extended = false;

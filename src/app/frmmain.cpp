@@ -12,11 +12,13 @@
 #include "display/statuspanels.h"
 #include "display/titleline.h"
 #include "platform/clipboard.h"
+#include "platform/globalshortcut.h"
 #include "platform/messages.h"
 #include "platform/modal.h"
 #include "platform/pastelineedit.h"
 #include "platform/singleinstance.h"
 #include "platform/widgettwips.h"
+#include "popup/frmpopup.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -45,6 +47,7 @@ const QString textNoMemory =
 const QString textConnectionLost =
     QStringLiteral("クリップボードとの接続が切れ、再接続できませんでした。クリップボードの記録を停止しています。");
 const QString titleClipboardTrouble = QStringLiteral("クリップボードの記録");
+const QString titleShortcut = QStringLiteral("ショートカットキー");
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
@@ -121,6 +124,41 @@ void frmMain::buildControls()
         else if (m_state == Lifecycle::Running)
             emit popupRequested();
     });
+    connect(this, &frmMain::popupRequested, this, &frmMain::openPopup);
+    connect(m_desktop, &DesktopIntegration::popupRequested, this, &frmMain::openPopup);
+    connect(m_platform.shortcut, &GlobalShortcut::activated, this, &frmMain::openPopup);
+    connect(m_platform.shortcut, &GlobalShortcut::problem, this, [this](const QString &text) {
+        tellLater([this, text] {
+            m_platform.messages->show(boxParent(), text, titleShortcut, MsgIcon::Information, MsgButtons::Ok);
+        });
+    });
+}
+
+frmPopup *frmMain::popupWindow()
+{
+    if (!m_popup) {
+        m_popup = std::make_unique<frmPopup>(m_platform, m_combo1->model(), m_settings.search);
+        m_popup->setShiftInsertClasses(m_settings.popup.shiftInsertClasses);
+        m_popup->setPastes(m_settings.popup.paste);
+        // Picking is choosing in the list: one way back to the clipboard.
+        connect(m_popup.get(), &frmPopup::entryChosen, m_combo1, &HistoryList::chooseEntry);
+    }
+    return m_popup.get();
+}
+
+void frmMain::openPopup()
+{
+    atTopLoop([this] {
+        if (m_state < Lifecycle::ShuttingDown)
+            popupWindow()->open();
+    });
+}
+
+void frmMain::bindPopupShortcut()
+{
+    GlobalShortcut &shortcut = *m_platform.shortcut;
+    const bool bound = shortcut.bind(QKeySequence(m_settings.popup.shortcut, QKeySequence::PortableText));
+    m_desktop->showPopupKeys(bound ? shortcut.boundText() : QString());
 }
 
 void frmMain::placeControls()
@@ -179,8 +217,9 @@ bool frmMain::Form_Load()
     m_desktop->compact();
     // 9. The history list.
     comboInitialize();
-    // 10. The tray icon.
+    // 10. The tray icon, and the popup's shortcut shown in its menu.
     m_desktop->addTrayIcon();
+    bindPopupShortcut();
     // 11. Watch the clipboard.
     hookWindow();
     // 12. Compact mode.
@@ -221,6 +260,9 @@ void frmMain::Form_Unload(bool ask)
     m_desktop->removeTrayIcon();
     // 2. Stop watching.
     unhookWindow();
+    m_platform.shortcut->unbind();
+    if (m_popup)
+        m_popup->hide();
     m_title->timer()->stop();
     // 3. Keep the history?
     if (loaded && ask &&

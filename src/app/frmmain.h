@@ -21,6 +21,7 @@ class SecondaryWindows;
 class StatusPanels;
 class TitleLine;
 class ToolbarCommands;
+class frmPopup;
 
 // The main window: a compact bar with the launcher toolbar and the history list, living for the
 // whole run. It lays out its parts and runs the start (Form_Load) and the shutdown (Form_Unload);
@@ -60,6 +61,9 @@ public:
     // Rebuilds the history list from the history file.
     void comboInitialize();
 
+    // Opens the popup (the global shortcut, the tray menu, `vornkip --popup`), once no box is open.
+    void openPopup();
+
 signals:
     // The history popup is to open: asked at start (openPopupAfterStart) or by a later start.
     void popupRequested();
@@ -77,6 +81,10 @@ private:
     // The tray menu's commands that are the window's.
     void clipClear_Click();
     void quit_Click();
+    // The popup, created when first opened.
+    frmPopup *popupWindow();
+    // Binds the popup's global shortcut and shows it in the tray menu.
+    void bindPopupShortcut();
 
     void buildControls();
     void placeControls();
@@ -133,4 +141,5 @@ private:
     DesktopIntegration *m_desktop = nullptr;
 
     std::unique_ptr<SecondaryWindows> m_windows;
+    std::unique_ptr<frmPopup> m_popup;
 };

@@ -23,6 +23,8 @@ public:
 
     // The history file it lists.
     HistoryFile &history() const { return m_model->file(); }
+    // Its items.
+    HistoryModel &model() const { return *m_model; }
 
     // The edit field's text.
     QString text() const { return currentText(); }

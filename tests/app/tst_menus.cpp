@@ -179,7 +179,9 @@ void TestMenus::menus_data()
     // The tray menu; its title submenus.
     QTest::newRow("tray") << "frmMain"
                           << "iconMenu"
-                          << QStringList{"clipWatch|クリップボードの監視|F2|x",
+                          << QStringList{"popup|履歴を開く\tCtrl+Alt+V||",
+                                         "-",
+                                         "clipWatch|クリップボードの監視|F2|x",
                                          "clipNoWatch|クリップボードを監視しない|F3|o",
                                          "-",
                                          "topmost|最前面表示|F4|x",

@@ -1,0 +1,275 @@
+#include "frmpopup.h"
+
+#include "core/commanderror.h"
+#include "display/appicon.h"
+#include "history/historymodel.h"
+#include "platform/messages.h"
+#include "platform/pastelineedit.h"
+#include "platform/pastesender.h"
+#include "popuprows.h"
+#include "search/searchjob.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QLocale>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const QString windowTitleText = QStringLiteral("履歴");
+const QString textPasteByHand = QStringLiteral("Ctrl+V で貼り付けてください");
+const QString textSearching = QStringLiteral("検索中…");
+const QString textCannotGoOn = QStringLiteral("　検索を続けられません: ");
+// How long the paste hint stays, in milliseconds.
+constexpr int hintTime = 3000;
+
+// Rows as wide as the list, whatever their text: a long line is elided, not scrolled to.
+class RowDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {0, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+};
+
+QString countText(qint64 count, bool finished)
+{
+    const QString number = QLocale(QLocale::Japanese).toString(count);
+    return finished ? QStringLiteral("%1 件").arg(number) : QStringLiteral("%1 件 (検索中…)").arg(number);
+}
+} // namespace
+
+frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const historysearch::Options &options,
+                   QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_platform(platform),
+      m_history(history), m_options(options), m_shiftInsertClasses(popuprows::defaultShiftInsertClasses()),
+      m_filter(new PasteLineEdit(platform.clipboard, this)), m_allList(new QListView(this)),
+      m_foundList(new QListView(this)), m_count(new QLabel(this)), m_allRows(new HistoryRows(history, this)),
+      m_foundRows(new FoundRows(this)),
+      m_hint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)), m_hintTimer(new QTimer(this)),
+      m_job(std::make_unique<SearchJob>())
+{
+    setObjectName(QStringLiteral("frmPopup"));
+    setWindowTitle(windowTitleText);
+    setAccessibleName(windowTitleText);
+    setWindowIcon(applicationIcon());
+    m_filter->setObjectName(QStringLiteral("popupFilter"));
+    m_allList->setObjectName(QStringLiteral("popupList"));
+    m_foundList->setObjectName(QStringLiteral("popupFound"));
+    m_count->setObjectName(QStringLiteral("popupCount"));
+    m_hint->setObjectName(QStringLiteral("pasteHint"));
+    m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_hint->setMargin(6);
+    m_hintTimer->setSingleShot(true);
+    m_hintTimer->setInterval(hintTime);
+    connect(m_hintTimer, &QTimer::timeout, m_hint, &QWidget::hide);
+
+    m_allList->setModel(m_allRows);
+    m_foundList->setModel(m_foundRows);
+    for (QListView *list : {m_allList, m_foundList}) {
+        list->setUniformItemSizes(true);
+        // Laid out a batch at a time: the first rows show at once at a million entries.
+        list->setLayoutMode(QListView::Batched);
+        list->setBatchSize(2000);
+        list->setItemDelegate(new RowDelegate(list));
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setTextElideMode(Qt::ElideRight);
+        list->setWordWrap(false);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->setFocusPolicy(Qt::NoFocus); // the keys go to the filter, which hands the moving keys on
+        list->setAccessibleName(windowTitleText);
+        connect(list, &QListView::activated, this, [this](const QModelIndex &index) { pick(index.row()); });
+    }
+    m_foundList->hide();
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+    layout->addWidget(m_filter);
+    layout->addWidget(m_allList, 1);
+    layout->addWidget(m_foundList, 1);
+    layout->addWidget(m_count);
+    const QFontMetrics metrics = fontMetrics();
+    resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
+
+    connect(m_filter, &QLineEdit::textChanged, this, &frmPopup::startSearch);
+    m_filter->installEventFilter(this);
+
+    connect(m_job.get(), &SearchJob::found, this, [this](const QList<historysearch::Entry> &entries) {
+        const bool wasEmpty = m_foundRows->rowCount() == 0;
+        m_foundRows->append(entries);
+        if (wasEmpty && m_foundRows->rowCount() > 0)
+            m_foundList->setCurrentIndex(m_foundRows->index(0));
+    });
+    connect(m_job.get(), &SearchJob::counted, this, [this](qint64 count) {
+        m_matches = count;
+        showCount(count, false);
+    });
+    connect(m_job.get(), &SearchJob::failed, this, [this](const QString &problem) { m_problem = problem; });
+    connect(m_job.get(), &SearchJob::finished, this, [this] {
+        showCount(m_matches, true);
+        if (!m_problem.isEmpty())
+            m_count->setText(m_count->text() + textCannotGoOn + m_problem);
+    });
+    connect(m_platform.paste, &PasteSender::pasted, this, [this](bool sent) {
+        if (m_pasting && !sent)
+            tellPasteByHand(m_closedAt);
+        m_pasting = false;
+    });
+}
+
+frmPopup::~frmPopup() = default; // the job cancels and joins its search
+
+void frmPopup::open()
+{
+    if (isVisible()) { // open already: the window to paste into is known
+        raise();
+        activateWindow();
+        return;
+    }
+    m_platform.paste->rememberTarget();
+    m_hint->hide();
+    if (m_filter->text().isEmpty())
+        startSearch(); // the first row selected, the count of a history that may have grown
+    else
+        m_filter->clear();
+    placeOnScreen();
+    show();
+    raise();
+    activateWindow();
+    m_filter->setFocus();
+}
+
+void frmPopup::placeOnScreen()
+{
+    // A Wayland client cannot know the pointer outside its own windows.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    std::optional<QPoint> pointer;
+    QScreen *screen = nullptr;
+    if (!wayland) {
+        pointer = QCursor::pos();
+        screen = QGuiApplication::screenAt(*pointer);
+    }
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        move(popuprows::place(screen->availableGeometry(), size(), pointer));
+}
+
+void frmPopup::startSearch()
+{
+    const QString query = m_filter->text();
+    m_foundRows->clear();
+    if (query.isEmpty()) {
+        m_job->cancel();
+        m_foundList->hide();
+        m_allList->show();
+        showCount(m_allRows->rowCount(), true);
+        if (m_allRows->rowCount() > 0) {
+            m_allList->setCurrentIndex(m_allRows->index(0, 0));
+            m_allList->scrollToTop();
+        }
+        return;
+    }
+    m_allList->hide();
+    m_foundList->show();
+    m_matches = 0;
+    m_problem.clear();
+    m_count->setText(textSearching);
+    if (!m_job->start(m_history.file().path(), query, m_options, popuprows::listLimit))
+        m_count->setText(errorDescription(ErrorNumber::OutOfMemory));
+}
+
+QListView *frmPopup::shownList() const
+{
+    return m_filter->text().isEmpty() ? m_allList : m_foundList;
+}
+
+void frmPopup::showCount(qint64 count, bool finished)
+{
+    m_count->setText(countText(count, finished));
+}
+
+void frmPopup::pick(int row)
+{
+    const bool all = shownList() == m_allList;
+    if (row < 0 || row >= shownList()->model()->rowCount())
+        return;
+    historysearch::Entry entry;
+    try {
+        entry = all ? m_allRows->entry(row) : m_foundRows->entry(row);
+    } catch (const CommandError &e) {
+        m_platform.messages->showError(this, e);
+        return;
+    }
+    m_closedAt = pos();
+    close();
+    emit entryChosen(entry);
+    if (!m_pastes)
+        return;
+    PasteSender &paste = *m_platform.paste;
+    if (!paste.canPaste()) {
+        tellPasteByHand(m_closedAt);
+        return;
+    }
+    m_pasting = true;
+    paste.paste(popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses) ? PasteKeys::ShiftInsert
+                                                                                            : PasteKeys::CtrlV);
+}
+
+void frmPopup::tellPasteByHand(const QPoint &at)
+{
+    if (m_hintTold)
+        return;
+    m_hintTold = true;
+    m_hint->adjustSize();
+    m_hint->move(at);
+    m_hint->show();
+    m_hintTimer->start();
+}
+
+bool frmPopup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_filter || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    const int picked = popuprows::pickedRow(key->key(), key->modifiers(), m_filter->text().isEmpty());
+    if (picked >= 0) {
+        pick(picked);
+        return true;
+    }
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        close();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        pick(shownList()->currentIndex().isValid() ? shownList()->currentIndex().row() : 0);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        QApplication::sendEvent(shownList(), event);
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void frmPopup::changeEvent(QEvent *event)
+{
+    // Another window took the focus: the popup is done with.
+    if (event->type() == QEvent::ActivationChange && isVisible() && !isActiveWindow())
+        close();
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "history/historysearch.h"
+#include "platform/platform.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class FoundRows;
+class HistoryModel;
+class HistoryRows;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QTimer;
+class SearchJob;
+
+// The popup "履歴" (the global shortcut, `vornkip --popup`, the tray menu): a frameless list of the
+// history, newest first, opened where the user is working. Typing filters it as the search window
+// searches; the arrow and page keys, Home and End move; Enter, a double click or a digit (see
+// popuprows::pickedRow) picks an entry: it is chosen as in the history list (entryChosen), the popup
+// closes and the paste keys are sent to the window that had the focus. Escape or losing the focus
+// closes it.
+class frmPopup final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `history` is the history list's model; `options` are the settings' ways of matching.
+    frmPopup(const Platform &platform, HistoryModel &history, const historysearch::Options &options,
+             QWidget *parent = nullptr);
+    ~frmPopup() override;
+
+    // The window classes that paste with Shift+Insert.
+    void setShiftInsertClasses(const QStringList &classes) { m_shiftInsertClasses = classes; }
+    // Whether a picked entry is also pasted into the window that had the focus (else it is only put
+    // on the clipboard).
+    void setPastes(bool pastes) { m_pastes = pastes; }
+
+    // Notes the window that has the focus, then shows every entry where the user is and takes the keyboard.
+    void open();
+    // Picks a listed entry.
+    void pick(int row);
+
+signals:
+    // The user picked this entry: it is to be chosen as in the history list.
+    void entryChosen(const historysearch::Entry &entry);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void startSearch();
+    // The list shown: every entry while nothing is typed, else the entries found.
+    QListView *shownList() const;
+    void showCount(qint64 count, bool finished);
+    void placeOnScreen();
+    // The keys could not be sent: the user is told once, briefly, to paste.
+    void tellPasteByHand(const QPoint &at);
+
+    Platform m_platform;
+    HistoryModel &m_history;
+    const historysearch::Options &m_options;
+    QStringList m_shiftInsertClasses;
+    bool m_pastes = true;
+    QLineEdit *m_filter;
+    // Two lists, so that going back from a filter to every entry relists nothing.
+    QListView *m_allList;
+    QListView *m_foundList;
+    QLabel *m_count;
+    HistoryRows *m_allRows;
+    FoundRows *m_foundRows;
+    QLabel *m_hint;
+    QTimer *m_hintTimer;
+    std::unique_ptr<SearchJob> m_job;
+    qint64 m_matches = 0; // the current search's count so far
+    QString m_problem;    // why it could not go on
+    bool m_hintTold = false;
+    bool m_pasting = false; // a paste was asked for and has not been reported
+    QPoint m_closedAt;      // where the popup was when it last picked
+};

@@ -1,0 +1,120 @@
+#include "popuprows.h"
+
+#include "core/commanderror.h"
+#include "history/historyformat.h"
+
+#include <algorithm>
+
+namespace popuprows {
+QStringList defaultShiftInsertClasses()
+{
+    return {QStringLiteral("XTerm"),          QStringLiteral("URxvt"),          QStringLiteral("Alacritty"),
+            QStringLiteral("kitty"),          QStringLiteral("foot"),           QStringLiteral("konsole"),
+            QStringLiteral("Gnome-terminal"), QStringLiteral("Xfce4-terminal"), QStringLiteral("Terminator"),
+            QStringLiteral("Tilix"),          QStringLiteral("st-256color"),    QStringLiteral("Lxterminal"),
+            QStringLiteral("wezterm")};
+}
+
+bool pastesWithShiftInsert(const QString &windowClass, const QStringList &classes)
+{
+    return !windowClass.isEmpty() && classes.contains(windowClass, Qt::CaseInsensitive);
+}
+
+QString rowText(int number, const QString &text)
+{
+    return historyformat::numberText(number) + QStringLiteral("  ") +
+           historyformat::displayText(text.left(historyformat::maxEntryLength));
+}
+
+QString toolTipText(const QString &text)
+{
+    QString shown = text.size() > toolTipLength ? text.left(toolTipLength) + QChar(0x2026) : text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Rich text that keeps spaces and line breaks, so that no text is taken for markup.
+    return QStringLiteral("<div style=\"white-space:pre-wrap\">") + shown.toHtmlEscaped() + QStringLiteral("</div>");
+}
+
+QPoint place(const QRect &screen, const QSize &size, std::optional<QPoint> pointer)
+{
+    if (!pointer)
+        return {screen.left() + (screen.width() - size.width()) / 2,
+                screen.top() + (screen.height() - size.height()) / 2};
+    // Left of and above the pointer when it does not fit right of and below it; never off the screen's
+    // top left corner.
+    const int x = std::max(screen.left(), std::min(pointer->x(), screen.left() + screen.width() - size.width()));
+    const int y = std::max(screen.top(), std::min(pointer->y(), screen.top() + screen.height() - size.height()));
+    return {x, y};
+}
+
+int pickedRow(int key, Qt::KeyboardModifiers modifiers, bool filterEmpty)
+{
+    if (key < Qt::Key_1 || key > Qt::Key_9)
+        return -1;
+    // Shift is no other key: layouts such as AZERTY type their digits with it.
+    const Qt::KeyboardModifiers others = modifiers & ~(Qt::KeypadModifier | Qt::AltModifier | Qt::ShiftModifier);
+    if (others != Qt::NoModifier)
+        return -1;
+    if (!filterEmpty && !(modifiers & Qt::AltModifier))
+        return -1;
+    return key - Qt::Key_1;
+}
+} // namespace popuprows
+
+HistoryRows::HistoryRows(HistoryModel &history, QObject *parent) : QIdentityProxyModel(parent), m_history(history)
+{
+    setSourceModel(&history);
+}
+
+QVariant HistoryRows::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    const QModelIndex item = mapToSource(index);
+    if (role == Qt::DisplayRole)
+        return popuprows::rowText(item.data(HistoryModel::NumberRole).toInt(), item.data(Qt::EditRole).toString());
+    try {
+        return popuprows::toolTipText(m_history.wholeText(item.row()));
+    } catch (const CommandError &) {
+        return popuprows::toolTipText(item.data(Qt::EditRole).toString()); // the file cannot be read now
+    }
+}
+
+historysearch::Entry HistoryRows::entry(int row) const
+{
+    return {m_history.entryNumber(row), m_history.wholeText(row), row};
+}
+
+int FoundRows::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_found.size());
+}
+
+QVariant FoundRows::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const historysearch::Entry &found = m_found[static_cast<size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return popuprows::rowText(found.number, found.text);
+    if (role == Qt::ToolTipRole)
+        return popuprows::toolTipText(found.text);
+    return {};
+}
+
+void FoundRows::clear()
+{
+    beginResetModel();
+    m_found.clear();
+    endResetModel();
+}
+
+void FoundRows::append(const QList<historysearch::Entry> &batch)
+{
+    const int taken = std::min(popuprows::listLimit - rowCount(), static_cast<int>(batch.size()));
+    if (taken <= 0)
+        return;
+    beginInsertRows({}, rowCount(), rowCount() + taken - 1);
+    m_found.insert(m_found.end(), batch.cbegin(), batch.cbegin() + taken);
+    endInsertRows();
+}
