@@ -129,13 +129,16 @@ void X11PasteSender::step()
     // The shortcut's keys still held would make Ctrl+V something else (Ctrl+Alt+V).
     if (modifierHeld())
         return;
-    if (focusNow() != m_focus) {
+    if (const uint32_t focus = focusNow(); focus != m_focus) {
+        // Focus on nothing: no window manager will give it back.
+        const bool nobody = focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == m_root;
         const qint64 now = m_since.elapsed();
-        if ((m_askedAt < 0 && now >= kFocusGraceMs) || (m_askedAt >= 0 && now - m_askedAt >= kFocusAgainMs)) {
+        if (m_askedAt < 0 ? nobody || now >= kFocusGraceMs : now - m_askedAt >= kFocusAgainMs) {
             askForFocus();
             m_askedAt = now;
         }
-        return;
+        if (focusNow() != m_focus)
+            return;
     }
     finish(send());
 }
