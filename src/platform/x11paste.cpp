@@ -146,6 +146,9 @@ void X11PasteSender::step()
 void X11PasteSender::finish(bool sent)
 {
     m_steps.stop();
+    // Nothing here waits for events; drop what the server sent anyway (map changes, a focus refused).
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
+        std::free(event);
     emit pasted(sent);
 }
 
