@@ -1,0 +1,231 @@
+#include "x11paste.h"
+#include "x11keymap.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+using namespace x11keys;
+
+namespace {
+// How often the state is looked at while waiting, and how long the wait lasts at most.
+constexpr int kStepMs = 10;
+constexpr int kGiveUpMs = 1000;
+// How long the window manager gets to give the focus back by itself before it is asked, and then
+// between two requests.
+constexpr int kFocusGraceMs = 60;
+constexpr int kFocusAgainMs = 250;
+// How long a spare key code keeps the symbol it was given: the target reads the new map when its
+// events reach it, after the key itself.
+constexpr int kSpareKeepMs = 300;
+
+struct FreeReply
+{
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeReply>;
+} // namespace
+
+X11PasteSender::X11PasteSender(QObject *parent) : PasteSender(parent)
+{
+    m_steps.setInterval(kStepMs);
+    connect(&m_steps, &QTimer::timeout, this, &X11PasteSender::step);
+    m_restore.setSingleShot(true);
+    m_restore.setInterval(kSpareKeepMs);
+    connect(&m_restore, &QTimer::timeout, this, &X11PasteSender::restoreSpare);
+
+    int screenNumber = 0;
+    m_c = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(m_c))
+        return;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_c));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem == 0)
+        return;
+    m_root = screens.data->root;
+    const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(m_c, &xcb_test_id);
+    m_xtest = xtest && xtest->present;
+    m_activeAtom = atom("_NET_ACTIVE_WINDOW");
+}
+
+X11PasteSender::~X11PasteSender()
+{
+    restoreSpare();
+    xcb_disconnect(m_c);
+}
+
+uint32_t X11PasteSender::atom(const char *name)
+{
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : XCB_NONE;
+}
+
+uint32_t X11PasteSender::focusNow()
+{
+    Reply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    return reply ? reply->focus : XCB_NONE;
+}
+
+void X11PasteSender::rememberTarget()
+{
+    m_focus = m_active = 0;
+    m_class.clear();
+    if (!m_xtest)
+        return;
+    const uint32_t focus = focusNow();
+    if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == m_root)
+        return;
+    m_focus = focus;
+    Reply<xcb_get_property_reply_t> active(
+        xcb_get_property_reply(m_c, xcb_get_property(m_c, 0, m_root, m_activeAtom, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    if (active && xcb_get_property_value_length(active.get()) == 4)
+        m_active = *static_cast<const uint32_t *>(xcb_get_property_value(active.get()));
+
+    // WM_CLASS is on the client's top-level window; the focus may be on one inside it.
+    for (uint32_t window = m_active ? m_active : focus; window && window != m_root;) {
+        Reply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr));
+        if (wmClass && xcb_get_property_value_length(wmClass.get()) > 0) {
+            // "instance\0class\0"
+            const QByteArray value(static_cast<const char *>(xcb_get_property_value(wmClass.get())),
+                                   xcb_get_property_value_length(wmClass.get()));
+            const QList<QByteArray> parts = value.split('\0');
+            m_class = QString::fromLocal8Bit(parts.value(1));
+            return;
+        }
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, window), nullptr));
+        window = tree ? tree->parent : 0;
+    }
+}
+
+void X11PasteSender::paste(PasteKeys keys)
+{
+    if (m_steps.isActive())
+        finish(false); // the earlier paste is overtaken
+    m_keys = keys;
+    Keymap map;
+    Modifiers mods;
+    m_holdable.clear();
+    if (m_xtest && readKeymap(m_c, &map) && readModifiers(m_c, map, &mods))
+        m_holdable = mods.holdable;
+    m_since.start();
+    m_askedAt = -1;
+    m_steps.start();
+    step();
+}
+
+void X11PasteSender::step()
+{
+    if (!m_xtest || !m_focus || xcb_connection_has_error(m_c) || m_since.elapsed() > kGiveUpMs) {
+        finish(false);
+        return;
+    }
+    // The shortcut's keys still held would make Ctrl+V something else (Ctrl+Alt+V).
+    if (modifierHeld())
+        return;
+    if (const uint32_t focus = focusNow(); focus != m_focus) {
+        // Focus on nothing: no window manager will give it back.
+        const bool nobody = focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == m_root;
+        const qint64 now = m_since.elapsed();
+        if (m_askedAt < 0 ? nobody || now >= kFocusGraceMs : now - m_askedAt >= kFocusAgainMs) {
+            askForFocus();
+            m_askedAt = now;
+        }
+        if (focusNow() != m_focus)
+            return;
+    }
+    finish(send());
+}
+
+void X11PasteSender::finish(bool sent)
+{
+    m_steps.stop();
+    // Nothing here waits for events; drop what the server sent anyway (map changes, a focus refused).
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
+        std::free(event);
+    emit pasted(sent);
+}
+
+bool X11PasteSender::modifierHeld()
+{
+    Reply<xcb_query_keymap_reply_t> keys(xcb_query_keymap_reply(m_c, xcb_query_keymap(m_c), nullptr));
+    if (!keys)
+        return true;
+    for (const uint8_t code : m_holdable) {
+        if (keys->keys[code / 8] & (1u << (code % 8)))
+            return true;
+    }
+    return false;
+}
+
+// Asks the window manager to activate the window again, or, without one, gives it the focus.
+void X11PasteSender::askForFocus()
+{
+    if (m_active) {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = m_active;
+        message.type = m_activeAtom;
+        message.data.data32[0] = 2; // from a pager: the window manager does not second-guess it
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&message));
+    } else {
+        xcb_set_input_focus(m_c, XCB_INPUT_FOCUS_PARENT, m_focus, XCB_CURRENT_TIME);
+    }
+    xcb_flush(m_c);
+}
+
+bool X11PasteSender::send()
+{
+    Keymap map;
+    if (!readKeymap(m_c, &map))
+        return false;
+    const bool ctrlV = m_keys == PasteKeys::CtrlV;
+    const std::vector<uint8_t> modifierCodes = map.codesOf(ctrlV ? kControlL : kShiftL, false);
+    if (modifierCodes.empty())
+        return false;
+    const uint32_t symbol = ctrlV ? uint32_t('v') : kInsert;
+    std::vector<uint8_t> codes = map.codesOf(symbol, false);
+    if (codes.empty() && (m_spare || (m_spare = map.spareCode()))) {
+        std::vector<uint32_t> symbols(size_t(map.perCode), kNoSymbol);
+        symbols[0] = symbol;
+        if (ctrlV && map.perCode > 1)
+            symbols[1] = uint32_t('V');
+        xcb_change_keyboard_mapping(m_c, 1, m_spare, uint8_t(map.perCode), symbols.data());
+        codes = {m_spare};
+    }
+    if (codes.empty())
+        return false;
+    if (m_spare)
+        m_restore.start();
+    const uint8_t modifier = modifierCodes.front(), key = codes.front();
+    xcb_test_fake_input(m_c, XCB_KEY_PRESS, modifier, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(m_c, XCB_KEY_PRESS, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(m_c, XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(m_c, XCB_KEY_RELEASE, modifier, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    // A round trip: the server has handled the keys before `pasted` says so.
+    focusNow();
+    return !xcb_connection_has_error(m_c);
+}
+
+void X11PasteSender::restoreSpare()
+{
+    if (!m_spare || xcb_connection_has_error(m_c))
+        return;
+    Keymap map;
+    if (readKeymap(m_c, &map)) {
+        const std::vector<uint32_t> nothing(size_t(map.perCode), kNoSymbol);
+        xcb_change_keyboard_mapping(m_c, 1, m_spare, uint8_t(map.perCode), nothing.data());
+        xcb_flush(m_c);
+    }
+    m_spare = 0;
+    m_restore.stop();
+}

@@ -1,0 +1,274 @@
+// The X11 global shortcut and the X11 paste on a private Xvfb: the shortcut pressed through XTest
+// (xdotool) whatever the lock keys and the layout; a shortcut another client holds is told once; and a
+// paste types Ctrl+V (Shift+Insert for a terminal) into another program's window (pasteclient) under
+// several layouts, once the shortcut's keys are up and the window has the focus back.
+#include "e2e/x11harness.h"
+#include "platform/x11paste.h"
+#include "platform/x11shortcut.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+using namespace x11harness;
+
+class TestX11Keys final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void shortcut_data();
+    void shortcut();
+    void shortcutTaken();
+    void paste_data();
+    void paste();
+    void targetGone();
+
+private:
+    QProcess *startClient(const QString &windowClass, qulonglong *window);
+    QString clientText(QProcess *client, QByteArray *keys);
+
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+void TestX11Keys::initTestCase()
+{
+    QVERIFY(haveTool(QStringLiteral("xdotool")));
+    QVERIFY(haveTool(QStringLiteral("xclip")));
+    QVERIFY(haveTool(QStringLiteral("setxkbmap")));
+}
+
+void TestX11Keys::cleanup()
+{
+    killAll(m_processes);
+    xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+v")});
+    run(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+}
+
+void TestX11Keys::shortcut_data()
+{
+    QTest::addColumn<QStringList>("layout"); // setxkbmap's arguments
+    QTest::addColumn<QString>("lock");       // a lock key switched on before
+    QTest::addColumn<QStringList>("others"); // pressed first, none of them the shortcut
+
+    const QStringList us{QStringLiteral("us")};
+    const QStringList others{QStringLiteral("ctrl+v"), QStringLiteral("alt+v"), QStringLiteral("ctrl+alt+shift+v"),
+                             QStringLiteral("ctrl+alt+b")};
+    QTest::newRow("plain") << us << QString() << others;
+    QTest::newRow("NumLock on") << us << QStringLiteral("Num_Lock") << others;
+    QTest::newRow("CapsLock on") << us << QStringLiteral("Caps_Lock") << others;
+    // 'v' on another key: the grab follows the layout.
+    QTest::newRow("Dvorak") << QStringList{QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}
+                            << QString() << others;
+    QTest::newRow("German, NumLock on") << QStringList{QStringLiteral("de")} << QStringLiteral("Num_Lock") << others;
+}
+
+void TestX11Keys::shortcut()
+{
+    QFETCH(QStringList, layout);
+    QFETCH(QString, lock);
+    QFETCH(QStringList, others);
+
+    X11GlobalShortcut shortcut;
+    QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
+    QSignalSpy problems(&shortcut, &GlobalShortcut::problem);
+    QVERIFY(shortcut.bind(QKeySequence(QStringLiteral("Ctrl+Alt+V"))));
+    QCOMPARE(shortcut.boundText(), QKeySequence(QStringLiteral("Ctrl+Alt+V")).toString(QKeySequence::NativeText));
+    QCOMPARE(run(QStringLiteral("setxkbmap"), layout).exitCode, 0);
+    QTest::qWait(300); // the shortcut reads the new map when the event loop runs, as it always does for a user
+    if (!lock.isEmpty())
+        xdotool({QStringLiteral("key"), lock});
+
+    for (const QString &keys : others)
+        xdotool({QStringLiteral("key"), keys});
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+v")});
+    QTRY_COMPARE(activated.size(), 1);
+    // Held past the auto-repeat delay, the key repeats; the shortcut is pressed once.
+    xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+v")});
+    QTest::qWait(1000);
+    xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+v")});
+    QTRY_COMPARE(activated.size(), 2);
+    QTest::qWait(50);
+    QCOMPARE(activated.size(), 2);
+
+    shortcut.unbind();
+    QVERIFY(shortcut.boundText().isEmpty());
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+v")});
+    if (!lock.isEmpty())
+        xdotool({QStringLiteral("key"), lock});
+    QVERIFY(shortcut.bind(QKeySequence(QStringLiteral("Ctrl+Alt+V"))));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+v")});
+    QTRY_COMPARE(activated.size(), 3);
+    QVERIFY(problems.isEmpty());
+}
+
+void TestX11Keys::shortcutTaken()
+{
+    const QKeySequence keys(QStringLiteral("Ctrl+Alt+V"));
+    auto holder = std::make_unique<X11GlobalShortcut>(); // another program, on a connection of its own
+    QVERIFY(holder->bind(keys));
+
+    X11GlobalShortcut shortcut;
+    QSignalSpy problems(&shortcut, &GlobalShortcut::problem);
+    QVERIFY(!shortcut.bind(keys));
+    QCOMPARE(problems.size(), 1);
+    QVERIFY(problems.at(0).at(0).toString().contains(keys.toString(QKeySequence::NativeText)));
+    QVERIFY(shortcut.boundText().isEmpty());
+    // Told once: the same keys bound again (the settings saved) are no news.
+    QVERIFY(!shortcut.bind(keys));
+    QCOMPARE(problems.size(), 1);
+
+    holder.reset();
+    QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
+    QVERIFY(shortcut.bind(keys));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+v")});
+    QTRY_COMPARE(activated.size(), 1);
+}
+
+// The client, once shown, with the focus.
+QProcess *TestX11Keys::startClient(const QString &windowClass, qulonglong *window)
+{
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(g_env);
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(QStringLiteral(VORNKIP_PASTECLIENT), {windowClass});
+    while (!p->canReadLine() && p->waitForReadyRead(kWaitMs)) {
+    }
+    const QByteArray ready = p->readLine().trimmed();
+    if (!ready.startsWith("ready "))
+        return nullptr;
+    *window = ready.mid(6).toULongLong();
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(*window)});
+    m_processes.push_back(std::move(p));
+    return m_processes.back().get();
+}
+
+// The client's text; `keys` gets the keys it saw ("key Ctrl+V" lines).
+QString TestX11Keys::clientText(QProcess *client, QByteArray *keys)
+{
+    client->write("text\n");
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kWaitMs) {
+        while (client->canReadLine()) {
+            const QByteArray line = client->readLine();
+            if (line.startsWith("text "))
+                return QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()));
+            *keys += line;
+        }
+        client->waitForReadyRead(100);
+    }
+    return QStringLiteral("<no answer>");
+}
+
+void TestX11Keys::paste_data()
+{
+    QTest::addColumn<QStringList>("layout");
+    QTest::addColumn<QString>("windowClass");
+    QTest::addColumn<int>("keys");  // PasteKeys
+    QTest::addColumn<bool>("held"); // the shortcut's modifiers still down when the paste is asked for
+    QTest::addColumn<QByteArray>("seen");
+
+    const QStringList us{QStringLiteral("us")};
+    const int ctrlV = int(PasteKeys::CtrlV);
+    QTest::newRow("us") << us << QStringLiteral("Gedit") << ctrlV << false << QByteArray("key Ctrl+V");
+    QTest::newRow("us, shortcut held") << us << QStringLiteral("Gedit") << ctrlV << true << QByteArray("key Ctrl+V");
+    QTest::newRow("German") << QStringList{QStringLiteral("de")} << QStringLiteral("Gedit") << ctrlV << false
+                            << QByteArray("key Ctrl+V");
+    QTest::newRow("Dvorak") << QStringList{QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}
+                            << QStringLiteral("Gedit") << ctrlV << false << QByteArray("key Ctrl+V");
+    // No 'v' on any key: a spare key code types it.
+    QTest::newRow("Russian") << QStringList{QStringLiteral("ru")} << QStringLiteral("Gedit") << ctrlV << false
+                             << QByteArray("key Ctrl+V");
+    QTest::newRow("terminal") << us << QStringLiteral("XTerm") << int(PasteKeys::ShiftInsert) << false
+                              << QByteArray("key Shift+Ins");
+}
+
+void TestX11Keys::paste()
+{
+    QFETCH(QStringList, layout);
+    QFETCH(QString, windowClass);
+    QFETCH(int, keys);
+    QFETCH(bool, held);
+    QFETCH(QByteArray, seen);
+
+    const QString text = QStringLiteral("first line\nsecond line, 日本語\n\n\tthe last one ~!@#");
+    QCOMPARE(run(QStringLiteral("setxkbmap"), layout).exitCode, 0);
+    QVERIFY(copyText(text.toUtf8()));
+    qulonglong window = 0;
+    QProcess *client = startClient(windowClass, &window);
+    QVERIFY(client);
+
+    X11PasteSender sender;
+    QVERIFY(sender.canPaste());
+    sender.rememberTarget();
+    QCOMPARE(sender.targetClass(), windowClass);
+    // The popup takes the focus and goes.
+    QWidget popup;
+    popup.resize(100, 100);
+    popup.show();
+    popup.activateWindow();
+    QTRY_VERIFY(popup.isActiveWindow());
+    popup.hide();
+
+    QSignalSpy pasted(&sender, &PasteSender::pasted);
+    if (held)
+        xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt")});
+    sender.paste(PasteKeys(keys));
+    if (held) {
+        QTest::qWait(300);
+        QVERIFY(pasted.isEmpty());
+        xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt")});
+    }
+    QTRY_COMPARE(pasted.size(), 1);
+    QCOMPARE(pasted.at(0).at(0).toBool(), true);
+    QByteArray keysSeen;
+    // The client reads its input and the keys in its own order.
+    QTRY_COMPARE(clientText(client, &keysSeen), text);
+    QVERIFY2(keysSeen.contains(seen + '\n'), keysSeen.constData());
+}
+
+void TestX11Keys::targetGone()
+{
+    qulonglong window = 0;
+    QProcess *client = startClient(QStringLiteral("Gedit"), &window);
+    QVERIFY(client);
+    X11PasteSender sender;
+    sender.rememberTarget();
+    client->kill();
+    client->waitForFinished();
+    QSignalSpy pasted(&sender, &PasteSender::pasted);
+    sender.paste(PasteKeys::CtrlV);
+    QTRY_COMPARE(pasted.size(), 1);
+    QCOMPARE(pasted.at(0).at(0).toBool(), false);
+}
+
+// The classes and the test's own windows use the private server, so it is started before the
+// application.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir runtime;
+    setUpChildEnvironment(runtime.path());
+    QProcess server;
+    const QString display = startXvfb(server);
+    if (display.isEmpty()) {
+        qWarning("Xvfb did not start");
+        return 1;
+    }
+    qputenv("DISPLAY", display.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        TestX11Keys test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    stopXvfb(server);
+    return result;
+}
+
+#include "tst_x11keys.moc"
