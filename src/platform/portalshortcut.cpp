@@ -180,7 +180,6 @@ bool PortalGlobalShortcut::available(const QDBusConnection &bus)
 bool PortalGlobalShortcut::bind(const QKeySequence &keys)
 {
     unbind();
-    m_keys = keys;
     m_trigger = portalTrigger(keys);
     if (m_trigger.isEmpty() || !m_bus.isConnected())
         return false;
@@ -246,6 +245,17 @@ void PortalGlobalShortcut::bindShortcut()
     request(call, requestToken);
 }
 
+void PortalGlobalShortcut::listShortcuts()
+{
+    m_stage = Stage::Listing;
+    const QString requestToken = token("list");
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, objectPath, shortcutsInterface, QStringLiteral("ListShortcuts"));
+    call << QVariant::fromValue(QDBusObjectPath(m_sessionPath))
+         << QVariantMap{{QStringLiteral("handle_token"), requestToken}};
+    request(call, requestToken);
+}
+
 void PortalGlobalShortcut::request(const QDBusMessage &call, const QString &requestToken)
 {
     // Listening before the call is sent: the bus handles our match rule first, so even an answer sent
@@ -306,7 +316,10 @@ void PortalGlobalShortcut::onResponse(const QDBusMessage &message)
             fail();
         else
             bindShortcut();
-    } else if (m_stage == Stage::Binding) {
+    } else if (m_stage == Stage::Binding && !results.contains(QStringLiteral("shortcuts"))) {
+        // Some back-ends answer a bind through their dialog without the list: ask for it.
+        listShortcuts();
+    } else if (m_stage == Stage::Binding || m_stage == Stage::Listing) {
         if (takeShortcuts(results.value(QStringLiteral("shortcuts")))) {
             m_stage = Stage::Bound;
             emit settled(true);
@@ -327,7 +340,8 @@ void PortalGlobalShortcut::onActivated(const QDBusMessage &message)
 void PortalGlobalShortcut::onShortcutsChanged(const QDBusMessage &message)
 {
     const QList<QVariant> arguments = message.arguments();
-    if (m_stage == Stage::Bound && arguments.size() >= 2 && pathIn(arguments.at(0)) == m_sessionPath)
+    // Also while binding: a back-end may tell the new keys this way before it answers the bind.
+    if (!m_sessionPath.isEmpty() && arguments.size() >= 2 && pathIn(arguments.at(0)) == m_sessionPath)
         takeShortcuts(arguments.at(1));
 }
 
@@ -336,10 +350,8 @@ bool PortalGlobalShortcut::takeShortcuts(const QVariant &shortcuts)
     for (const portal::Shortcut &shortcut : qdbus_cast<portal::Shortcuts>(shortcuts)) {
         if (shortcut.id != QLatin1String(shortcutId))
             continue;
-        // The desktop's words for the keys the user kept or chose; ours when it gives none.
+        // The desktop's words for the keys the user kept or chose (none when the user gave it no keys).
         m_boundText = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
-        if (m_boundText.isEmpty())
-            m_boundText = m_keys.toString(QKeySequence::NativeText);
         return true;
     }
     return false;

@@ -27,8 +27,10 @@ class QDBusPendingCallWatcher;
 //   The desktop may show a dialog where the user keeps or changes the keys, and remembers the choice
 //   for our application and id: once the user has keys for it, later preferred triggers are not used.
 //   Its Response's `shortcuts` (a(sa{sv})) lists what was bound, each with a `trigger_description` for
-//   the user; a shortcut left out was not bound. A session may be bound only once, so binding other
-//   keys closes the session (org.freedesktop.portal.Session.Close) and starts a new one.
+//   the user; a shortcut left out was not bound. KDE's newer back-ends leave the list out of the answer
+//   of their dialog: ListShortcuts(o session, a{sv} options) → o request then gives it in the same
+//   form. A session may be bound only once, so binding other keys closes the session
+//   (org.freedesktop.portal.Session.Close) and starts a new one.
 // - Activated(o session, s id, t timestamp, a{sv} options) when the keys are pressed; ShortcutsChanged
 //   (o session, a(sa{sv}) shortcuts) when the user changes them in the desktop's settings.
 //
@@ -64,7 +66,8 @@ public:
     static constexpr char shortcutId[] = "popup";
 
 signals:
-    // The desktop answered the last bind(): true with boundText() set, false when nothing was bound.
+    // The desktop answered the last bind(): true when our shortcut is bound (boundText() is then the
+    // desktop's words for its keys, empty when the user gave it none), false when nothing was bound.
     void settled(bool bound);
 
 private slots:
@@ -79,12 +82,14 @@ private:
         Version,
         Creating,
         Binding,
+        Listing,
         Bound
     };
 
     void askVersion();
     void createSession();
     void bindShortcut();
+    void listShortcuts();
     // Sends `call` and listens for its Response at the path predicted from `token`.
     void request(const QDBusMessage &call, const QString &token);
     void listenAt(const QString &path);
@@ -95,7 +100,6 @@ private:
 
     QDBusConnection m_bus;
     Stage m_stage = Stage::Idle;
-    QKeySequence m_keys;
     QString m_trigger;
     QString m_requestPath;
     QString m_sessionPath;

@@ -3,7 +3,8 @@
 Parameters (JSON, -p): "version" (the interface's version; 0 leaves the interface's property out, as a
 portal without it), "create" and "bind" (the Response codes of CreateSession and BindShortcuts: 0 done,
 1 cancelled, 2 failed), "trigger" (the keys the desktop reports as bound, as if the user chose them),
-"early" (answer before the method's reply, as a portal may that shows no dialog).
+"early" (answer before the method's reply, as a portal may that shows no dialog), "list" (answer the bind
+without the list of bound shortcuts, which ListShortcuts gives, as KDE's dialog does), "omit" (bind none).
 The test reads what was asked with Mock.Recorded and presses the keys with Mock.Activate.
 '''
 
@@ -57,16 +58,25 @@ def CreateSession(self, options, sender=None):
 
 @dbus.service.method(MAIN_IFACE, in_signature='oa(sa{sv})sa{sv}', out_signature='o', sender_keyword='sender')
 def BindShortcuts(self, session, shortcuts, _parent, options, sender=None):
-    bound = []
+    self.bound = []
     for shortcut_id, properties in shortcuts:
         self.recorded.append('BindShortcuts %s %s %s %s' % (
             'session' if session == self.session else session, shortcut_id,
             properties.get('preferred_trigger', ''), properties.get('description', '')))
-        bound.append((shortcut_id, {'description': properties.get('description', ''),
-                                    'trigger_description': self.parameters.get('trigger', '')}))
+        if not self.parameters.get('omit', False):
+            self.bound.append((shortcut_id, {'description': properties.get('description', ''),
+                                             'trigger_description': self.parameters.get('trigger', '')}))
     path = handle(sender, 'request', options['handle_token'])
-    respond(self, path, self.parameters.get('bind', 0),
-            {'shortcuts': dbus.Array(bound, signature='(sa{sv})')})
+    results = {} if self.parameters.get('list', False) else {'shortcuts': dbus.Array(self.bound, signature='(sa{sv})')}
+    respond(self, path, self.parameters.get('bind', 0), results)
+    return dbus.ObjectPath(path)
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}', out_signature='o', sender_keyword='sender')
+def ListShortcuts(self, session, options, sender=None):
+    self.recorded.append('ListShortcuts %s' % ('session' if session == self.session else session))
+    path = handle(sender, 'request', options['handle_token'])
+    respond(self, path, 0, {'shortcuts': dbus.Array(self.bound, signature='(sa{sv})')})
     return dbus.ObjectPath(path)
 
 

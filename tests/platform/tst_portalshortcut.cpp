@@ -115,10 +115,16 @@ void tst_PortalShortcut::bind_data()
     QTest::newRow("answered before the reply")
         << R"({"trigger": "Meta+H", "early": true})" << QKeySequence(QStringLiteral("Ctrl+Alt+V")) << true << true
         << true << QStringList{"CreateSession", bindDefault} << "Meta+H";
-    QTest::newRow("no trigger told")
-        << R"({"trigger": ""})" << QKeySequence(QStringLiteral("Meta+Shift+F12")) << true << true << true
-        << QStringList{"CreateSession", "BindShortcuts session popup SHIFT+LOGO+F12 履歴を開く"}
-        << QKeySequence(QStringLiteral("Meta+Shift+F12")).toString(QKeySequence::NativeText);
+    QTest::newRow("listed after the bind")
+        << R"({"trigger": "Meta+H", "list": true})" << QKeySequence(QStringLiteral("Meta+Shift+F12")) << true << true
+        << true
+        << QStringList{"CreateSession", "BindShortcuts session popup SHIFT+LOGO+F12 履歴を開く",
+                       "ListShortcuts session"}
+        << "Meta+H";
+    QTest::newRow("no keys given") << R"({"trigger": ""})" << QKeySequence(QStringLiteral("Ctrl+Alt+V")) << true << true
+                                   << true << QStringList{"CreateSession", bindDefault} << "";
+    QTest::newRow("left out") << R"({"omit": true})" << QKeySequence(QStringLiteral("Ctrl+Alt+V")) << true << true
+                              << false << QStringList{"CreateSession", bindDefault} << "";
     QTest::newRow("bind cancelled") << R"({"bind": 1})" << QKeySequence(QStringLiteral("Ctrl+Alt+V")) << true << true
                                     << false << QStringList{"CreateSession", bindDefault} << "";
     QTest::newRow("session refused") << R"({"create": 2})" << QKeySequence(QStringLiteral("Ctrl+Alt+V")) << true << true
