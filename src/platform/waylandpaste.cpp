@@ -101,12 +101,19 @@ WaylandPasteSender::WaylandPasteSender(QObject *parent) : PasteSender(parent)
     });
     // Kept, so that connecting again finds the same compositor whatever the environment holds then.
     m_displayName = qgetenv("WAYLAND_DISPLAY");
+    m_keymap = memfd_create("vornkip-keymap", MFD_CLOEXEC);
+    if (m_keymap >= 0 && write(m_keymap, kKeymap, sizeof kKeymap) != ssize_t(sizeof kKeymap)) {
+        close(m_keymap);
+        m_keymap = -1;
+    }
     connectToCompositor();
 }
 
 WaylandPasteSender::~WaylandPasteSender()
 {
     disconnect();
+    if (m_keymap >= 0)
+        close(m_keymap);
 }
 
 void WaylandPasteSender::paste(PasteKeys keys)
@@ -235,7 +242,7 @@ void WaylandPasteSender::onSynced(wl_callback *callback)
     }
 }
 
-// Makes our keyboard and gives it our key map, where the compositor offers virtual keyboards.
+// Makes our keyboard, where the compositor offers virtual keyboards.
 void WaylandPasteSender::globalsKnown()
 {
     m_offered = m_seatName && m_managerName;
@@ -247,18 +254,6 @@ void WaylandPasteSender::globalsKnown()
     m_manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(
         wl_registry_bind(m_registry, m_managerName, &zwp_virtual_keyboard_manager_v1_interface, 1));
     m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_manager, m_seat);
-    const int fd = memfd_create("vornkip-keymap", MFD_CLOEXEC);
-    const bool written = fd >= 0 && write(fd, kKeymap, sizeof kKeymap) == ssize_t(sizeof kKeymap);
-    if (!written) {
-        log("cannot write the key map for pasting");
-        if (fd >= 0)
-            close(fd);
-        disconnect();
-        return finish(false);
-    }
-    // The text with its terminating zero, as the compositor reads it.
-    zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, sizeof kKeymap);
-    close(fd); // the request holds a copy
     m_state = State::Ready;
     flush();
     sendWhenReady();
@@ -270,11 +265,20 @@ void WaylandPasteSender::sendWhenReady()
         sendKeys(*m_pending);
 }
 
-// The modifier pressed, the key pressed and released, the modifier released; then a round trip tells
-// when the compositor has taken them all. Our keyboard's modifiers are its own: the keys still held of
-// the shortcut (on the user's keyboard) are not among them.
+// Our key map, then the modifier pressed, the key pressed and released, the modifier released; a round
+// trip tells when the compositor has taken them all. The key map goes with every paste: the compositor
+// may have put the user's layout on our keyboard meanwhile (sway does whenever its keyboard settings
+// are applied). Our keyboard's modifiers are its own: the keys of the shortcut still held on the
+// user's keyboard are not among them.
 void WaylandPasteSender::sendKeys(PasteKeys keys)
 {
+    if (m_keymap < 0) {
+        log("cannot write the key map for pasting");
+        return finish(false);
+    }
+    // The text with its terminating zero, as the compositor reads it; the request sends a copy of the
+    // descriptor.
+    zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, m_keymap, sizeof kKeymap);
     const bool ctrlV = keys == PasteKeys::CtrlV;
     const uint32_t modifier = ctrlV ? kControl : kShift;
     const uint32_t mask = ctrlV ? kControlMask : kShiftMask;

@@ -70,6 +70,7 @@ private:
     zwp_virtual_keyboard_v1 *m_keyboard = nullptr;
     uint32_t m_seatName = 0;
     uint32_t m_managerName = 0;
+    int m_keymap = -1; // our key map's text, in memory
     wl_callback *m_globalsSync = nullptr;
     wl_callback *m_keysSync = nullptr;
     QSocketNotifier *m_readable = nullptr;

@@ -83,6 +83,8 @@ private slots:
         QTest::newRow("Ctrl+V, lines") << PasteKeys::CtrlV << us << none << kLines;
         QTest::newRow("Shift+Insert, lines") << PasteKeys::ShiftInsert << us << none << kLines;
         QTest::newRow("Ctrl+V, German") << PasteKeys::CtrlV << QStringLiteral("de") << none << kLines;
+        QTest::newRow("Ctrl+V, Dvorak") << PasteKeys::CtrlV << us << QStringLiteral("dvorak") << kLines;
+        QTest::newRow("Shift+Insert, Dvorak") << PasteKeys::ShiftInsert << us << QStringLiteral("dvorak") << kLines;
     }
 
     void pastesIntoTheFocusedWindow()
