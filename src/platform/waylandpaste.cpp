@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <errno.h>
 #include <sys/mman.h>
@@ -158,8 +159,13 @@ void WaylandPasteSender::connectToCompositor()
 
 void WaylandPasteSender::disconnect()
 {
-    delete m_readable;
-    delete m_writable;
+    // Perhaps called from the notifier's own signal: it goes once that has returned.
+    for (QSocketNotifier *notifier : {m_readable, m_writable}) {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
     m_readable = m_writable = nullptr;
     for (wl_callback **callback : {&m_globalsSync, &m_keysSync}) {
         if (*callback)
@@ -183,6 +189,7 @@ void WaylandPasteSender::disconnect()
         wl_display_disconnect(m_display);
     }
     m_display = nullptr;
+    m_globalsArrived = m_keysTaken = false;
     m_state = State::Disconnected;
 }
 
@@ -195,8 +202,13 @@ void WaylandPasteSender::readEvents()
     // The socket is readable, so this takes what is there without waiting.
     if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
         return lost();
-    if (m_display)
-        flush();
+    // What the events tell is acted on here, never while they are dispatched: acting may end the
+    // connection.
+    if (std::exchange(m_globalsArrived, false))
+        globalsKnown();
+    if (std::exchange(m_keysTaken, false))
+        finish(true);
+    flush();
 }
 
 // Sends what is queued; what the socket cannot take now is sent when it can.
@@ -215,7 +227,13 @@ void WaylandPasteSender::flush()
 
 void WaylandPasteSender::lost()
 {
-    log("the connection to the Wayland compositor for pasting was lost");
+    if (wl_display_get_error(m_display) == EPROTO) {
+        // It refused our keyboard (a compositor may allow virtual keyboards to some programs only).
+        log("the Wayland compositor refused our virtual keyboard");
+        m_offered = false;
+    } else {
+        log("the connection to the Wayland compositor for pasting was lost");
+    }
     disconnect();
     finish(false);
 }
@@ -230,16 +248,14 @@ void WaylandPasteSender::onGlobal(uint32_t name, const char *interface, uint32_t
 
 void WaylandPasteSender::onSynced(wl_callback *callback)
 {
-    const bool globals = callback == m_globalsSync;
-    const bool keys = callback == m_keysSync;
-    wl_callback_destroy(callback);
-    if (globals) {
+    if (callback == m_globalsSync) {
         m_globalsSync = nullptr;
-        globalsKnown();
-    } else if (keys) {
+        m_globalsArrived = true;
+    } else if (callback == m_keysSync) {
         m_keysSync = nullptr;
-        finish(true);
+        m_keysTaken = true;
     }
+    wl_callback_destroy(callback);
 }
 
 // Makes our keyboard, where the compositor offers virtual keyboards.

@@ -73,6 +73,8 @@ private:
     int m_keymap = -1; // our key map's text, in memory
     wl_callback *m_globalsSync = nullptr;
     wl_callback *m_keysSync = nullptr;
+    bool m_globalsArrived = false; // told by the events just dispatched
+    bool m_keysTaken = false;
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;
 
