@@ -14,12 +14,16 @@
 #include "platform/messages.h"
 #include "platform/modal.h"
 #include "platform/pastesender.h"
+#include "platform/portalshortcut.h"
 #include "platform/singleinstance.h"
 #include "platform/sysinfo.h"
 #include "platform/tray.h"
 #include "platform/unixsignals.h"
 #include "platform/waylandcapture.h"
+#include "platform/waylandpaste.h"
 #include "platform/x11capture.h"
+#include "platform/x11paste.h"
+#include "platform/x11shortcut.h"
 #include "settings/modini.h"
 #include "version.h"
 
@@ -393,9 +397,25 @@ int main(int argc, char *argv[])
     QtFileDialogs dialogs(clipboard);
     LinuxDesktop desktop;
     LinuxSystemInfo system;
-    NoGlobalShortcut shortcut;
-    NoPaste paste;
-    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system, shortcut, paste};
+    // The popup's shortcut and paste: the desktop portal's shortcut on Wayland where it offers one, else
+    // a key grab wherever there is an X display (on a Wayland desktop it acts while an X11 window has the
+    // focus); keys typed by a virtual keyboard on Wayland (wlroots compositors offer one), through XTest
+    // on X11. Where neither can, the popup asks the user to paste.
+    std::unique_ptr<GlobalShortcut> shortcut;
+    if (session.wayland && PortalGlobalShortcut::available())
+        shortcut = std::make_unique<PortalGlobalShortcut>();
+    else if (session.x11)
+        shortcut = std::make_unique<X11GlobalShortcut>();
+    else
+        shortcut = std::make_unique<NoGlobalShortcut>();
+    std::unique_ptr<PasteSender> paste;
+    if (session.wayland)
+        paste = std::make_unique<WaylandPasteSender>();
+    else if (session.x11)
+        paste = std::make_unique<X11PasteSender>();
+    else
+        paste = std::make_unique<NoPaste>();
+    const Platform platform{messages, clipboard, tray, instance, dialogs, desktop, system, *shortcut, *paste};
 
     // Out of memory while the program starts (a history too large for the memory there is) ends the
     // start in the error box; the history file has not been written to.
