@@ -245,6 +245,8 @@ void TestEndToEnd::popupOpensInTheRunningCopy()
     QProcess *first = startVornkip(env, {}, {}, popup);
     QVERIFY2(waitForWindow(mainWindowOf(*first)), "no vornkip window appeared");
     QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(2).count(asked), 1, kWaitMs);
+    QVERIFY2(waitForWindow(ofProcess(*first, {QStringLiteral("--name"), QStringLiteral("^履歴$")}), kWaitMs),
+             "vornkip --popup opened no popup once started");
 
     const QStringList before = folderState(home());
     for (int run = 3; run <= 4; ++run) {
