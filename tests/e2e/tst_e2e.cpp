@@ -378,9 +378,12 @@ void TestEndToEnd::shortcutPastesIntoTheWindowBefore()
     QVERIFY2(started, "the other program's window did not show");
     QProcess *client = track(std::move(started));
     const QStringList popup = ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^履歴$")});
+    // Shown, and with the focus: keys typed before would go to the other program.
     const auto openPopup = [&] {
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+v")});
-        return waitForWindow(popup, kWaitMs) != 0;
+        const QByteArray shown = QByteArray::number(waitForWindow(popup, kWaitMs));
+        return QTest::qWaitFor([&] { return xdotool({QStringLiteral("getwindowfocus")}).out.trimmed() == shown; },
+                               kWaitMs);
     };
     QByteArray keysSeen;
 
