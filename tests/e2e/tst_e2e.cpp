@@ -1,6 +1,7 @@
 // End to end: the real vornkip binary on a private Xvfb, driven from outside as a user drives it.
 // Another program (xclip) changes the clipboard, xdotool finds windows, clicks and presses keys, and
-// the checks read the clipboard and the files in the instance's data folder ($VORNKIP_HOME).
+// the checks read the clipboard, the files in the instance's data folder ($VORNKIP_HOME) and the text
+// pasted into another program's field (pasteclient).
 #include "e2efixture.h"
 
 #include <QCryptographicHash>
@@ -99,14 +100,20 @@ private slots:
     void popupOpensInTheRunningCopy();
     void answeringNoAtExitForgetsTheHistory();
     void searchFindsAnOldEntryAndRestoresIt();
+    void shortcutPastesIntoTheWindowBefore_data();
+    void shortcutPastesIntoTheWindowBefore();
+
+private:
+    QString m_lockKey; // a lock key the test function switched on
 };
 
 void TestEndToEnd::initTestCase()
 {
     QVERIFY2(QFileInfo(QStringLiteral(VORNKIP_BIN)).isExecutable(), VORNKIP_BIN " is not built");
-    if (const QString tool = missingTool({"Xvfb", "xclip", "xdotool", "import", "display"}); !tool.isEmpty())
-        QSKIP(qPrintable(tool + QStringLiteral(" is not installed; the end-to-end tests need Xvfb, xclip, xdotool "
-                                               "and ImageMagick")));
+    if (const QString tool = missingTool({"Xvfb", "xclip", "xdotool", "import", "display", "setxkbmap"});
+        !tool.isEmpty())
+        QSKIP(qPrintable(tool + QStringLiteral(" is not installed; the end-to-end tests need Xvfb, xclip, xdotool, "
+                                               "ImageMagick and setxkbmap")));
     setUpEnvironment();
     QVERIFY2(startDisplay(), "Xvfb did not start on any display from :90 to :120");
 }
@@ -123,6 +130,10 @@ void TestEndToEnd::cleanup()
         printLogs();
     }
     killAll(m_started);
+    if (!m_lockKey.isEmpty())
+        xdotool({QStringLiteral("key"), m_lockKey});
+    m_lockKey.clear();
+    run(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
 }
 
 void TestEndToEnd::cleanupTestCase()
@@ -234,6 +245,8 @@ void TestEndToEnd::popupOpensInTheRunningCopy()
     QProcess *first = startVornkip(env, {}, {}, popup);
     QVERIFY2(waitForWindow(mainWindowOf(*first)), "no vornkip window appeared");
     QTRY_COMPARE_WITH_TIMEOUT(vornkipLog(2).count(asked), 1, kWaitMs);
+    QVERIFY2(waitForWindow(ofProcess(*first, {QStringLiteral("--name"), QStringLiteral("^履歴$")}), kWaitMs),
+             "vornkip --popup opened no popup once started");
 
     const QStringList before = folderState(home());
     for (int run = 3; run <= 4; ++run) {
@@ -316,6 +329,90 @@ void TestEndToEnd::searchFindsAnOldEntryAndRestoresIt()
         fileBytes(file("temp.ifo")),
         QByteArray("000001the old one@1@2@3second line\r\n000002something else\r\n000003third\r\n000004next\r\n"),
         kWaitMs);
+    QCOMPARE(stop(vornkip, SIGTERM), 0);
+}
+
+void TestEndToEnd::shortcutPastesIntoTheWindowBefore_data()
+{
+    QTest::addColumn<QStringList>("layout"); // setxkbmap's arguments
+    QTest::addColumn<QString>("lockKey");    // switched on before
+    QTest::addColumn<QString>("windowClass");
+    QTest::addColumn<QByteArray>("pasteKeys"); // as the other program sees them
+
+    const QStringList us{QStringLiteral("us")};
+    const QString editor = QStringLiteral("Gedit");
+    const QByteArray ctrlV("key Ctrl+V\n");
+    QTest::newRow("us") << us << QString() << editor << ctrlV;
+    QTest::newRow("German") << QStringList{QStringLiteral("de")} << QString() << editor << ctrlV;
+    QTest::newRow("Dvorak") << QStringList{QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}
+                            << QString() << editor << ctrlV;
+    QTest::newRow("NumLock on") << us << QStringLiteral("Num_Lock") << editor << ctrlV;
+    QTest::newRow("terminal") << us << QString() << QStringLiteral("XTerm") << QByteArray("key Shift+Ins\n");
+}
+
+// Another program's window has the focus; Ctrl+Alt+V opens the popup over it. A digit picks that row,
+// a typed filter finds an old entry and Enter picks it: each is pasted, whole, into the other program,
+// and is not recorded again. `vornkip --popup` opens the popup of the running copy.
+void TestEndToEnd::shortcutPastesIntoTheWindowBefore()
+{
+    QFETCH(QStringList, layout);
+    QFETCH(QString, lockKey);
+    QFETCH(QString, windowClass);
+    QFETCH(QByteArray, pasteKeys);
+
+    const QByteArray history("000001the old one@1@2@3second line\r\n000002something else\r\n000003third\r\n"
+                             "000004fourth\r\n");
+    QFile ifo(file("temp.ifo"));
+    QVERIFY(ifo.open(QIODevice::WriteOnly));
+    ifo.write(history);
+    ifo.close();
+    QCOMPARE(run(QStringLiteral("setxkbmap"), layout).exitCode, 0);
+    if (!lockKey.isEmpty()) {
+        xdotool({QStringLiteral("key"), lockKey});
+        m_lockKey = lockKey;
+    }
+    QProcess *vornkip = startVornkip();
+    QVERIFY2(waitForWindow(mainWindowOf(*vornkip)), "no vornkip window appeared");
+    qulonglong window = 0;
+    std::unique_ptr<QProcess> started = startPasteClient(QStringLiteral(VORNKIP_PASTECLIENT), windowClass, &window);
+    QVERIFY2(started, "the other program's window did not show");
+    QProcess *client = track(std::move(started));
+    const QStringList popup = ofProcess(*vornkip, {QStringLiteral("--name"), QStringLiteral("^履歴$")});
+    // Shown, and with the focus: keys typed before would go to the other program.
+    const auto openPopup = [&] {
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+v")});
+        const QByteArray shown = QByteArray::number(waitForWindow(popup, kWaitMs));
+        return QTest::qWaitFor([&] { return xdotool({QStringLiteral("getwindowfocus")}).out.trimmed() == shown; },
+                               kWaitMs);
+    };
+    QByteArray keysSeen;
+
+    // Newest first: 3 is the third row, entry 2.
+    QVERIFY2(openPopup(), "Ctrl+Alt+V opened no popup");
+    xdotool({QStringLiteral("key"), QStringLiteral("3")});
+    QTRY_COMPARE_WITH_TIMEOUT(pasteClientText(client, &keysSeen), QStringLiteral("something else"), kWaitMs);
+    QVERIFY(findWindows(popup).isEmpty());
+    QVERIFY2(keysSeen.contains(pasteKeys), keysSeen.constData());
+
+    QVERIFY2(openPopup(), "Ctrl+Alt+V opened no popup the second time");
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("OLD ONE")});
+    // Enter picks the first entry found once it is listed; before, it picks nothing.
+    for (int waited = 0; waited < kWaitMs && !findWindows(popup).isEmpty(); waited += 200) {
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        QTest::qWait(200);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(pasteClientText(client, &keysSeen),
+                              QStringLiteral("something elsethe old one\nsecond line"), kWaitMs);
+    QCOMPARE(clipboardText(), QStringLiteral("the old one\nsecond line"));
+
+    // The picks were not recorded: a copy made after them is the next entry.
+    QVERIFY(copyText("next"));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(file("temp.ifo")), history + "000005next\r\n", kWaitMs);
+
+    QProcess *asking = startVornkip(g_env, {}, {}, {QStringLiteral("--popup")});
+    QVERIFY2(asking->waitForFinished(kWaitMs), "vornkip --popup did not end with a copy running");
+    QCOMPARE(asking->exitCode(), 0);
+    QVERIFY2(waitForWindow(popup, kWaitMs), "vornkip --popup opened no popup in the running copy");
     QCOMPARE(stop(vornkip, SIGTERM), 0);
 }
 

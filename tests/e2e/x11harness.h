@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRect>
@@ -263,6 +264,43 @@ inline QStringList netWmState(qulonglong window)
     for (const QByteArray &atom : r.out.mid(eq + 1).split(','))
         atoms << QString::fromLatin1(atom.trimmed());
     return atoms;
+}
+
+// Starts another program's window for the paste tests (pasteclient, the program given) with that
+// WM_CLASS class and gives it the focus; `window` gets its id. Null when it did not show.
+inline std::unique_ptr<QProcess> startPasteClient(const QString &program, const QString &windowClass,
+                                                  qulonglong *window)
+{
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(g_env);
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(program, {windowClass});
+    while (!p->canReadLine() && p->waitForReadyRead(kWaitMs)) {
+    }
+    const QByteArray ready = p->readLine().trimmed();
+    if (!ready.startsWith("ready "))
+        return nullptr;
+    *window = ready.mid(6).toULongLong();
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(*window)});
+    return p;
+}
+
+// The text in the field of a startPasteClient() program; `keys` gets the keys it saw ("key Ctrl+V" lines).
+inline QString pasteClientText(QProcess *client, QByteArray *keys)
+{
+    client->write("text\n");
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kWaitMs) {
+        while (client->canReadLine()) {
+            const QByteArray line = client->readLine();
+            if (line.startsWith("text "))
+                return QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()));
+            *keys += line;
+        }
+        client->waitForReadyRead(100);
+    }
+    return QStringLiteral("<no answer>");
 }
 
 // Saves a picture of the whole screen as <temp>/<prefix>-<name>.png and says where it is.

@@ -30,7 +30,6 @@ private slots:
 
 private:
     QProcess *startClient(const QString &windowClass, qulonglong *window);
-    QString clientText(QProcess *client, QByteArray *keys);
 
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
@@ -132,37 +131,11 @@ void TestX11Keys::shortcutTaken()
 // The client, once shown, with the focus.
 QProcess *TestX11Keys::startClient(const QString &windowClass, qulonglong *window)
 {
-    auto p = std::make_unique<QProcess>();
-    p->setProcessEnvironment(g_env);
-    p->setStandardErrorFile(QProcess::nullDevice());
-    p->start(QStringLiteral(VORNKIP_PASTECLIENT), {windowClass});
-    while (!p->canReadLine() && p->waitForReadyRead(kWaitMs)) {
-    }
-    const QByteArray ready = p->readLine().trimmed();
-    if (!ready.startsWith("ready "))
+    std::unique_ptr<QProcess> p = startPasteClient(QStringLiteral(VORNKIP_PASTECLIENT), windowClass, window);
+    if (!p)
         return nullptr;
-    *window = ready.mid(6).toULongLong();
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(*window)});
     m_processes.push_back(std::move(p));
     return m_processes.back().get();
-}
-
-// The client's text; `keys` gets the keys it saw ("key Ctrl+V" lines).
-QString TestX11Keys::clientText(QProcess *client, QByteArray *keys)
-{
-    client->write("text\n");
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < kWaitMs) {
-        while (client->canReadLine()) {
-            const QByteArray line = client->readLine();
-            if (line.startsWith("text "))
-                return QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()));
-            *keys += line;
-        }
-        client->waitForReadyRead(100);
-    }
-    return QStringLiteral("<no answer>");
 }
 
 void TestX11Keys::paste_data()
@@ -228,7 +201,7 @@ void TestX11Keys::paste()
     QCOMPARE(pasted.at(0).at(0).toBool(), true);
     QByteArray keysSeen;
     // The client reads its input and the keys in its own order.
-    QTRY_COMPARE(clientText(client, &keysSeen), text);
+    QTRY_COMPARE(pasteClientText(client, &keysSeen), text);
     QVERIFY2(keysSeen.contains(seen + '\n'), keysSeen.constData());
 }
 
