@@ -243,6 +243,11 @@ bool frmMain::Form_Load()
 
 void frmMain::showAtStart()
 {
+    // A start for the popup (a key binding running vornkip --popup) shows the popup alone: a window
+    // manager focuses a window as it maps it, and the window would take the focus from the popup,
+    // which closes, or be the window the entry is pasted into. A later plain start shows it.
+    if (m_popupStart)
+        return;
     show();
     activateWindow();
     m_combo1->setFocus();

@@ -43,8 +43,9 @@ public:
     // Asked before Form_Load (vornkip --popup): popupRequested is emitted once the start is over and the
     // event loop runs; when another copy is running, that copy is asked to open its popup instead,
     // and no box says it runs.
-    void openPopupAfterStart() { m_popupAfterStart = true; }
-    // Shows the window with the keyboard in the history list, as at start.
+    void openPopupAfterStart() { m_popupAfterStart = m_popupStart = true; }
+    // Shows the window with the keyboard in the history list, as at start; a start for the popup shows
+    // the popup alone.
     void showAtStart();
 
     // The shutdown sequence. `ask` is false when the desktop ends the program (a signal or the end
@@ -128,6 +129,7 @@ private:
     bool m_quitChosen = false;    // the close in progress is the user's quit
     bool m_appendFailing = false; // the last entry could not be recorded (told once)
     bool m_popupAfterStart = false;
+    bool m_popupStart = false;  // started for the popup (vornkip --popup)
     unsigned m_troubleTold = 0; // the kinds of clipboard trouble told, one bit each
 
     HistoryList *m_combo1 = nullptr;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -263,5 +264,21 @@ inline bool wlCopy(const QProcessEnvironment &env, const QByteArray &bytes, cons
 inline Result wlPaste(const QProcessEnvironment &env)
 {
     return run(env, QStringLiteral("wl-paste"), {QStringLiteral("--no-newline")});
+}
+// The next line a client prints that starts with `prefix`, without it; null when none came.
+inline QByteArray nextLine(QProcess &client, const QByteArray &prefix)
+{
+    QElapsedTimer timer;
+    for (timer.start(); timer.elapsed() < kWaitMs;) {
+        while (client.canReadLine()) {
+            const QByteArray line = client.readLine().chopped(1);
+            if (line.startsWith(prefix))
+                return line.mid(prefix.size());
+        }
+        if (client.state() == QProcess::NotRunning)
+            break;
+        QTest::qWait(20);
+    }
+    return {};
 }
 } // namespace swayharness

@@ -24,24 +24,27 @@ constexpr int kStartMs = 20000;
 // The history list's edit field, below the toolbar.
 constexpr QPoint kListEdit(60, 38);
 
-// The focused window of the session as sway sees it: its Wayland app_id, or its X11 class.
-QString focusedWindow(const QJsonObject &node)
+// The focused window of the session as sway sees it: its tree node.
+QJsonObject focusedNode(const QJsonObject &node)
 {
-    if (node.value(QStringLiteral("focused")).toBool()) {
-        const QString appId = node.value(QStringLiteral("app_id")).toString();
-        return appId.isEmpty() ? node.value(QStringLiteral("window_properties"))
-                                     .toObject()
-                                     .value(QStringLiteral("class"))
-                                     .toString()
-                               : appId;
-    }
+    if (node.value(QStringLiteral("focused")).toBool())
+        return node;
     for (const char *children : {"nodes", "floating_nodes"}) {
         for (const QJsonValue &child : node.value(QLatin1String(children)).toArray()) {
-            if (const QString found = focusedWindow(child.toObject()); !found.isEmpty())
+            if (const QJsonObject found = focusedNode(child.toObject()); !found.isEmpty())
                 return found;
         }
     }
     return {};
+}
+
+// A window as sway knows it: its Wayland app_id, or its X11 class.
+QString windowName(const QJsonObject &node)
+{
+    const QString appId = node.value(QStringLiteral("app_id")).toString();
+    return appId.isEmpty()
+               ? node.value(QStringLiteral("window_properties")).toObject().value(QStringLiteral("class")).toString()
+               : appId;
 }
 
 // An entry as the history file holds it, for a text copied with LF line breaks (the program's CR LF
@@ -74,6 +77,7 @@ private:
     QString m_vornkip;
     QString m_lsanOptions;
     std::vector<std::unique_ptr<QProcess>> m_started;
+    std::vector<pid_t> m_boundStarts; // the program as a key binding of sway's started it
 
     QString file(const char *name) const { return m_home.filePath(QLatin1String(name)); }
 
@@ -123,11 +127,13 @@ private:
         return run(env, QStringLiteral("swaymsg"), args);
     }
 
-    QString focused()
+    QJsonObject focusedNode()
     {
         const Result tree = swaymsg({QStringLiteral("-t"), QStringLiteral("get_tree")});
-        return focusedWindow(QJsonDocument::fromJson(tree.out).object());
+        return ::focusedNode(QJsonDocument::fromJson(tree.out).object());
     }
+
+    QString focused() { return windowName(focusedNode()); }
 
     bool waitForFocus(const QString &window)
     {
@@ -193,6 +199,9 @@ private slots:
             }
         }
         m_started.clear();
+        for (const pid_t pid : m_boundStarts)
+            ::kill(pid, SIGKILL);
+        m_boundStarts.clear();
     }
 
     void cleanupTestCase() { m_session.stop(); }
@@ -301,6 +310,101 @@ private slots:
         QVERIFY(vornkip->waitForFinished(kWaitMs));
         QCOMPARE(vornkip->exitStatus(), QProcess::NormalExit);
         QCOMPARE(vornkip->exitCode(), 0);
+    }
+
+    void popupPastesIntoTheWindowItCameFrom_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("running") << true;
+        QTest::newRow("started by the binding") << false;
+    }
+
+    // The popup from the desktop's own binding, as on sway: the user works in another program's text
+    // field, presses the keys, moves to an older entry and presses Enter; the entry is on the
+    // clipboard whole and typed into the field by our virtual keyboard, and recorded nothing. When
+    // Vornkip does not run, the binding starts it, and the popup is all it shows.
+    void popupPastesIntoTheWindowItCameFrom()
+    {
+        QFETCH(bool, running);
+        for (const char *tool : {"wtype", "setxkbmap"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is needed").arg(QLatin1String(tool))));
+        }
+        QTemporaryDir home;
+        QVERIFY(home.isValid() && m_session.giveToSessionUser(home.path()));
+        QProcessEnvironment env = m_session.sessionUserEnvironment();
+        env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("VORNKIP_HOME"), home.path());
+        QString lsan;
+        if (!m_lsanOptions.isEmpty()) {
+            env.insert(QStringLiteral("LSAN_OPTIONS"), m_lsanOptions);
+            lsan = QStringLiteral("LSAN_OPTIONS='%1' ").arg(m_lsanOptions);
+        }
+        QProcess *vornkip = start(m_vornkip, {}, env, true);
+        QVERIFY2(waitForWindow(*vornkip), "no vornkip window appeared");
+        QVERIFY(swaymsg({QStringLiteral("bindsym"), QStringLiteral("Ctrl+Alt+v"),
+                         QStringLiteral("exec env VORNKIP_HOME='%1' %2'%3' --popup").arg(home.path(), lsan, m_vornkip)})
+                    .exitCode == 0);
+
+        QProcessEnvironment native = m_env;
+        native.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        native.remove(QStringLiteral("DISPLAY"));
+        auto &client = *m_started.emplace_back(std::make_unique<QProcess>());
+        client.setProcessEnvironment(native);
+        client.setStandardErrorFile(QProcess::nullDevice());
+        client.start(QStringLiteral(VORNKIP_WLWINDOW), {QStringLiteral("--field")});
+        QVERIFY(!nextLine(client, "focus").isNull());
+        QVERIFY2(waitForFocus(QStringLiteral("vornkip-test-window")), qPrintable(focused()));
+
+        QFile file(home.filePath(QStringLiteral("temp.ifo")));
+        const auto recorded = [&file] {
+            file.close();
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray lines = "first line\nsecond line, 日本語\n\tindented\n";
+        QByteArray entries;
+        int number = 0;
+        for (const QByteArray &text : {lines, QByteArray("a later copy"), QByteArray("the newest copy")}) {
+            QVERIFY(wlCopy(m_env, text));
+            entries += historyLine(++number, text);
+            QTRY_COMPARE_WITH_TIMEOUT(recorded(), entries, kWaitMs);
+        }
+        if (!running) {
+            ::kill(static_cast<pid_t>(vornkip->processId()), SIGTERM);
+            QVERIFY(vornkip->waitForFinished(kWaitMs));
+            QCOMPARE(vornkip->exitCode(), 0);
+        }
+
+        // The keys through a keyboard of the seat, which sway's binding sees first.
+        QVERIFY(run(m_env, "wtype", {"-M", "ctrl", "-M", "alt", "v", "-m", "alt", "-m", "ctrl"}).exitCode == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedNode().value(QStringLiteral("name")).toString(), QStringLiteral("履歴"),
+                                  kWaitMs);
+        const auto popupProcess = static_cast<pid_t>(focusedNode().value(QStringLiteral("pid")).toInt());
+        if (running)
+            QCOMPARE(popupProcess, static_cast<pid_t>(vornkip->processId()));
+        else
+            m_boundStarts.push_back(popupProcess);
+        // Newest first: two rows down is the oldest entry. Typed into the popup, an XWayland window,
+        // through XTest: wtype's key map of its own reaches XWayland's clients late or not at all. It
+        // leaves XWayland with its few keys, for which xdotool would map the arrows just for the
+        // moment, gone again when Qt reads the map: a whole layout first.
+        const auto [setxkbmap, layout] = m_session.asSessionUser("setxkbmap", {"us"});
+        QVERIFY(run(m_session.sessionUserEnvironment(), setxkbmap, layout).exitCode == 0);
+        QVERIFY(xdotool({"key", "Down", "Down", "Return"}).exitCode == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(wlPaste(m_env).out, lines, kWaitMs);
+        QCOMPARE(QByteArray::fromBase64(nextLine(client, "text ")), lines);
+        QCOMPARE(focused(), QStringLiteral("vornkip-test-window"));
+
+        // Nothing came in between: the next copy is the fourth entry.
+        QVERIFY(wlCopy(m_env, "after the pick"));
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(), entries + historyLine(4, "after the pick"), kWaitMs);
+        QCOMPARE(::kill(popupProcess, SIGTERM), 0);
+        if (running) {
+            QVERIFY(vornkip->waitForFinished(kWaitMs));
+            QCOMPARE(vornkip->exitCode(), 0);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(::kill(popupProcess, 0) != 0, kWaitMs); // sway's child, not ours
+        }
     }
 };
 

@@ -5,7 +5,6 @@
 #include "e2e/swayharness.h"
 #include "platform/waylandpaste.h"
 
-#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -32,23 +31,6 @@ private:
         QProcessEnvironment env = m_env;
         env.insert(QStringLiteral("SWAYSOCK"), m_session.swaySocket());
         return swayharness::run(env, QStringLiteral("swaymsg"), args).exitCode == 0;
-    }
-
-    // The next line the window prints that starts with `prefix`, without it; null when none came.
-    static QByteArray nextLine(QProcess &window, const QByteArray &prefix)
-    {
-        QElapsedTimer timer;
-        for (timer.start(); timer.elapsed() < kWaitMs;) {
-            while (window.canReadLine()) {
-                const QByteArray line = window.readLine().chopped(1);
-                if (line.startsWith(prefix))
-                    return line.mid(prefix.size());
-            }
-            if (window.state() == QProcess::NotRunning)
-                break;
-            QTest::qWait(20);
-        }
-        return {};
     }
 
 private slots:
@@ -112,13 +94,13 @@ private slots:
                 window.kill();
             window.waitForFinished();
         });
-        QVERIFY(!nextLine(window, "focus").isNull());
+        QVERIFY(!swayharness::nextLine(window, "focus").isNull());
 
         QSignalSpy pasted(m_sender.get(), &PasteSender::pasted);
         m_sender->paste(keys);
         QVERIFY(pasted.wait(kWaitMs));
         QCOMPARE(pasted.first().first().toBool(), true);
-        QCOMPARE(QString::fromUtf8(QByteArray::fromBase64(nextLine(window, "text "))), text);
+        QCOMPARE(QString::fromUtf8(QByteArray::fromBase64(swayharness::nextLine(window, "text "))), text);
     }
 
     void noCompositor()
