@@ -50,10 +50,9 @@ QString countText(qint64 count, bool finished)
 frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const historysearch::Options &options,
                    QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_platform(platform),
-      m_history(history), m_options(options), m_shiftInsertClasses(popuprows::defaultShiftInsertClasses()),
-      m_filter(new PasteLineEdit(platform.clipboard, this)), m_allList(new QListView(this)),
-      m_foundList(new QListView(this)), m_count(new QLabel(this)), m_allRows(new HistoryRows(history, this)),
-      m_foundRows(new FoundRows(this)),
+      m_history(history), m_options(options), m_filter(new PasteLineEdit(platform.clipboard, this)),
+      m_allList(new QListView(this)), m_foundList(new QListView(this)), m_count(new QLabel(this)),
+      m_allRows(new HistoryRows(history, this)), m_foundRows(new FoundRows(this)),
       m_hint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)), m_hintTimer(new QTimer(this)),
       m_job(std::make_unique<SearchJob>())
 {

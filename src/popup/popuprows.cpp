@@ -6,15 +6,6 @@
 #include <algorithm>
 
 namespace popuprows {
-QStringList defaultShiftInsertClasses()
-{
-    return {QStringLiteral("XTerm"),          QStringLiteral("URxvt"),          QStringLiteral("Alacritty"),
-            QStringLiteral("kitty"),          QStringLiteral("foot"),           QStringLiteral("konsole"),
-            QStringLiteral("Gnome-terminal"), QStringLiteral("Xfce4-terminal"), QStringLiteral("Terminator"),
-            QStringLiteral("Tilix"),          QStringLiteral("st-256color"),    QStringLiteral("Lxterminal"),
-            QStringLiteral("wezterm")};
-}
-
 bool pastesWithShiftInsert(const QString &windowClass, const QStringList &classes)
 {
     return !windowClass.isEmpty() && classes.contains(windowClass, Qt::CaseInsensitive);

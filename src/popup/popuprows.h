@@ -19,13 +19,9 @@
 namespace popuprows {
 // How many found entries the popup lists at most; all of them are counted.
 inline constexpr int listLimit = 1000;
-// The global shortcut that opens the popup.
-inline constexpr char defaultShortcut[] = "Ctrl+Alt+V";
 // A tooltip shows at most this many characters of an entry.
 inline constexpr int toolTipLength = 2000;
 
-// Window classes of terminals, which paste with Shift+Insert rather than Ctrl+V.
-QStringList defaultShiftInsertClasses();
 // Whether the window of class `windowClass` pastes with Shift+Insert: it is one of `classes`, whatever
 // the case (WM_CLASS is written "XTerm", "xterm", "Alacritty"...).
 bool pastesWithShiftInsert(const QString &windowClass, const QStringList &classes);

@@ -121,9 +121,11 @@ Profile readProfile(const QString &folder)
 
 QStringList PopupSettings::defaultShiftInsertClasses()
 {
-    return {QStringLiteral("XTerm"),          QStringLiteral("URxvt"),     QStringLiteral("Gnome-terminal"),
-            QStringLiteral("konsole"),        QStringLiteral("Alacritty"), QStringLiteral("kitty"),
-            QStringLiteral("Xfce4-terminal"), QStringLiteral("foot")};
+    return {QStringLiteral("XTerm"),          QStringLiteral("URxvt"),          QStringLiteral("Alacritty"),
+            QStringLiteral("kitty"),          QStringLiteral("foot"),           QStringLiteral("konsole"),
+            QStringLiteral("Gnome-terminal"), QStringLiteral("Xfce4-terminal"), QStringLiteral("Terminator"),
+            QStringLiteral("Tilix"),          QStringLiteral("st-256color"),    QStringLiteral("Lxterminal"),
+            QStringLiteral("wezterm")};
 }
 
 Settings Settings::defaults(const QString &folder)

@@ -59,8 +59,8 @@ void TestModIni::firstStartWritesTheDefaultFile()
                                 "[Pro]\r\nPosX=0\r\nPosY=0\r\n[Data]\r\nFilePath0=\"" +
                                 f.toUtf8() + "/temp.ifo\"\r\nFilePath1=\"" + f.toUtf8() +
                                 "/templ.txt\"\r\nTitle=1\r\n[Popup]\r\nShortcut=Ctrl+Alt+V\r\n"
-                                "ShiftInsertClasses=XTerm;URxvt;Gnome-terminal;konsole;Alacritty;kitty;"
-                                "Xfce4-terminal;foot\r\nPaste=1\r\n\r\n";
+                                "ShiftInsertClasses=XTerm;URxvt;Alacritty;kitty;foot;konsole;Gnome-terminal;"
+                                "Xfce4-terminal;Terminator;Tilix;st-256color;Lxterminal;wezterm\r\nPaste=1\r\n\r\n";
     QCOMPARE(readIni(f), expected);
     QCOMPARE(s, Settings::defaults(f));
     QCOMPARE(s.picture, (WindowPlace{0, 0, 3000, 2000}));
