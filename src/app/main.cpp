@@ -29,6 +29,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -319,6 +320,20 @@ int runCommand(int argc, char *argv[], const CommandLine &commandLine)
     }
     return 0;
 }
+
+// `--popup` is what a desktop's key binding runs: a copy already running is asked before the windowing
+// system is set up here at all, which would cost the user tens of milliseconds. False when none answers;
+// the start then goes on as usual and asks again once it holds the lock or knows who does.
+bool askRunningCopyForPopup(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    // Only looked up: a folder that is not there has no copy running, and is the start's to make.
+    const QString folder =
+        datafolder::resolve(qEnvironmentVariable("VORNKIP_HOME"), QCoreApplication::applicationDirPath(),
+                            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QFileInfo(folder).isDir() && LockFileInstance(folder).popupRunning();
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -335,6 +350,8 @@ int main(int argc, char *argv[])
     if (commandLine.action() != CommandLine::Action::Start && commandLine.action() != CommandLine::Action::Popup)
         return runCommand(argc, argv, commandLine);
 
+    if (commandLine.action() == CommandLine::Action::Popup && askRunningCopyForPopup(argc, argv))
+        return 0;
     if (!displayAvailable()) {
         std::fputs("vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n", stderr);
         return 1;
