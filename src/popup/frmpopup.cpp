@@ -53,9 +53,9 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
       m_history(history), m_options(options), m_shiftInsertClasses(popuprows::defaultShiftInsertClasses()),
       m_filter(new PasteLineEdit(platform.clipboard, this)), m_allList(new QListView(this)),
       m_foundList(new QListView(this)), m_count(new QLabel(this)), m_allRows(new HistoryRows(history, this)),
-      m_foundRows(new FoundRows(this)),
-      m_hint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)), m_hintTimer(new QTimer(this)),
-      m_job(std::make_unique<SearchJob>())
+      m_foundRows(new FoundRows(this)), m_hint(new QLabel(textPasteByHand, this)),
+      m_lateHint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)),
+      m_hintTimer(new QTimer(this)), m_job(std::make_unique<SearchJob>())
 {
     setObjectName(QStringLiteral("frmPopup"));
     setWindowTitle(windowTitleText);
@@ -66,11 +66,14 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     m_foundList->setObjectName(QStringLiteral("popupFound"));
     m_count->setObjectName(QStringLiteral("popupCount"));
     m_hint->setObjectName(QStringLiteral("pasteHint"));
-    m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
-    m_hint->setMargin(6);
+    m_hint->hide();
+    m_lateHint->setObjectName(QStringLiteral("lateHint"));
+    m_lateHint->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_lateHint->setMargin(6);
     m_hintTimer->setSingleShot(true);
     m_hintTimer->setInterval(hintTime);
     connect(m_hintTimer, &QTimer::timeout, m_hint, &QWidget::hide);
+    connect(m_hintTimer, &QTimer::timeout, m_lateHint, &QWidget::hide);
 
     m_allList->setModel(m_allRows);
     m_foundList->setModel(m_foundRows);
@@ -96,6 +99,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     layout->addWidget(m_allList, 1);
     layout->addWidget(m_foundList, 1);
     layout->addWidget(m_count);
+    layout->addWidget(m_hint);
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
 
@@ -120,7 +124,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     });
     connect(m_platform.paste, &PasteSender::pasted, this, [this](bool sent) {
         if (m_pasting && !sent)
-            tellPasteByHand(m_closedAt);
+            tellPasteFailed(m_closedAt);
         m_pasting = false;
     });
 }
@@ -135,7 +139,7 @@ void frmPopup::open()
         return;
     }
     m_platform.paste->rememberTarget();
-    m_hint->hide();
+    m_lateHint->hide();
     if (m_filter->text().isEmpty())
         startSearch(); // the first row selected, the count of a history that may have grown
     else
@@ -145,6 +149,8 @@ void frmPopup::open()
     raise();
     activateWindow();
     m_filter->setFocus();
+    if (m_pastes && !m_platform.paste->canPaste())
+        tellPasteByHand();
 }
 
 void frmPopup::placeOnScreen()
@@ -215,23 +221,32 @@ void frmPopup::pick(int row)
     if (!m_pastes)
         return;
     PasteSender &paste = *m_platform.paste;
-    if (!paste.canPaste()) {
-        tellPasteByHand(m_closedAt);
-        return;
-    }
+    if (!paste.canPaste())
+        return; // the user was told while the popup was open
     m_pasting = true;
     paste.paste(popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses) ? PasteKeys::ShiftInsert
                                                                                             : PasteKeys::CtrlV);
 }
 
-void frmPopup::tellPasteByHand(const QPoint &at)
+void frmPopup::tellPasteByHand()
 {
     if (m_hintTold)
         return;
     m_hintTold = true;
-    m_hint->adjustSize();
-    m_hint->move(at);
     m_hint->show();
+    m_hintTimer->start();
+}
+
+void frmPopup::tellPasteFailed(const QPoint &at)
+{
+    // A window of ours shown now on Wayland would be a window of its own that the compositor gives the
+    // keyboard (KWin does), taking it from the window the user is to paste into.
+    if (m_hintTold || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
+    m_hintTold = true;
+    m_lateHint->adjustSize();
+    m_lateHint->move(at);
+    m_lateHint->show();
     m_hintTimer->start();
 }
 

@@ -197,16 +197,16 @@ void TestFrmPopup::pasteKeys()
     m_fakes->paste.sends = sends;
     start();
     QVERIFY(openByShortcut());
-    QTest::keyClick(filter(), Qt::Key_Return);
-    QFETCH(QList<PasteKeys>, pastes);
-    QCOMPARE(m_fakes->paste.pastes, pastes);
+    // Told in the open popup: a window shown after it closed would take the keyboard on Wayland.
     QCOMPARE(hint()->isVisible(), told);
     if (told)
         QCOMPARE(hint()->text(), QStringLiteral("Ctrl+V で貼り付けてください"));
     QTRY_VERIFY_WITH_TIMEOUT(!hint()->isVisible(), 5000); // briefly
+    QTest::keyClick(filter(), Qt::Key_Return);
+    QFETCH(QList<PasteKeys>, pastes);
+    QCOMPARE(m_fakes->paste.pastes, pastes);
     // Told once.
     QVERIFY(openByShortcut());
-    QTest::keyClick(filter(), Qt::Key_Return);
     QVERIFY(!hint()->isVisible());
 }
 
