@@ -341,6 +341,7 @@ void PortalGlobalShortcut::onResponse(const QDBusMessage &message)
         if (takeShortcuts(results.value(QStringLiteral("shortcuts")))) {
             m_stage = Stage::Bound;
             emit settled(true);
+            emit keysChanged();
         } else {
             fail();
         }
@@ -359,8 +360,9 @@ void PortalGlobalShortcut::onShortcutsChanged(const QDBusMessage &message)
 {
     const QList<QVariant> arguments = message.arguments();
     // Also while binding: a back-end may tell the new keys this way before it answers the bind.
-    if (!m_sessionPath.isEmpty() && arguments.size() >= 2 && pathIn(arguments.at(0)) == m_sessionPath)
-        takeShortcuts(arguments.at(1));
+    if (!m_sessionPath.isEmpty() && arguments.size() >= 2 && pathIn(arguments.at(0)) == m_sessionPath &&
+        takeShortcuts(arguments.at(1)) && m_stage == Stage::Bound)
+        emit keysChanged();
 }
 
 bool PortalGlobalShortcut::takeShortcuts(const QVariant &shortcuts)
@@ -378,8 +380,10 @@ bool PortalGlobalShortcut::takeShortcuts(const QVariant &shortcuts)
 void PortalGlobalShortcut::fail()
 {
     unbind();
-    bindFallback();
+    const bool fallback = bindFallback();
     emit settled(false);
+    if (fallback)
+        emit keysChanged();
 }
 
 bool PortalGlobalShortcut::bindFallback()

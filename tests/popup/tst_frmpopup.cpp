@@ -236,6 +236,10 @@ void TestFrmPopup::shortcutInTheTrayMenu()
     frmMain &w = start();
     QFETCH(QString, caption);
     QCOMPARE(menuAction(w, QStringLiteral("popup"))->text(), caption);
+    // Keys the desktop tells later (a portal's answer, the user's own choice there).
+    m_fakes->shortcut.bound = QKeySequence(QStringLiteral("Meta+H"));
+    emit m_fakes->shortcut.keysChanged();
+    QCOMPARE(menuAction(w, QStringLiteral("popup"))->text(), QStringLiteral("履歴を開く\tMeta+H"));
     // What the desktop says of the shortcut is told once the start is over.
     emit m_fakes->shortcut.problem(QStringLiteral("taken"));
     QTRY_COMPARE(m_fakes->messages.shown.size(), 1);
