@@ -53,9 +53,9 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
       m_history(history), m_options(options), m_shiftInsertClasses(popuprows::defaultShiftInsertClasses()),
       m_filter(new PasteLineEdit(platform.clipboard, this)), m_allList(new QListView(this)),
       m_foundList(new QListView(this)), m_count(new QLabel(this)), m_allRows(new HistoryRows(history, this)),
-      m_foundRows(new FoundRows(this)), m_hint(new QLabel(textPasteByHand, this)),
-      m_lateHint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)),
-      m_hintTimer(new QTimer(this)), m_job(std::make_unique<SearchJob>())
+      m_foundRows(new FoundRows(this)),
+      m_hint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)), m_hintTimer(new QTimer(this)),
+      m_job(std::make_unique<SearchJob>())
 {
     setObjectName(QStringLiteral("frmPopup"));
     setWindowTitle(windowTitleText);
@@ -65,15 +65,16 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     m_allList->setObjectName(QStringLiteral("popupList"));
     m_foundList->setObjectName(QStringLiteral("popupFound"));
     m_count->setObjectName(QStringLiteral("popupCount"));
-    m_hint->setObjectName(QStringLiteral("pasteHint"));
-    m_hint->hide();
-    m_lateHint->setObjectName(QStringLiteral("lateHint"));
-    m_lateHint->setAttribute(Qt::WA_ShowWithoutActivating);
-    m_lateHint->setMargin(6);
+    m_hint->setObjectName(QStringLiteral("lateHint"));
+    m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_hint->setMargin(6);
+    m_openHint = new QLabel(textPasteByHand, this);
+    m_openHint->setObjectName(QStringLiteral("pasteHint"));
+    m_openHint->hide();
     m_hintTimer->setSingleShot(true);
     m_hintTimer->setInterval(hintTime);
     connect(m_hintTimer, &QTimer::timeout, m_hint, &QWidget::hide);
-    connect(m_hintTimer, &QTimer::timeout, m_lateHint, &QWidget::hide);
+    connect(m_hintTimer, &QTimer::timeout, m_openHint, &QWidget::hide);
 
     m_allList->setModel(m_allRows);
     m_foundList->setModel(m_foundRows);
@@ -99,7 +100,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     layout->addWidget(m_allList, 1);
     layout->addWidget(m_foundList, 1);
     layout->addWidget(m_count);
-    layout->addWidget(m_hint);
+    layout->addWidget(m_openHint);
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
 
@@ -139,7 +140,7 @@ void frmPopup::open()
         return;
     }
     m_platform.paste->rememberTarget();
-    m_lateHint->hide();
+    m_hint->hide();
     if (m_filter->text().isEmpty())
         startSearch(); // the first row selected, the count of a history that may have grown
     else
@@ -233,7 +234,7 @@ void frmPopup::tellPasteByHand()
     if (m_hintTold)
         return;
     m_hintTold = true;
-    m_hint->show();
+    m_openHint->show();
     m_hintTimer->start();
 }
 
@@ -244,9 +245,9 @@ void frmPopup::tellPasteFailed(const QPoint &at)
     if (m_hintTold || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
     m_hintTold = true;
-    m_lateHint->adjustSize();
-    m_lateHint->move(at);
-    m_lateHint->show();
+    m_hint->adjustSize();
+    m_hint->move(at);
+    m_hint->show();
     m_hintTimer->start();
 }
 

@@ -76,8 +76,8 @@ private:
     QLabel *m_count;
     HistoryRows *m_allRows;
     FoundRows *m_foundRows;
-    QLabel *m_hint;     // under the count, while the popup is open
-    QLabel *m_lateHint; // a window of its own, after the popup closed
+    QLabel *m_hint;               // a window of its own, after the popup closed
+    QLabel *m_openHint = nullptr; // under the count, while the popup is open
     QTimer *m_hintTimer;
     std::unique_ptr<SearchJob> m_job;
     qint64 m_matches = 0; // the current search's count so far
