@@ -127,6 +127,8 @@ void frmMain::buildControls()
     connect(this, &frmMain::popupRequested, this, &frmMain::openPopup);
     connect(m_desktop, &DesktopIntegration::popupRequested, this, &frmMain::openPopup);
     connect(m_platform.shortcut, &GlobalShortcut::activated, this, &frmMain::openPopup);
+    connect(m_platform.shortcut, &GlobalShortcut::keysChanged, this,
+            [this] { m_desktop->showPopupKeys(m_platform.shortcut->boundText()); });
     connect(m_platform.shortcut, &GlobalShortcut::problem, this, [this](const QString &text) {
         tellLater([this, text] {
             m_platform.messages->show(boxParent(), text, titleShortcut, MsgIcon::Information, MsgButtons::Ok);

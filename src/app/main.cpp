@@ -417,11 +417,15 @@ int main(int argc, char *argv[])
     // The popup's shortcut and paste: the desktop portal's shortcut on Wayland where it offers one, else
     // a key grab wherever there is an X display (on a Wayland desktop it acts while an X11 window has the
     // focus); keys typed by a virtual keyboard on Wayland (wlroots compositors offer one), through XTest
-    // on X11. Where neither can, the popup asks the user to paste.
+    // on X11. Where neither can, the popup asks the user to paste. A portal that binds nothing leaves
+    // the keys to the grab when there is an X display.
     std::unique_ptr<GlobalShortcut> shortcut;
-    if (session.wayland && PortalGlobalShortcut::available())
-        shortcut = std::make_unique<PortalGlobalShortcut>();
-    else if (session.x11)
+    if (session.wayland && PortalGlobalShortcut::available()) {
+        auto portal = std::make_unique<PortalGlobalShortcut>();
+        if (session.x11)
+            portal->setFallback(std::make_unique<X11GlobalShortcut>());
+        shortcut = std::move(portal);
+    } else if (session.x11)
         shortcut = std::make_unique<X11GlobalShortcut>();
     else
         shortcut = std::make_unique<NoGlobalShortcut>();

@@ -24,6 +24,9 @@ public:
 signals:
     void activated();
     void problem(const QString &text);
+    // The keys bound changed after bind() answered (a desktop that answers later, or whose user chose
+    // others): boundText() tells them now.
+    void keysChanged();
 };
 
 // A session where no global shortcut can be bound.

@@ -148,6 +148,20 @@ PortalGlobalShortcut::~PortalGlobalShortcut()
     unbind();
 }
 
+void PortalGlobalShortcut::setFallback(std::unique_ptr<GlobalShortcut> fallback)
+{
+    m_fallback = std::move(fallback);
+    if (!m_fallback)
+        return;
+    connect(m_fallback.get(), &GlobalShortcut::activated, this, &GlobalShortcut::activated);
+    connect(m_fallback.get(), &GlobalShortcut::problem, this, &GlobalShortcut::problem);
+}
+
+QString PortalGlobalShortcut::boundText() const
+{
+    return m_onFallback ? m_fallback->boundText() : m_boundText;
+}
+
 QString PortalGlobalShortcut::portalTrigger(const QKeySequence &keys)
 {
     if (keys.count() != 1)
@@ -180,14 +194,15 @@ bool PortalGlobalShortcut::available(const QDBusConnection &bus)
 bool PortalGlobalShortcut::bind(const QKeySequence &keys)
 {
     unbind();
+    m_keys = keys;
     m_trigger = portalTrigger(keys);
     if (m_trigger.isEmpty() || !m_bus.isConnected())
-        return false;
+        return bindFallback();
     // Only the bus itself is asked here, which answers at once: is the portal running, or can it be
     // started? Whether it has the interface is the first thing asked of it.
     QDBusConnectionInterface *names = m_bus.interface();
     if (!names || (!names->isServiceRegistered(service) && !names->activatableServiceNames().value().contains(service)))
-        return false;
+        return bindFallback();
     askVersion();
     return true;
 }
@@ -203,6 +218,9 @@ void PortalGlobalShortcut::unbind()
     }
     m_stage = Stage::Idle;
     m_boundText.clear();
+    if (m_onFallback)
+        m_fallback->unbind();
+    m_onFallback = false;
 }
 
 void PortalGlobalShortcut::askVersion()
@@ -323,6 +341,7 @@ void PortalGlobalShortcut::onResponse(const QDBusMessage &message)
         if (takeShortcuts(results.value(QStringLiteral("shortcuts")))) {
             m_stage = Stage::Bound;
             emit settled(true);
+            emit keysChanged();
         } else {
             fail();
         }
@@ -341,8 +360,9 @@ void PortalGlobalShortcut::onShortcutsChanged(const QDBusMessage &message)
 {
     const QList<QVariant> arguments = message.arguments();
     // Also while binding: a back-end may tell the new keys this way before it answers the bind.
-    if (!m_sessionPath.isEmpty() && arguments.size() >= 2 && pathIn(arguments.at(0)) == m_sessionPath)
-        takeShortcuts(arguments.at(1));
+    if (!m_sessionPath.isEmpty() && arguments.size() >= 2 && pathIn(arguments.at(0)) == m_sessionPath &&
+        takeShortcuts(arguments.at(1)) && m_stage == Stage::Bound)
+        emit keysChanged();
 }
 
 bool PortalGlobalShortcut::takeShortcuts(const QVariant &shortcuts)
@@ -360,7 +380,16 @@ bool PortalGlobalShortcut::takeShortcuts(const QVariant &shortcuts)
 void PortalGlobalShortcut::fail()
 {
     unbind();
+    const bool fallback = bindFallback();
     emit settled(false);
+    if (fallback)
+        emit keysChanged();
+}
+
+bool PortalGlobalShortcut::bindFallback()
+{
+    m_onFallback = m_fallback && m_fallback->bind(m_keys);
+    return m_onFallback;
 }
 
 QString PortalGlobalShortcut::token(const char *what)

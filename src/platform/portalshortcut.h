@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QString>
 
+#include <memory>
+
 class QDBusMessage;
 class QDBusPendingCallWatcher;
 
@@ -38,7 +40,8 @@ class QDBusPendingCallWatcher;
 // started (false at once when not), then asks the portal and reports the desktop's answer with
 // `settled`. A refused request, a portal without the interface or a call that fails end with
 // settled(false) and nothing on `problem`: the session has no portal shortcut, which is not the
-// user's concern.
+// user's concern. The keys then go to the fallback when there is one (the X11 grab, which still acts
+// while an X11 window has the focus), as they do at once when the portal cannot be asked at all.
 class PortalGlobalShortcut final : public GlobalShortcut
 {
     Q_OBJECT
@@ -48,11 +51,14 @@ public:
     PortalGlobalShortcut(const QDBusConnection &bus, QObject *parent = nullptr);
     ~PortalGlobalShortcut() override;
 
-    // True when `keys` are asked for: the answer follows with `settled`. False at once for an empty
-    // sequence, keys the portal cannot name, or no portal on the bus.
+    // True when `keys` are asked for: the answer follows with `settled`. Else the fallback's answer
+    // (false without one) for an empty sequence, keys the portal cannot name, or no portal on the bus.
     bool bind(const QKeySequence &keys) override;
     void unbind() override;
-    QString boundText() const override { return m_boundText; }
+    QString boundText() const override;
+
+    // Where the keys go when the portal binds none; its presses and problems are passed on as ours.
+    void setFallback(std::unique_ptr<GlobalShortcut> fallback);
 
     // Whether a portal with the GlobalShortcuts interface is on the session bus: asks its version once,
     // waiting at most a second (a portal started on demand answers when it is up). For choosing the
@@ -67,7 +73,8 @@ public:
 
 signals:
     // The desktop answered the last bind(): true when our shortcut is bound (boundText() is then the
-    // desktop's words for its keys, empty when the user gave it none), false when nothing was bound.
+    // desktop's words for its keys, empty when the user gave it none), false when the portal bound
+    // nothing (the fallback has then been given the keys).
     void settled(bool bound);
 
 private slots:
@@ -95,11 +102,15 @@ private:
     void listenAt(const QString &path);
     void stopListening();
     void fail();
+    bool bindFallback();
     static QString token(const char *what);
     bool takeShortcuts(const QVariant &shortcuts);
 
     QDBusConnection m_bus;
+    std::unique_ptr<GlobalShortcut> m_fallback;
+    bool m_onFallback = false;
     Stage m_stage = Stage::Idle;
+    QKeySequence m_keys;
     QString m_trigger;
     QString m_requestPath;
     QString m_sessionPath;

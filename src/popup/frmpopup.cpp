@@ -64,12 +64,16 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     m_allList->setObjectName(QStringLiteral("popupList"));
     m_foundList->setObjectName(QStringLiteral("popupFound"));
     m_count->setObjectName(QStringLiteral("popupCount"));
-    m_hint->setObjectName(QStringLiteral("pasteHint"));
+    m_hint->setObjectName(QStringLiteral("lateHint"));
     m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
     m_hint->setMargin(6);
+    m_openHint = new QLabel(textPasteByHand, this);
+    m_openHint->setObjectName(QStringLiteral("pasteHint"));
+    m_openHint->hide();
     m_hintTimer->setSingleShot(true);
     m_hintTimer->setInterval(hintTime);
     connect(m_hintTimer, &QTimer::timeout, m_hint, &QWidget::hide);
+    connect(m_hintTimer, &QTimer::timeout, m_openHint, &QWidget::hide);
 
     m_allList->setModel(m_allRows);
     m_foundList->setModel(m_foundRows);
@@ -95,6 +99,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     layout->addWidget(m_allList, 1);
     layout->addWidget(m_foundList, 1);
     layout->addWidget(m_count);
+    layout->addWidget(m_openHint);
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
 
@@ -119,7 +124,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     });
     connect(m_platform.paste, &PasteSender::pasted, this, [this](bool sent) {
         if (m_pasting && !sent)
-            tellPasteByHand(m_closedAt);
+            tellPasteFailed(m_closedAt);
         m_pasting = false;
     });
 }
@@ -144,6 +149,8 @@ void frmPopup::open()
     raise();
     activateWindow();
     m_filter->setFocus();
+    if (m_pastes && !m_platform.paste->canPaste())
+        tellPasteByHand();
 }
 
 void frmPopup::placeOnScreen()
@@ -214,18 +221,27 @@ void frmPopup::pick(int row)
     if (!m_pastes)
         return;
     PasteSender &paste = *m_platform.paste;
-    if (!paste.canPaste()) {
-        tellPasteByHand(m_closedAt);
-        return;
-    }
+    if (!paste.canPaste())
+        return; // the user was told while the popup was open
     m_pasting = true;
     paste.paste(popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses) ? PasteKeys::ShiftInsert
                                                                                             : PasteKeys::CtrlV);
 }
 
-void frmPopup::tellPasteByHand(const QPoint &at)
+void frmPopup::tellPasteByHand()
 {
     if (m_hintTold)
+        return;
+    m_hintTold = true;
+    m_openHint->show();
+    m_hintTimer->start();
+}
+
+void frmPopup::tellPasteFailed(const QPoint &at)
+{
+    // A window of ours shown now on Wayland would be a window of its own that the compositor gives the
+    // keyboard (KWin does), taking it from the window the user is to paste into.
+    if (m_hintTold || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
     m_hintTold = true;
     m_hint->adjustSize();

@@ -58,8 +58,11 @@ private:
     QListView *shownList() const;
     void showCount(qint64 count, bool finished);
     void placeOnScreen();
-    // The keys could not be sent: the user is told once, briefly, to paste.
-    void tellPasteByHand(const QPoint &at);
+    // No keys can be sent here (KDE and GNOME on Wayland): the open popup tells the user once, briefly,
+    // to paste. Told after the popup closed, it would be a window of its own where the compositor chooses.
+    void tellPasteByHand();
+    // The keys sent were not taken: told once, briefly, where the popup was.
+    void tellPasteFailed(const QPoint &at);
 
     Platform m_platform;
     HistoryModel &m_history;
@@ -73,7 +76,8 @@ private:
     QLabel *m_count;
     HistoryRows *m_allRows;
     FoundRows *m_foundRows;
-    QLabel *m_hint;
+    QLabel *m_hint;               // a window of its own, after the popup closed
+    QLabel *m_openHint = nullptr; // under the count, while the popup is open
     QTimer *m_hintTimer;
     std::unique_ptr<SearchJob> m_job;
     qint64 m_matches = 0; // the current search's count so far

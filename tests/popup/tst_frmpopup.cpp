@@ -197,16 +197,16 @@ void TestFrmPopup::pasteKeys()
     m_fakes->paste.sends = sends;
     start();
     QVERIFY(openByShortcut());
-    QTest::keyClick(filter(), Qt::Key_Return);
-    QFETCH(QList<PasteKeys>, pastes);
-    QCOMPARE(m_fakes->paste.pastes, pastes);
+    // Told in the open popup: a window shown after it closed would take the keyboard on Wayland.
     QCOMPARE(hint()->isVisible(), told);
     if (told)
         QCOMPARE(hint()->text(), QStringLiteral("Ctrl+V で貼り付けてください"));
     QTRY_VERIFY_WITH_TIMEOUT(!hint()->isVisible(), 5000); // briefly
+    QTest::keyClick(filter(), Qt::Key_Return);
+    QFETCH(QList<PasteKeys>, pastes);
+    QCOMPARE(m_fakes->paste.pastes, pastes);
     // Told once.
     QVERIFY(openByShortcut());
-    QTest::keyClick(filter(), Qt::Key_Return);
     QVERIFY(!hint()->isVisible());
 }
 
@@ -236,6 +236,10 @@ void TestFrmPopup::shortcutInTheTrayMenu()
     frmMain &w = start();
     QFETCH(QString, caption);
     QCOMPARE(menuAction(w, QStringLiteral("popup"))->text(), caption);
+    // Keys the desktop tells later (a portal's answer, the user's own choice there).
+    m_fakes->shortcut.bound = QKeySequence(QStringLiteral("Meta+H"));
+    emit m_fakes->shortcut.keysChanged();
+    QCOMPARE(menuAction(w, QStringLiteral("popup"))->text(), QStringLiteral("履歴を開く\tMeta+H"));
     // What the desktop says of the shortcut is told once the start is over.
     emit m_fakes->shortcut.problem(QStringLiteral("taken"));
     QTRY_COMPARE(m_fakes->messages.shown.size(), 1);
