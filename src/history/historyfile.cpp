@@ -151,11 +151,20 @@ void HistoryFile::load()
     // mapping would end the program with SIGBUS. A file cut meanwhile is read again; when it keeps
     // changing, the index holds what was read and the stamp of before, so the next use reads it again.
     m_outOfMemory = false;
+    m_loadFailed = false;
     try {
         for (int attempt = 0;; ++attempt) {
             if (readIndex() || attempt == 2)
                 return;
         }
+    } catch (const CommandError &) {
+        // Nothing of a file that could not be read through is listed, nor numbered after.
+        m_lines = {};
+        m_firstLineOf = {};
+        m_lastLine = {0, -1, -1};
+        m_lastNumber = 0;
+        m_loadFailed = true;
+        throw;
     } catch (const std::bad_alloc &) {
         // The index does not fit: nothing is listed, and nothing is appended (numbered after an index
         // that is not there) until the file has been read.

@@ -30,9 +30,14 @@ public:
     // Creates the file empty when it is missing.
     void ensureExists() const;
 
-    // Reads and indexes the file; a missing file reads as empty. Throws CommandError, or std::bad_alloc
-    // for an index larger than the memory there is (then nothing is appended until a load succeeds).
+    // Reads and indexes the file; a missing file reads as empty. Throws CommandError (then the index
+    // holds nothing: see loadFailed()), or std::bad_alloc for an index larger than the memory there is
+    // (then nothing is appended until a load succeeds).
     void load();
+
+    // Whether the last load failed with a CommandError: there is no last number to go on from, so the
+    // file must be read again before an entry is numbered.
+    bool loadFailed() const { return m_loadFailed; }
 
     // Whether the file's first line (numbers cut short before it aside) began with six digits when it
     // was loaded.
@@ -120,5 +125,6 @@ private:
     bool m_beforeFirstLine = true; // no line yet but numbers cut short: the next line decides m_isHistory
     bool m_durable = true;
     bool m_outOfMemory = false; // the last load ran out of memory
+    bool m_loadFailed = false;  // the last load failed with a CommandError
     FileStamp m_stamp;
 };
