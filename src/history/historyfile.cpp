@@ -151,11 +151,20 @@ void HistoryFile::load()
     // mapping would end the program with SIGBUS. A file cut meanwhile is read again; when it keeps
     // changing, the index holds what was read and the stamp of before, so the next use reads it again.
     m_outOfMemory = false;
+    m_loadFailed = false;
     try {
         for (int attempt = 0;; ++attempt) {
             if (readIndex() || attempt == 2)
                 return;
         }
+    } catch (const CommandError &) {
+        // Nothing of a file that could not be read through is listed, nor numbered after.
+        m_lines = {};
+        m_firstLineOf = {};
+        m_lastLine = {0, -1, -1};
+        m_lastNumber = 0;
+        m_loadFailed = true;
+        throw;
     } catch (const std::bad_alloc &) {
         // The index does not fit: nothing is listed, and nothing is appended (numbered after an index
         // that is not there) until the file has been read.
@@ -172,6 +181,7 @@ bool HistoryFile::readIndex()
     m_firstLineOf.clear();
     m_lastLine = {0, -1, -1};
     m_isHistory = false;
+    m_beforeFirstLine = true;
     m_listedFrom = 0;
     m_lastNumber = 0;
     m_stamp = {};
@@ -194,7 +204,12 @@ bool HistoryFile::readIndex()
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     LineSplitter splitter;
     const auto add = [this](qint64 offset, qint64 length, const char *head, qint64 headLength) {
-        addLine(offset, length, lineNumber(head, headLength));
+        const int number = lineNumber(head, headLength);
+        if (m_beforeFirstLine && !isCutNumber(head, length)) {
+            m_beforeFirstLine = false;
+            m_isHistory = number >= 0;
+        }
+        addLine(offset, length, number);
     };
     qint64 at = 0;
     while (at < size) {
@@ -211,7 +226,6 @@ bool HistoryFile::readIndex()
         at += n;
     }
     splitter.finish(add);
-    m_isHistory = !m_lines.empty() && m_lines.front().offset == 0;
     m_listedFrom = m_isHistory ? 0 : static_cast<qint64>(m_lines.size());
     m_lastNumber = m_isHistory ? m_lines.back().number : 0;
     m_stamp = stampOf(st);
@@ -347,7 +361,9 @@ void HistoryFile::commit(const Written &w)
         return;
     }
     addLine(w.lineStart, w.length - 2, w.number);
-    if (w.lineStart == 0) {
+    if (m_beforeFirstLine) {
+        // The file's first line (after numbers cut short, if any): the file is a history now.
+        m_beforeFirstLine = false;
         m_isHistory = true;
         m_listedFrom = 0;
     }

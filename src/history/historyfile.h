@@ -13,8 +13,9 @@
 //
 // The file is read once into an index of the lines that carry an entry number (byte offset, length,
 // number); texts are decoded only when asked for. A file is a history file only when its first line
-// begins with six digits; otherwise nothing it holds is listed, but entries appended to it during
-// this run are. Lines that do not begin with six digits are never listed and never matched.
+// begins with six digits (lines before it that hold only a number cut short, left by a crash inside a
+// write, do not count); otherwise nothing it holds is listed, but entries appended to it during this
+// run are. Lines that do not begin with six digits are never listed and never matched.
 class HistoryFile final
 {
 public:
@@ -29,11 +30,17 @@ public:
     // Creates the file empty when it is missing.
     void ensureExists() const;
 
-    // Reads and indexes the file; a missing file reads as empty. Throws CommandError, or std::bad_alloc
-    // for an index larger than the memory there is (then nothing is appended until a load succeeds).
+    // Reads and indexes the file; a missing file reads as empty. Throws CommandError (then the index
+    // holds nothing: see loadFailed()), or std::bad_alloc for an index larger than the memory there is
+    // (then nothing is appended until a load succeeds).
     void load();
 
-    // Whether the file's first line began with six digits when it was loaded.
+    // Whether the last load failed with a CommandError: there is no last number to go on from, so the
+    // file must be read again before an entry is numbered.
+    bool loadFailed() const { return m_loadFailed; }
+
+    // Whether the file's first line (numbers cut short before it aside) began with six digits when it
+    // was loaded.
     bool isHistory() const { return m_isHistory; }
 
     // Entries shown in the list, oldest first (the list shows them newest first).
@@ -115,7 +122,9 @@ private:
     qint64 m_listedFrom = 0;
     int m_lastNumber = 0;
     bool m_isHistory = false;
+    bool m_beforeFirstLine = true; // no line yet but numbers cut short: the next line decides m_isHistory
     bool m_durable = true;
     bool m_outOfMemory = false; // the last load ran out of memory
+    bool m_loadFailed = false;  // the last load failed with a CommandError
     FileStamp m_stamp;
 };

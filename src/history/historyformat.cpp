@@ -1,5 +1,7 @@
 #include "historyformat.h"
 
+#include <algorithm>
+
 namespace historyformat {
 namespace {
 const QString crlf = QStringLiteral("\r\n");
@@ -26,6 +28,13 @@ int lineNumber(const char *line, qint64 length)
         n = n * 10 + (line[i] - '0');
     }
     return n;
+}
+
+bool isCutNumber(const char *line, qint64 length)
+{
+    if (length < 1 || length >= numberDigits)
+        return false;
+    return std::all_of(line, line + length, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 QByteArray encodeText(QStringView text, CodePage page)

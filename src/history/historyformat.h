@@ -33,6 +33,11 @@ QString numberText(int number);
 // The number a line begins with, or -1 when it does not begin with six digits.
 int lineNumber(const char *line, qint64 length);
 
+// Whether a line is a number cut short: one to five digits and nothing else. A crash inside an entry's
+// number leaves that, and the next entry closes the line. Such lines at the start of a file do not
+// decide whether it is a history: the first line after them does.
+bool isCutNumber(const char *line, qint64 length);
+
 // Where the line that begins at `at` of the bytes [0, size) ends (its CR, or `size`) and where the
 // next line begins (after CR LF or a lone CR).
 struct LineEnd

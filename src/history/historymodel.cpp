@@ -55,13 +55,21 @@ std::optional<QString> HistoryModel::record(const QString &text, const Shown &sh
 {
     if (text.isEmpty() || isShown(text, shown))
         return std::nullopt;
+    // A history that could not be read has no last number to go on from: it is read again first.
+    if (m_file.loadFailed())
+        reload();
     const QString itemText = text.left(historyformat::maxEntryLength);
     const HistoryFile::Written written = m_file.write(historyformat::nextNumber(m_file.lastNumber()), text);
     if (written.changedBehind) {
         beginResetModel();
         m_added.clear();
         m_cache.clear();
-        m_file.commit(written);
+        try {
+            m_file.commit(written); // reads the file again
+        } catch (...) {
+            endResetModel();
+            throw;
+        }
         m_added.insert(m_file.entryCount() - written.newEntries, itemText);
         endResetModel();
         return itemText;

@@ -41,7 +41,8 @@ public:
     // row. An empty text, or the one the list shows already, is not recorded: its first 200
     // characters equal the field's text and the whole text equals the whole text shown (the shown
     // row's, read from the file), when case is ignored. Returns the new row's text, or nothing.
-    // Throws CommandError; nothing changes when the write fails.
+    // A history whose last load failed is read again first (the rows are rebuilt), so the number goes
+    // on from its last line. Throws CommandError; nothing changes when the write fails.
     std::optional<QString> record(const QString &text, const Shown &shown);
     // The same while the field shows `shownText` and no row.
     std::optional<QString> record(const QString &text, const QString &shownText)

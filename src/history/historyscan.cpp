@@ -25,12 +25,18 @@ void readFully(int fd, char *into, qint64 length, qint64 offset, const QString &
 
 bool beginsAsHistory(int fd, qint64 size, const QString &path)
 {
-    constexpr int digits = historyformat::numberDigits;
-    if (size < digits)
-        return false;
-    char head[digits];
-    readFully(fd, head, digits, 0, path);
-    return historyformat::lineNumber(head, digits) >= 0;
+    // The first line decides; numbers cut short before it (each at most seven bytes) are passed over.
+    constexpr qint64 window = 4096;
+    const qint64 take = std::min(size, window);
+    std::vector<char> bytes(static_cast<size_t>(take));
+    readFully(fd, bytes.data(), take, 0, path);
+    for (qint64 at = 0; at < take;) {
+        const historyformat::LineEnd line = historyformat::lineEndFrom(bytes.data(), at, take);
+        if (!historyformat::isCutNumber(bytes.data() + at, line.end - at))
+            return historyformat::lineNumber(bytes.data() + at, line.end - at) >= 0;
+        at = line.next;
+    }
+    return false;
 }
 
 qint64 middleLineStart(int fd, qint64 size, const QString &path)

@@ -17,7 +17,7 @@ namespace historysearch::detail {
 // Reads exactly `length` bytes at `offset`; a file cut short is an error.
 void readFully(int fd, char *into, qint64 length, qint64 offset, const QString &path);
 
-// Whether the file's first line begins with six digits.
+// Whether the file's first line (numbers cut short before it aside) begins with six digits.
 bool beginsAsHistory(int fd, qint64 size, const QString &path);
 
 // How a scan ended: it read all its lines, `onLine` stopped it, or it was cancelled.

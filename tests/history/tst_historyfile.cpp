@@ -117,6 +117,12 @@ void TestHistoryFile::reading_data()
     QTest::newRow("empty file") << QByteArray() << QStringList{} << 0;
     QTest::newRow("not a history: first line decides") << QByteArray("hello\r\n000001a\r\n") << QStringList{} << 0;
     QTest::newRow("five digits are not six") << QByteArray("00001a\r\n") << QStringList{} << 0;
+    // What a crash inside the first entry's number leaves, closed by the next entry: the line after it decides.
+    QTest::newRow("a number cut short before the first entry")
+        << QByteArray("0000\r\n000001a\r\n000002b\r\n")
+        << QStringList{QStringLiteral("000002:b"), QStringLiteral("000001:a")} << 2;
+    QTest::newRow("a number cut short, then no entry")
+        << QByteArray("0000\r\nhello\r\n000001a\r\n") << QStringList{} << 0;
     QTest::newRow("marker becomes a line break")
         << QByteArray("000001x@1@2@3y\r\n") << QStringList{QStringLiteral("000001:x\r\ny")} << 1;
     QTest::newRow("lone CR ends the line; the rest is no entry")
@@ -235,6 +241,8 @@ void TestHistoryFile::appendAfterATornLastLine_data()
                                               QStringLiteral("000001:abc")};
     QTest::newRow("torn number") << QByteArray("000001abc\r\n0000") << QByteArray("000001abc\r\n0000\r\n000002x\r\n")
                                  << QStringList{QStringLiteral("000002:x"), QStringLiteral("000001:abc")};
+    QTest::newRow("torn number, the first line")
+        << QByteArray("0000") << QByteArray("0000\r\n000001x\r\n") << QStringList{QStringLiteral("000001:x")};
     QTest::newRow("torn between CR and LF") << QByteArray("000001abc\r") << QByteArray("000001abc\r000002x\r\n")
                                             << QStringList{QStringLiteral("000002:x"), QStringLiteral("000001:abc")};
     QTest::newRow("lone LF is no line end") << QByteArray("000001abc\n") << QByteArray("000001abc\n\r\n000002x\r\n")
@@ -255,6 +263,7 @@ void TestHistoryFile::appendAfterATornLastLine()
     HistoryFile again(path());
     again.load();
     QCOMPARE(items(again), expected);
+    QCOMPARE(again.lastNumber(), h.lastNumber());
 }
 
 void TestHistoryFile::aLoneCrNeverStartsAnEntry()

@@ -2,6 +2,7 @@
 #include "core/fileio.h"
 #include "history/historymodel.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@ private slots:
     void recordingRule();
     void chosenRowGivesTheWholeText();
     void failedWriteChangesNothing();
+    void aHistoryThatFailedToLoadIsReadBeforeTheNextEntry();
 };
 
 void TestHistoryModel::rowsAreNewestFirst()
@@ -139,6 +141,24 @@ void TestHistoryModel::failedWriteChangesNothing()
     model.reload();
     QVERIFY_THROWS_EXCEPTION(CommandError, model.record(QStringLiteral("x"), QString()));
     QCOMPARE(model.rowCount(), 0);
+}
+
+void TestHistoryModel::aHistoryThatFailedToLoadIsReadBeforeTheNextEntry()
+{
+    // A folder in the history's place cannot be read, nor written to.
+    QTemporaryDir tmp;
+    const QString path = tmp.path() + QStringLiteral("/temp.ifo");
+    QVERIFY(QDir().mkdir(path));
+    HistoryFile file(path);
+    HistoryModel model(file);
+    QVERIFY_THROWS_EXCEPTION(CommandError, model.reload());
+    QVERIFY_THROWS_EXCEPTION(CommandError, model.record(QStringLiteral("c"), QString()));
+    // Readable again: the next entry goes on from the file's last number.
+    QVERIFY(QDir().rmdir(path));
+    fileio::writeFileAtomic(path, "000001a\r\n000002b\r\n");
+    QCOMPARE(model.record(QStringLiteral("c"), QString()), QStringLiteral("c"));
+    QCOMPARE(fileio::readWholeFile(path), QByteArray("000001a\r\n000002b\r\n000003c\r\n"));
+    QCOMPARE(model.rowCount(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryModel)

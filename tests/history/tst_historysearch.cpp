@@ -244,6 +244,8 @@ void TestHistorySearch::search_data()
         << QStringList{"2:xabc", "1:abc"};
     QTest::newRow("no history: the first line has no number")
         << QByteArray("hello abc\r\n000001abc\r\n") << "abc" << QStringList{};
+    QTest::newRow("a number cut short before the first entry")
+        << QByteArray("0000\r\n000001abc\r\n") << "abc" << QStringList{"1:abc"};
     QTest::newRow("empty file") << QByteArray() << "" << QStringList{};
     QTest::newRow("empty query visits every entry")
         << QByteArray("000001a\r\nnot an entry\r\n000005\r\n000002b\r\n") << "" << QStringList{"2:b", "5:", "1:a"};
