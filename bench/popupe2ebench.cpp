@@ -334,6 +334,7 @@ void oneRun(Server &x, const QString &home, QProcess &client, xcb_window_t clien
             copyText(QStringLiteral("popup bench %1 コピー").arg(i).toUtf8());
             for (int waited = 0; QFileInfo(history).size() == size && waited < kWaitMs; waited += 20)
                 QThread::msleep(20);
+            QThread::msleep(500); // the user turns from copying to the shortcut
             waitUntilIdle(vornkip.process().processId());
         }
 
