@@ -98,7 +98,8 @@ private:
 };
 
 // The benchmark's own X server and runtime folder, stopped at the end. start() says on stderr, as
-// `name`, what is missing or did not start.
+// `name`, what is missing or did not start. The server takes the first free display from :90 to :120, or
+// from :N to :N+8 with VORNKIP_BENCH_DISPLAY=N.
 class BenchDisplay
 {
 public:
@@ -113,8 +114,11 @@ public:
             }
         }
         x11harness::setUpChildEnvironment(m_runtime.path(), unset);
-        if (x11harness::startXvfb(m_xvfb).isEmpty()) {
-            std::fprintf(stderr, "%s: Xvfb did not start on any display from :90 to :120\n", name);
+        const int chosen = qEnvironmentVariableIntValue("VORNKIP_BENCH_DISPLAY");
+        const int first = chosen > 0 ? chosen : 90;
+        const int last = chosen > 0 ? chosen + 8 : 120;
+        if (x11harness::startXvfb(m_xvfb, first, last).isEmpty()) {
+            std::fprintf(stderr, "%s: Xvfb did not start on any display from :%d to :%d\n", name, first, last);
             return false;
         }
         return true;

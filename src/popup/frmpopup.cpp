@@ -28,6 +28,8 @@ const QString textSearching = QStringLiteral("検索中…");
 const QString textCannotGoOn = QStringLiteral("　検索を続けられません: ");
 // How long the paste hint stays, in milliseconds.
 constexpr int hintTime = 3000;
+// How long the history stays unchanged before the closed popup's list is laid out again, in milliseconds.
+constexpr int relayoutDelay = 200;
 
 // Rows as wide as the list, whatever their text: a long line is elided, not scrolled to.
 class RowDelegate final : public QStyledItemDelegate
@@ -102,6 +104,21 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     layout->addWidget(m_openHint);
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
+
+    // A list view lays out every row again after a change, and a hidden one waits until it is shown: at a
+    // million entries the popup opened after a new copy would show its rows a tenth of a second late. The
+    // list is laid out while it is not shown, once the history has been quiet for a moment (in batches,
+    // between events), so the popup opens with its rows.
+    auto *relayout = new QTimer(this);
+    relayout->setSingleShot(true);
+    relayout->setInterval(relayoutDelay);
+    connect(relayout, &QTimer::timeout, this, [this] {
+        if (!m_allList->isVisible()) // a list on the screen is laid out at once
+            m_allList->doItemsLayout();
+    });
+    connect(m_allRows, &QAbstractItemModel::rowsInserted, relayout, qOverload<>(&QTimer::start));
+    connect(m_allRows, &QAbstractItemModel::rowsRemoved, relayout, qOverload<>(&QTimer::start));
+    connect(m_allRows, &QAbstractItemModel::modelReset, relayout, qOverload<>(&QTimer::start));
 
     connect(m_filter, &QLineEdit::textChanged, this, &frmPopup::startSearch);
     m_filter->installEventFilter(this);

@@ -1,6 +1,7 @@
 // Another program's window for the paste tests: a text field with the focus, of the WM_CLASS class
-// given (pasteclient CLASS). Prints "ready WINDOW-ID" once shown and "key KEYS" for each key it gets
-// ("Ctrl+V"); on a line "text" on its input it prints "text BASE64" of its text as UTF-8.
+// given (pasteclient CLASS). Prints "ready WINDOW-ID" once shown, "key KEYS" for each key it gets
+// ("Ctrl+V") and "changed NS" each time its text changes (NS: the monotonic clock in nanoseconds, for the
+// popup benchmark); on a line "text" on its input it prints "text BASE64" of its text as UTF-8.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -8,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 #include <unistd.h>
 
@@ -43,6 +45,10 @@ int main(int argc, char *argv[])
     edit.resize(300, 200);
     edit.show();
     edit.activateWindow();
+    QObject::connect(&edit, &QPlainTextEdit::textChanged, &app, [] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        say("changed " + QByteArray::number(qint64(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count())));
+    });
     QTimer::singleShot(0, &edit, [&edit] { say("ready " + QByteArray::number(edit.winId())); });
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
