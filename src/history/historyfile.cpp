@@ -254,6 +254,13 @@ QString HistoryFile::entryText(qsizetype entry) const
     return decodeText(readLineText(l, l.length), false);
 }
 
+std::optional<QString> HistoryFile::indexedEntryText(qsizetype entry) const
+{
+    if (currentStamp() == m_stamp && m_stamp.size >= 0)
+        return entryText(entry);
+    return std::nullopt;
+}
+
 QString HistoryFile::textForNumber(int number) const
 {
     if (currentStamp() == m_stamp && m_stamp.size >= 0)
@@ -283,8 +290,8 @@ QString HistoryFile::restoreText(qsizetype entry, bool *reindexed)
 {
     if (reindexed)
         *reindexed = false;
-    if (currentStamp() == m_stamp && m_stamp.size >= 0)
-        return entryText(entry);
+    if (std::optional<QString> text = indexedEntryText(entry))
+        return *text;
     const int number = entryNumber(entry);
     load();
     if (reindexed)

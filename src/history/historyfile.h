@@ -53,6 +53,10 @@ public:
     // The whole text of an entry, markers turned into CR LF.
     QString entryText(qsizetype entry) const;
 
+    // The whole text of an entry while the file is as it was indexed; nothing once it changed behind the
+    // index (to be read again first). Never changes the index: a view may ask at any moment.
+    std::optional<QString> indexedEntryText(qsizetype entry) const;
+
     // The text of the first line whose number is `number`; when no line has it, the text of the last
     // line; an empty text for an empty file. Reads the file as it is on disk now.
     QString textForNumber(int number) const;

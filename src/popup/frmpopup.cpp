@@ -28,8 +28,6 @@ const QString textSearching = QStringLiteral("検索中…");
 const QString textCannotGoOn = QStringLiteral("　検索を続けられません: ");
 // How long the paste hint stays, in milliseconds.
 constexpr int hintTime = 3000;
-// How long the history stays unchanged before the closed popup's list is laid out again, in milliseconds.
-constexpr int relayoutDelay = 200;
 
 // Rows as wide as the list, whatever their text: a long line is elided, not scrolled to.
 class RowDelegate final : public QStyledItemDelegate
@@ -81,9 +79,6 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     m_foundList->setModel(m_foundRows);
     for (QListView *list : {m_allList, m_foundList}) {
         list->setUniformItemSizes(true);
-        // Laid out a batch at a time: the first rows show at once at a million entries.
-        list->setLayoutMode(QListView::Batched);
-        list->setBatchSize(2000);
         list->setItemDelegate(new RowDelegate(list));
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setTextElideMode(Qt::ElideRight);
@@ -104,21 +99,6 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     layout->addWidget(m_openHint);
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 64, metrics.height() * 22);
-
-    // A list view lays out every row again after a change, and a hidden one waits until it is shown: at a
-    // million entries the popup opened after a new copy would show its rows a tenth of a second late. The
-    // list is laid out while it is not shown, once the history has been quiet for a moment (in batches,
-    // between events), so the popup opens with its rows.
-    auto *relayout = new QTimer(this);
-    relayout->setSingleShot(true);
-    relayout->setInterval(relayoutDelay);
-    connect(relayout, &QTimer::timeout, this, [this] {
-        if (!m_allList->isVisible()) // a list on the screen is laid out at once
-            m_allList->doItemsLayout();
-    });
-    connect(m_allRows, &QAbstractItemModel::rowsInserted, relayout, qOverload<>(&QTimer::start));
-    connect(m_allRows, &QAbstractItemModel::rowsRemoved, relayout, qOverload<>(&QTimer::start));
-    connect(m_allRows, &QAbstractItemModel::modelReset, relayout, qOverload<>(&QTimer::start));
 
     connect(m_filter, &QLineEdit::textChanged, this, &frmPopup::startSearch);
     m_filter->installEventFilter(this);
@@ -194,7 +174,7 @@ void frmPopup::startSearch()
         m_job->cancel();
         m_foundList->hide();
         m_allList->show();
-        showCount(m_allRows->rowCount(), true);
+        showCount(m_history.rowCount(), true); // every entry, listed or not
         if (m_allRows->rowCount() > 0) {
             m_allList->setCurrentIndex(m_allRows->index(0, 0));
             m_allList->scrollToTop();

@@ -52,23 +52,103 @@ int pickedRow(int key, Qt::KeyboardModifiers modifiers, bool filterEmpty)
 }
 } // namespace popuprows
 
-HistoryRows::HistoryRows(HistoryModel &history, QObject *parent) : QIdentityProxyModel(parent), m_history(history)
+HistoryRows::HistoryRows(HistoryModel &history, QObject *parent)
+    : QAbstractListModel(parent), m_history(history), m_shown(std::min(history.rowCount(), popuprows::listLimit))
 {
-    setSourceModel(&history);
+    connect(&history, &QAbstractItemModel::modelAboutToBeReset, this, &HistoryRows::beginResetModel);
+    connect(&history, &QAbstractItemModel::modelReset, this, [this] {
+        m_shown = std::min(m_history.rowCount(), popuprows::listLimit);
+        endResetModel();
+    });
+    connect(&history, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex &, int first, int last) { historyInsertingRows(first, last); });
+    connect(&history, &QAbstractItemModel::rowsInserted, this, &HistoryRows::historyInsertedRows);
+    connect(&history, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) { historyRemovingRows(first, last); });
+    connect(&history, &QAbstractItemModel::rowsRemoved, this, &HistoryRows::historyRemovedRows);
+    connect(&history, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                const int last = std::min(bottomRight.row(), m_shown - 1);
+                if (topLeft.row() <= last)
+                    emit dataChanged(index(topLeft.row()), index(last));
+            });
+}
+
+int HistoryRows::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_shown;
+}
+
+void HistoryRows::historyInsertingRows(int first, int last)
+{
+    m_pending = 0;
+    if (first >= popuprows::listLimit)
+        return;
+    last = std::min(last, popuprows::listLimit - 1);
+    m_pending = last - first + 1;
+    beginInsertRows({}, first, last);
+}
+
+void HistoryRows::historyInsertedRows()
+{
+    if (m_pending > 0) {
+        m_shown += m_pending;
+        m_pending = 0;
+        endInsertRows();
+    }
+    if (m_shown > popuprows::listLimit) { // the oldest rows shown make way
+        beginRemoveRows({}, popuprows::listLimit, m_shown - 1);
+        m_shown = popuprows::listLimit;
+        endRemoveRows();
+    }
+    fillUp(); // rows inserted past the rows shown, while there was room
+}
+
+void HistoryRows::historyRemovingRows(int first, int last)
+{
+    m_pending = 0;
+    if (first >= m_shown)
+        return;
+    last = std::min(last, m_shown - 1);
+    m_pending = last - first + 1;
+    beginRemoveRows({}, first, last);
+}
+
+void HistoryRows::historyRemovedRows()
+{
+    if (m_pending > 0) {
+        m_shown -= m_pending;
+        m_pending = 0;
+        endRemoveRows();
+    }
+    fillUp(); // older rows move up into the room made
+}
+
+void HistoryRows::fillUp()
+{
+    const int wanted = std::min(m_history.rowCount(), popuprows::listLimit);
+    if (wanted > m_shown) {
+        beginInsertRows({}, m_shown, wanted - 1);
+        m_shown = wanted;
+        endInsertRows();
+    }
 }
 
 QVariant HistoryRows::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || index.row() >= m_shown || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    const QModelIndex item = mapToSource(index);
+    const QModelIndex item = m_history.index(index.row());
     if (role == Qt::DisplayRole)
         return popuprows::rowText(item.data(HistoryModel::NumberRole).toInt(), item.data(Qt::EditRole).toString());
+    // A tooltip is asked for at any moment, even while the history is being written: the file is read
+    // only as indexed, else the row's own text stands in.
     try {
-        return popuprows::toolTipText(m_history.wholeText(item.row()));
-    } catch (const CommandError &) {
-        return popuprows::toolTipText(item.data(Qt::EditRole).toString()); // the file cannot be read now
+        if (const std::optional<QString> whole = m_history.indexedWholeText(item.row()))
+            return popuprows::toolTipText(*whole);
+    } catch (const CommandError &) { // the file cannot be read now
     }
+    return popuprows::toolTipText(item.data(Qt::EditRole).toString());
 }
 
 historysearch::Entry HistoryRows::entry(int row) const

@@ -4,7 +4,6 @@
 #include "history/historysearch.h"
 
 #include <QAbstractListModel>
-#include <QIdentityProxyModel>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -43,21 +42,32 @@ QPoint place(const QRect &screen, const QSize &size, std::optional<QPoint> point
 int pickedRow(int key, Qt::KeyboardModifiers modifiers, bool filterEmpty);
 } // namespace popuprows
 
-// The popup's rows while nothing is typed: every entry of the history, newest first, following it as it
-// grows.
-class HistoryRows final : public QIdentityProxyModel
+// The popup's rows while nothing is typed: the newest entries of the history, as many as a found list
+// holds (popuprows::listLimit), following it as it grows. Older ones are found by typing; a list of a
+// million rows would only cost its layout each time the popup opens.
+class HistoryRows final : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
     explicit HistoryRows(HistoryModel &history, QObject *parent = nullptr);
 
+    int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     // A row's entry with its whole text, read from the history file. Throws CommandError.
     historysearch::Entry entry(int row) const;
 
 private:
+    void historyInsertingRows(int first, int last);
+    void historyInsertedRows();
+    void historyRemovingRows(int first, int last);
+    void historyRemovedRows();
+    // Brings the rows shown to the history's count, at most the limit.
+    void fillUp();
+
     HistoryModel &m_history;
+    int m_shown = 0;   // rows shown: the history's first rows
+    int m_pending = 0; // rows of an insertion or removal under way that concern the rows shown
 };
 
 // The popup's rows while a filter is typed: the entries found so far, newest first.

@@ -1,5 +1,8 @@
+#include "core/fileio.h"
 #include "popup/popuprows.h"
 
+#include <QAbstractItemModelTester>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The popup's rules: a row's text, the tooltip, where it opens, which keys pick and which keys paste.
@@ -16,6 +19,7 @@ private slots:
     void pickedRow();
     void shiftInsert_data();
     void shiftInsert();
+    void newestRowsOfALargeHistory();
 };
 
 void TestPopupRows::rowAndToolTip_data()
@@ -117,6 +121,37 @@ void TestPopupRows::shiftInsert()
     QFETCH(bool, shiftInsert);
     QCOMPARE(popuprows::pastesWithShiftInsert(windowClass, {QStringLiteral("XTerm"), QStringLiteral("Gnome-terminal")}),
              shiftInsert);
+}
+
+// More entries than the popup lists: the newest ones, following the history as it grows and is read again,
+// every signal consistent with the rows (the model tester fails the test otherwise).
+void TestPopupRows::newestRowsOfALargeHistory()
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/temp.ifo");
+    QByteArray lines;
+    for (int n = 1; n <= popuprows::listLimit + 2; ++n)
+        lines += QByteArray::number(n).rightJustified(6, '0') + "e" + QByteArray::number(n) + "\r\n";
+    fileio::writeFileAtomic(path, lines);
+    HistoryFile file(path);
+    HistoryModel history(file);
+    HistoryRows rows(history);
+    QAbstractItemModelTester tester(&rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto numbers = [&rows] {
+        return QList<int>{rows.rowCount(), rows.entry(0).number, rows.entry(rows.rowCount() - 1).number};
+    };
+    QCOMPARE(rows.rowCount(), 0);
+    history.reload();
+    QCOMPARE(numbers(), (QList<int>{popuprows::listLimit, popuprows::listLimit + 2, 3}));
+    QVERIFY(history.record(QStringLiteral("newest"), QString()));
+    QCOMPARE(numbers(), (QList<int>{popuprows::listLimit, popuprows::listLimit + 3, 4}));
+    QCOMPARE(rows.index(0).data().toString(), QStringLiteral("001003  newest"));
+
+    fileio::writeFileAtomic(path, "000001a\r\n000002b\r\n");
+    history.reload();
+    QCOMPARE(numbers(), (QList<int>{2, 2, 1}));
+    QVERIFY(history.record(QStringLiteral("c"), QString()));
+    QCOMPARE(numbers(), (QList<int>{3, 3, 1}));
 }
 
 QTEST_GUILESS_MAIN(TestPopupRows)
