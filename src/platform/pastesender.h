@@ -28,6 +28,10 @@ public:
     // Once the keys of the shortcut are released and the remembered window has the focus back, sends
     // `keys` as key symbols, so every keyboard layout types the same. Reports with `pasted`.
     virtual void paste(PasteKeys keys) = 0;
+    // Gives the remembered window the focus back when ours closed without pasting (Escape): a window
+    // manager may hand it to another window of ours, and without one nobody gets it. Nothing where the
+    // desktop always gives it back itself.
+    virtual void returnFocus() {}
 
 signals:
     void pasted(bool sent);

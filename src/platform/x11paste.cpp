@@ -114,6 +114,19 @@ void X11PasteSender::paste(PasteKeys keys)
     m_holdable.clear();
     if (m_xtest && readKeymap(m_c, &map) && readModifiers(m_c, map, &mods))
         m_holdable = mods.holdable;
+    start(true);
+}
+
+void X11PasteSender::returnFocus()
+{
+    if (m_steps.isActive() && m_sendKeys)
+        return; // the paste gives it back
+    start(false);
+}
+
+void X11PasteSender::start(bool sendKeys)
+{
+    m_sendKeys = sendKeys;
     m_since.start();
     m_askedAt = -1;
     m_steps.start();
@@ -127,7 +140,7 @@ void X11PasteSender::step()
         return;
     }
     // The shortcut's keys still held would make Ctrl+V something else (Ctrl+Alt+V).
-    if (modifierHeld())
+    if (m_sendKeys && modifierHeld())
         return;
     if (const uint32_t focus = focusNow(); focus != m_focus) {
         // Focus on nothing: no window manager will give it back.
@@ -140,7 +153,7 @@ void X11PasteSender::step()
         if (focusNow() != m_focus)
             return;
     }
-    finish(send());
+    finish(m_sendKeys && send());
 }
 
 void X11PasteSender::finish(bool sent)
@@ -149,7 +162,8 @@ void X11PasteSender::finish(bool sent)
     // Nothing here waits for events; drop what the server sent anyway (map changes, a focus refused).
     while (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
         std::free(event);
-    emit pasted(sent);
+    if (m_sendKeys)
+        emit pasted(sent);
 }
 
 bool X11PasteSender::modifierHeld()

@@ -26,8 +26,12 @@ public:
     void rememberTarget() override;
     QString targetClass() const override { return m_class; }
     void paste(PasteKeys keys) override;
+    void returnFocus() override;
 
 private:
+    // Waits for the remembered window to have the focus, asking for it when it does not come back by
+    // itself; then sends the keys when `sendKeys`.
+    void start(bool sendKeys);
     void step();
     void finish(bool sent);
     bool modifierHeld();
@@ -46,6 +50,7 @@ private:
     QString m_class;
 
     PasteKeys m_keys = PasteKeys::CtrlV;
+    bool m_sendKeys = false;         // false: the focus alone is given back
     std::vector<uint8_t> m_holdable; // the modifier keys that must be up before the keys are sent
     QTimer m_steps;
     QElapsedTimer m_since;

@@ -248,6 +248,7 @@ bool frmPopup::eventFilter(QObject *watched, QEvent *event)
     switch (key->key()) {
     case Qt::Key_Escape:
         close();
+        m_platform.paste->returnFocus();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
