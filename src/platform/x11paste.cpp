@@ -14,9 +14,8 @@ namespace {
 // How often the state is looked at while waiting, and how long the wait lasts at most.
 constexpr int kStepMs = 10;
 constexpr int kGiveUpMs = 1000;
-// How long the window manager gets to give the focus back by itself before it is asked, and then
-// between two requests.
-constexpr int kFocusGraceMs = 60;
+// How long between two requests for the focus. The first goes at once: a window manager left to
+// itself may give the focus to another window of ours (KWin gives it to the main window).
 constexpr int kFocusAgainMs = 250;
 // How long a spare key code keeps the symbol it was given: the target reads the new map when its
 // events reach it, after the key itself.
@@ -142,11 +141,9 @@ void X11PasteSender::step()
     // The shortcut's keys still held would make Ctrl+V something else (Ctrl+Alt+V).
     if (m_sendKeys && modifierHeld())
         return;
-    if (const uint32_t focus = focusNow(); focus != m_focus) {
-        // Focus on nothing: no window manager will give it back.
-        const bool nobody = focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == m_root;
+    if (focusNow() != m_focus) {
         const qint64 now = m_since.elapsed();
-        if (m_askedAt < 0 ? nobody || now >= kFocusGraceMs : now - m_askedAt >= kFocusAgainMs) {
+        if (m_askedAt < 0 || now - m_askedAt >= kFocusAgainMs) {
             askForFocus();
             m_askedAt = now;
         }
