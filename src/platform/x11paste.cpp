@@ -1,6 +1,9 @@
 #include "x11paste.h"
 #include "x11keymap.h"
 
+#include <QGuiApplication>
+#include <QWindow>
+
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -27,6 +30,21 @@ struct FreeReply
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
+
+// Asks the window manager to activate `window` as a pager does, for the user: it does not second-guess
+// the request as it does an application's own.
+void askToActivate(xcb_connection_t *c, uint32_t root, uint32_t activeAtom, uint32_t window)
+{
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = activeAtom;
+    message.data.data32[0] = 2; // from a pager
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+}
 } // namespace
 
 X11PasteSender::X11PasteSender(QObject *parent) : PasteSender(parent)
@@ -175,19 +193,22 @@ bool X11PasteSender::modifierHeld()
     return false;
 }
 
+void X11PasteSender::activate(QWindow *window)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !window || !m_activeAtom)
+        return;
+    // On Qt's connection, after the window's map request: the window manager knows the window when it
+    // reads this. Without a window manager nobody reads it, and Qt gives the window the focus itself.
+    askToActivate(x11->connection(), m_root, m_activeAtom, uint32_t(window->winId()));
+    xcb_flush(x11->connection());
+}
+
 // Asks the window manager to activate the window again, or, without one, gives it the focus.
 void X11PasteSender::askForFocus()
 {
     if (m_active) {
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = m_active;
-        message.type = m_activeAtom;
-        message.data.data32[0] = 2; // from a pager: the window manager does not second-guess it
-        message.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&message));
+        askToActivate(m_c, m_root, m_activeAtom, m_active);
     } else {
         xcb_set_input_focus(m_c, XCB_INPUT_FOCUS_PARENT, m_focus, XCB_CURRENT_TIME);
     }

@@ -27,6 +27,7 @@ public:
     QString targetClass() const override { return m_class; }
     void paste(PasteKeys keys) override;
     void returnFocus() override;
+    void activate(QWindow *window) override;
 
 private:
     // Waits for the remembered window to have the focus, asking for it when it does not come back by

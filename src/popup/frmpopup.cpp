@@ -144,6 +144,7 @@ void frmPopup::open()
     show();
     raise();
     activateWindow();
+    m_platform.paste->activate(windowHandle());
     m_filter->setFocus();
 }
 
