@@ -33,7 +33,7 @@ using Reply = std::unique_ptr<T, FreeReply>;
 
 // Asks the window manager to activate `window` as a pager does, for the user: it does not second-guess
 // the request as it does an application's own.
-void askToActivate(xcb_connection_t *c, uint32_t root, uint32_t activeAtom, uint32_t window)
+void askToActivate(xcb_connection_t *c, uint32_t root, uint32_t activeAtom, uint32_t window, uint32_t time)
 {
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
@@ -41,7 +41,7 @@ void askToActivate(xcb_connection_t *c, uint32_t root, uint32_t activeAtom, uint
     message.window = window;
     message.type = activeAtom;
     message.data.data32[0] = 2; // from a pager
-    message.data.data32[1] = XCB_CURRENT_TIME;
+    message.data.data32[1] = time;
     xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char *>(&message));
 }
@@ -68,6 +68,10 @@ X11PasteSender::X11PasteSender(QObject *parent) : PasteSender(parent)
     const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(m_c, &xcb_test_id);
     m_xtest = xtest && xtest->present;
     m_activeAtom = atom("_NET_ACTIVE_WINDOW");
+    m_clock = xcb_generate_id(m_c);
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_clock, m_root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
 }
 
 X11PasteSender::~X11PasteSender()
@@ -81,6 +85,25 @@ uint32_t X11PasteSender::atom(const char *name)
     Reply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : XCB_NONE;
+}
+
+// The server's time now, read from a change of a property of a window of our own: a window manager
+// weighs a request by its time, and mutter calls a client that sends none buggy.
+uint32_t X11PasteSender::serverTime()
+{
+    xcb_change_property(m_c, XCB_PROP_MODE_APPEND, m_clock, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(m_c);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(m_c)) {
+        uint32_t time = XCB_CURRENT_TIME;
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            time = change->window == m_clock ? change->time : XCB_CURRENT_TIME;
+        }
+        std::free(event); // nothing else is waited for here (see finish)
+        if (time != XCB_CURRENT_TIME)
+            return time;
+    }
+    return XCB_CURRENT_TIME;
 }
 
 uint32_t X11PasteSender::focusNow()
@@ -200,7 +223,7 @@ void X11PasteSender::activate(QWindow *window)
         return;
     // On Qt's connection, after the window's map request: the window manager knows the window when it
     // reads this. Without a window manager nobody reads it, and Qt gives the window the focus itself.
-    askToActivate(x11->connection(), m_root, m_activeAtom, uint32_t(window->winId()));
+    askToActivate(x11->connection(), m_root, m_activeAtom, uint32_t(window->winId()), serverTime());
     xcb_flush(x11->connection());
 }
 
@@ -208,7 +231,7 @@ void X11PasteSender::activate(QWindow *window)
 void X11PasteSender::askForFocus()
 {
     if (m_active) {
-        askToActivate(m_c, m_root, m_activeAtom, m_active);
+        askToActivate(m_c, m_root, m_activeAtom, m_active, serverTime());
     } else {
         xcb_set_input_focus(m_c, XCB_INPUT_FOCUS_PARENT, m_focus, XCB_CURRENT_TIME);
     }

@@ -41,11 +41,13 @@ private:
     bool send();
     void restoreSpare();
     uint32_t atom(const char *name);
+    uint32_t serverTime();
 
     xcb_connection_t *m_c = nullptr;
     uint32_t m_root = 0;
     bool m_xtest = false;
     uint32_t m_activeAtom = 0;
+    uint32_t m_clock = 0;  // a window of our own, never shown, for the server's time
     uint32_t m_focus = 0;  // the window that had the input focus
     uint32_t m_active = 0; // the top-level window the window manager called active, 0 without one
     QString m_class;
