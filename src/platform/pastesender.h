@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QWindow;
+
 // The keys that paste in the target window: Ctrl+V, or Shift+Insert for terminals.
 enum class PasteKeys
 {
@@ -28,6 +30,13 @@ public:
     // Once the keys of the shortcut are released and the remembered window has the focus back, sends
     // `keys` as key symbols, so every keyboard layout types the same. Reports with `pasted`.
     virtual void paste(PasteKeys keys) = 0;
+    // Gives the remembered window the focus back when ours closed without pasting (Escape): a window
+    // manager may hand it to another window of ours, and without one nobody gets it. Nothing where the
+    // desktop always gives it back itself.
+    virtual void returnFocus() {}
+    // Gives `window`, ours and just shown because the user asked for it, the focus also where the
+    // window manager keeps a new window from taking it (KWin's higher focus stealing prevention).
+    virtual void activate(QWindow *window) { Q_UNUSED(window) }
 
 signals:
     void pasted(bool sent);

@@ -1,6 +1,9 @@
 #include "x11paste.h"
 #include "x11keymap.h"
 
+#include <QGuiApplication>
+#include <QWindow>
+
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -14,9 +17,8 @@ namespace {
 // How often the state is looked at while waiting, and how long the wait lasts at most.
 constexpr int kStepMs = 10;
 constexpr int kGiveUpMs = 1000;
-// How long the window manager gets to give the focus back by itself before it is asked, and then
-// between two requests.
-constexpr int kFocusGraceMs = 60;
+// How long between two requests for the focus. The first goes at once: a window manager left to
+// itself may give the focus to another window of ours (KWin gives it to the main window).
 constexpr int kFocusAgainMs = 250;
 // How long a spare key code keeps the symbol it was given: the target reads the new map when its
 // events reach it, after the key itself.
@@ -28,6 +30,21 @@ struct FreeReply
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
+
+// Asks the window manager to activate `window` as a pager does, for the user: it does not second-guess
+// the request as it does an application's own.
+void askToActivate(xcb_connection_t *c, uint32_t root, uint32_t activeAtom, uint32_t window, uint32_t time)
+{
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = activeAtom;
+    message.data.data32[0] = 2; // from a pager
+    message.data.data32[1] = time;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+}
 } // namespace
 
 X11PasteSender::X11PasteSender(QObject *parent) : PasteSender(parent)
@@ -51,6 +68,10 @@ X11PasteSender::X11PasteSender(QObject *parent) : PasteSender(parent)
     const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(m_c, &xcb_test_id);
     m_xtest = xtest && xtest->present;
     m_activeAtom = atom("_NET_ACTIVE_WINDOW");
+    m_clock = xcb_generate_id(m_c);
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_clock, m_root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
 }
 
 X11PasteSender::~X11PasteSender()
@@ -64,6 +85,25 @@ uint32_t X11PasteSender::atom(const char *name)
     Reply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : XCB_NONE;
+}
+
+// The server's time now, read from a change of a property of a window of our own: a window manager
+// weighs a request by its time, and mutter calls a client that sends none buggy.
+uint32_t X11PasteSender::serverTime()
+{
+    xcb_change_property(m_c, XCB_PROP_MODE_APPEND, m_clock, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(m_c);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(m_c)) {
+        uint32_t time = XCB_CURRENT_TIME;
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            time = change->window == m_clock ? change->time : XCB_CURRENT_TIME;
+        }
+        std::free(event); // nothing else is waited for here (see finish)
+        if (time != XCB_CURRENT_TIME)
+            return time;
+    }
+    return XCB_CURRENT_TIME;
 }
 
 uint32_t X11PasteSender::focusNow()
@@ -114,6 +154,19 @@ void X11PasteSender::paste(PasteKeys keys)
     m_holdable.clear();
     if (m_xtest && readKeymap(m_c, &map) && readModifiers(m_c, map, &mods))
         m_holdable = mods.holdable;
+    start(true);
+}
+
+void X11PasteSender::returnFocus()
+{
+    if (m_steps.isActive() && m_sendKeys)
+        return; // the paste gives it back
+    start(false);
+}
+
+void X11PasteSender::start(bool sendKeys)
+{
+    m_sendKeys = sendKeys;
     m_since.start();
     m_askedAt = -1;
     m_steps.start();
@@ -127,20 +180,18 @@ void X11PasteSender::step()
         return;
     }
     // The shortcut's keys still held would make Ctrl+V something else (Ctrl+Alt+V).
-    if (modifierHeld())
+    if (m_sendKeys && modifierHeld())
         return;
-    if (const uint32_t focus = focusNow(); focus != m_focus) {
-        // Focus on nothing: no window manager will give it back.
-        const bool nobody = focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == m_root;
+    if (focusNow() != m_focus) {
         const qint64 now = m_since.elapsed();
-        if (m_askedAt < 0 ? nobody || now >= kFocusGraceMs : now - m_askedAt >= kFocusAgainMs) {
+        if (m_askedAt < 0 || now - m_askedAt >= kFocusAgainMs) {
             askForFocus();
             m_askedAt = now;
         }
         if (focusNow() != m_focus)
             return;
     }
-    finish(send());
+    finish(m_sendKeys && send());
 }
 
 void X11PasteSender::finish(bool sent)
@@ -149,7 +200,8 @@ void X11PasteSender::finish(bool sent)
     // Nothing here waits for events; drop what the server sent anyway (map changes, a focus refused).
     while (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
         std::free(event);
-    emit pasted(sent);
+    if (m_sendKeys)
+        emit pasted(sent);
 }
 
 bool X11PasteSender::modifierHeld()
@@ -164,19 +216,22 @@ bool X11PasteSender::modifierHeld()
     return false;
 }
 
+void X11PasteSender::activate(QWindow *window)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !window || !m_activeAtom)
+        return;
+    // On Qt's connection, after the window's map request: the window manager knows the window when it
+    // reads this. Without a window manager nobody reads it, and Qt gives the window the focus itself.
+    askToActivate(x11->connection(), m_root, m_activeAtom, uint32_t(window->winId()), serverTime());
+    xcb_flush(x11->connection());
+}
+
 // Asks the window manager to activate the window again, or, without one, gives it the focus.
 void X11PasteSender::askForFocus()
 {
     if (m_active) {
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = m_active;
-        message.type = m_activeAtom;
-        message.data.data32[0] = 2; // from a pager: the window manager does not second-guess it
-        message.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&message));
+        askToActivate(m_c, m_root, m_activeAtom, m_active, serverTime());
     } else {
         xcb_set_input_focus(m_c, XCB_INPUT_FOCUS_PARENT, m_focus, XCB_CURRENT_TIME);
     }

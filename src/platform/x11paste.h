@@ -26,8 +26,13 @@ public:
     void rememberTarget() override;
     QString targetClass() const override { return m_class; }
     void paste(PasteKeys keys) override;
+    void returnFocus() override;
+    void activate(QWindow *window) override;
 
 private:
+    // Waits for the remembered window to have the focus, asking for it when it does not come back by
+    // itself; then sends the keys when `sendKeys`.
+    void start(bool sendKeys);
     void step();
     void finish(bool sent);
     bool modifierHeld();
@@ -36,16 +41,19 @@ private:
     bool send();
     void restoreSpare();
     uint32_t atom(const char *name);
+    uint32_t serverTime();
 
     xcb_connection_t *m_c = nullptr;
     uint32_t m_root = 0;
     bool m_xtest = false;
     uint32_t m_activeAtom = 0;
+    uint32_t m_clock = 0;  // a window of our own, never shown, for the server's time
     uint32_t m_focus = 0;  // the window that had the input focus
     uint32_t m_active = 0; // the top-level window the window manager called active, 0 without one
     QString m_class;
 
     PasteKeys m_keys = PasteKeys::CtrlV;
+    bool m_sendKeys = false;         // false: the focus alone is given back
     std::vector<uint8_t> m_holdable; // the modifier keys that must be up before the keys are sent
     QTimer m_steps;
     QElapsedTimer m_since;

@@ -145,6 +145,7 @@ void frmPopup::open()
     show();
     raise();
     activateWindow();
+    m_platform.paste->activate(windowHandle());
     m_filter->setFocus();
     if (m_pastes && !m_platform.paste->canPaste())
         tellPasteByHand();
@@ -260,6 +261,7 @@ bool frmPopup::eventFilter(QObject *watched, QEvent *event)
     switch (key->key()) {
     case Qt::Key_Escape:
         close();
+        m_platform.paste->returnFocus();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -21,8 +21,8 @@ class SearchJob;
 // history, newest first, opened where the user is working. Typing filters it as the search window
 // searches; the arrow and page keys, Home and End move; Enter, a double click or a digit (see
 // popuprows::pickedRow) picks an entry: it is chosen as in the history list (entryChosen), the popup
-// closes and the paste keys are sent to the window that had the focus. Escape or losing the focus
-// closes it.
+// closes and the paste keys are sent to the window that had the focus. Escape closes it and gives that
+// window the focus back; losing the focus to another window closes it.
 class frmPopup final : public QWidget
 {
     Q_OBJECT

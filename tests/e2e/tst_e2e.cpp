@@ -104,6 +104,9 @@ private slots:
     void shortcutPastesIntoTheWindowBefore();
 
 private:
+    // Starts a window manager for the test function and waits until it manages the screen.
+    bool startWindowManager(const QString &program);
+
     QString m_lockKey; // a lock key the test function switched on
 };
 
@@ -133,7 +136,27 @@ void TestEndToEnd::cleanup()
     if (!m_lockKey.isEmpty())
         xdotool({QStringLiteral("key"), m_lockKey});
     m_lockKey.clear();
+    g_topLevelDepth = 1;
     run(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+}
+
+bool TestEndToEnd::startWindowManager(const QString &program)
+{
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(g_env);
+    p->setStandardOutputFile(QProcess::nullDevice());
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(program, {});
+    if (!p->waitForStarted())
+        return false;
+    track(std::move(p));
+    g_topLevelDepth = 2;
+    return QTest::qWaitFor(
+        [] {
+            return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .out.contains("window id");
+        },
+        kWaitMs);
 }
 
 void TestEndToEnd::cleanupTestCase()
@@ -337,29 +360,40 @@ void TestEndToEnd::shortcutPastesIntoTheWindowBefore_data()
     QTest::addColumn<QStringList>("layout"); // setxkbmap's arguments
     QTest::addColumn<QString>("lockKey");    // switched on before
     QTest::addColumn<QString>("windowClass");
-    QTest::addColumn<QByteArray>("pasteKeys"); // as the other program sees them
+    QTest::addColumn<QByteArray>("pasteKeys");  // as the other program sees them
+    QTest::addColumn<QString>("windowManager"); // empty: none
 
     const QStringList us{QStringLiteral("us")};
     const QString editor = QStringLiteral("Gedit");
     const QByteArray ctrlV("key Ctrl+V\n");
-    QTest::newRow("us") << us << QString() << editor << ctrlV;
-    QTest::newRow("German") << QStringList{QStringLiteral("de")} << QString() << editor << ctrlV;
+    QTest::newRow("us") << us << QString() << editor << ctrlV << QString();
+    QTest::newRow("German") << QStringList{QStringLiteral("de")} << QString() << editor << ctrlV << QString();
     QTest::newRow("Dvorak") << QStringList{QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}
-                            << QString() << editor << ctrlV;
-    QTest::newRow("NumLock on") << us << QStringLiteral("Num_Lock") << editor << ctrlV;
-    QTest::newRow("terminal") << us << QString() << QStringLiteral("XTerm") << QByteArray("key Shift+Ins\n");
+                            << QString() << editor << ctrlV << QString();
+    QTest::newRow("NumLock on") << us << QStringLiteral("Num_Lock") << editor << ctrlV << QString();
+    QTest::newRow("terminal") << us << QString() << QStringLiteral("XTerm") << QByteArray("key Shift+Ins\n")
+                              << QString();
+    // It decides who gets the focus, and may refuse it to a window that was not clicked.
+    QTest::newRow("openbox") << us << QString() << editor << ctrlV << QStringLiteral("openbox");
 }
 
 // Another program's window has the focus; Ctrl+Alt+V opens the popup over it. A digit picks that row,
 // a typed filter finds an old entry and Enter picks it: each is pasted, whole, into the other program,
-// and is not recorded again. `vornkip --popup` opens the popup of the running copy.
+// and is not recorded again. Escape gives the other program the focus back. `vornkip --popup` opens
+// the popup of the running copy.
 void TestEndToEnd::shortcutPastesIntoTheWindowBefore()
 {
     QFETCH(QStringList, layout);
     QFETCH(QString, lockKey);
     QFETCH(QString, windowClass);
     QFETCH(QByteArray, pasteKeys);
+    QFETCH(QString, windowManager);
 
+    if (!windowManager.isEmpty()) {
+        if (!haveTool(windowManager))
+            QSKIP(qPrintable(windowManager + QStringLiteral(" is not installed")));
+        QVERIFY2(startWindowManager(windowManager), "the window manager did not start");
+    }
     const QByteArray history("000001the old one@1@2@3second line\r\n000002something else\r\n000003third\r\n"
                              "000004fourth\r\n");
     QFile ifo(file("temp.ifo"));
@@ -393,6 +427,13 @@ void TestEndToEnd::shortcutPastesIntoTheWindowBefore()
     QTRY_COMPARE_WITH_TIMEOUT(pasteClientText(client, &keysSeen), QStringLiteral("something else"), kWaitMs);
     QVERIFY(findWindows(popup).isEmpty());
     QVERIFY2(keysSeen.contains(pasteKeys), keysSeen.constData());
+
+    QVERIFY2(openPopup(), "Ctrl+Alt+V opened no popup after a pick");
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] { return xdotool({QStringLiteral("getwindowfocus")}).out.trimmed().toULongLong() == window; }, kWaitMs),
+        "Escape did not give the other program the focus back");
 
     QVERIFY2(openPopup(), "Ctrl+Alt+V opened no popup the second time");
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("OLD ONE")});

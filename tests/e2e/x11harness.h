@@ -167,13 +167,17 @@ inline QString clipboardText()
     return r.exitCode == 0 ? QString::fromUtf8(r.out) : QStringLiteral("<no text on the clipboard>");
 }
 
+// How deep below the root window the top-level windows are: 2 under a window manager, which puts each
+// in a frame of its own.
+inline int g_topLevelDepth = 1;
+
 // Visible top-level windows matching all the given xdotool search criteria, bottom of the stack first.
 inline QList<qulonglong> findWindows(const QStringList &criteria)
 {
     QList<qulonglong> ids;
     const Result r =
         xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                            QStringLiteral("--maxdepth"), QStringLiteral("1")} +
+                            QStringLiteral("--maxdepth"), QString::number(g_topLevelDepth)} +
                 criteria);
     for (const QByteArray &line : r.out.split('\n')) {
         if (const qulonglong id = line.trimmed().toULongLong())

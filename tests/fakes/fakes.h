@@ -235,9 +235,11 @@ public:
         pastes << keys;
         emit pasted(sends);
     }
+    void returnFocus() override { ++focusReturned; }
 
     bool sends = true;
     int remembered = 0;
+    int focusReturned = 0;
     QString windowClass;
     QList<PasteKeys> pastes;
 };

@@ -173,6 +173,8 @@ void TestFrmPopup::keys()
     QCOMPARE(popup()->isVisible(), open);
     QCOMPARE(m_fakes->clipboard.content.text, picked);
     QCOMPARE(m_fakes->paste.pastes, picked.isNull() ? QList<PasteKeys>{} : QList<PasteKeys>{PasteKeys::CtrlV});
+    // Closed by Escape: the window before gets the focus back.
+    QCOMPARE(m_fakes->paste.focusReturned, picked.isNull() && !open ? 1 : 0);
     QCOMPARE(historyBytes(), history); // choosing an entry records nothing
 }
 
@@ -219,6 +221,7 @@ void TestFrmPopup::losingTheFocusCloses()
     w.activateWindow();
     QTRY_VERIFY(!popup()->isVisible());
     QVERIFY(m_fakes->paste.pastes.isEmpty());
+    QCOMPARE(m_fakes->paste.focusReturned, 0); // the user chose another window
 }
 
 void TestFrmPopup::shortcutInTheTrayMenu_data()
