@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRect>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtCore/qtestsupport_core.h>
 
 #include <memory>
@@ -120,6 +121,26 @@ inline void stopXvfb(QProcess &server)
             server.waitForFinished();
         }
     }
+}
+
+// main() of a test whose classes and own windows use a private server: the server is started before
+// `run` makes the application and runs the test; its result, or 1 when the server did not start.
+template <typename Run>
+int onPrivateXvfb(Run run)
+{
+    QTemporaryDir runtime;
+    setUpChildEnvironment(runtime.path());
+    QProcess server;
+    const QString display = startXvfb(server);
+    if (display.isEmpty()) {
+        qWarning("Xvfb did not start");
+        return 1;
+    }
+    qputenv("DISPLAY", display.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    const int result = run();
+    stopXvfb(server);
+    return result;
 }
 
 // Sends a signal and waits for the end; the exit code, or -1 for a crash or no end.

@@ -482,24 +482,11 @@ void TestX11Capture::noDisplay()
 // application.
 int main(int argc, char *argv[])
 {
-    QTemporaryDir runtime;
-    setUpChildEnvironment(runtime.path());
-    QProcess server;
-    const QString display = startXvfb(server);
-    if (display.isEmpty()) {
-        qWarning("Xvfb did not start");
-        return 1;
-    }
-    qputenv("DISPLAY", display.toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    int result = 0;
-    {
+    return onPrivateXvfb([&] {
         QApplication app(argc, argv);
         TestX11Capture test;
-        result = QTest::qExec(&test, argc, argv);
-    }
-    stopXvfb(server);
-    return result;
+        return QTest::qExec(&test, argc, argv);
+    });
 }
 
 #include "tst_x11capture.moc"
