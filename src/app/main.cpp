@@ -183,8 +183,12 @@ int switchShortcut(bool install)
         return 1;
     }
     const QString command = popupCommand(QCoreApplication::applicationFilePath());
-    const Kind kind = desktopKind(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariableIsSet("SWAYSOCK"),
-                                  qEnvironmentVariableIsSet("HYPRLAND_INSTANCE_SIGNATURE"));
+    Kind kind = desktopKind(qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariableIsSet("SWAYSOCK"),
+                            qEnvironmentVariableIsSet("HYPRLAND_INSTANCE_SIGNATURE"));
+    // In a GNOME session on X11 the running bar grabs the key itself: a binding of the desktop's own on the
+    // same key would take it from the bar, which would then say at every start that the key is taken.
+    if (install && kind == Kind::Gnome && qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("x11"))
+        kind = Kind::Other;
     const auto cannotWrite = [&keys](const char *desktop) {
         std::fprintf(stderr, "vornkip: このキーは %s で使えません: %s\n", desktop, qPrintable(keys));
         return 1;
@@ -329,9 +333,7 @@ bool askRunningCopyForPopup(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     setIdentity();
     // Only looked up: a folder that is not there has no copy running, and is the start's to make.
-    const QString folder =
-        datafolder::resolve(qEnvironmentVariable("VORNKIP_HOME"), QCoreApplication::applicationDirPath(),
-                            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    const QString folder = existingDataFolder();
     return QFileInfo(folder).isDir() && LockFileInstance(folder).popupRunning();
 }
 } // namespace

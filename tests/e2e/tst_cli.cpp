@@ -105,7 +105,7 @@ Run TestCli::vornkip(const QStringList &args, const QStringList &settings)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY", "XDG_CURRENT_DESKTOP",
-                             "SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
+                             "XDG_SESSION_TYPE", "SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
         env.remove(QLatin1String(name));
     for (const QString &setting : settings)
         env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
@@ -411,6 +411,10 @@ void TestCli::shortcutElsewhere_data()
     QTest::newRow("Hyprland") << QStringList{"XDG_CURRENT_DESKTOP=Hyprland"}
                               << "\nbind = CTRL ALT, V, exec, %1 --popup\n";
     QTest::newRow("KDE") << QStringList{"XDG_CURRENT_DESKTOP=KDE"} << "\n%1 --popup\n";
+    // The bar grabs the key itself there: a GNOME binding would take it away.
+    QTest::newRow("GNOME on X11") << QStringList{"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11",
+                                                 "GSETTINGS_BACKEND=keyfile"}
+                                  << "\n%1 --popup\n";
 }
 
 // Where the program cannot write the binding, it prints the exact line or command to bind, and where.
