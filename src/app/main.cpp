@@ -404,8 +404,7 @@ int main(int argc, char *argv[])
     // Copies are watched from a thread of their own; said once when they cannot be seen at all.
     ClipboardContent initialClipboard;
     QString captureProblem;
-    const CaptureSession session{!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"),
-                                 !qEnvironmentVariableIsEmpty("DISPLAY")};
+    const CaptureSession session = CaptureSession::current();
     std::unique_ptr<CaptureBackend> capture =
         startCaptureBackend(session, makeWaylandCapture, makeX11Capture, &initialClipboard, &captureProblem);
     if (!captureProblem.isEmpty())

@@ -3,6 +3,7 @@
 #include "platform/capturebackend.h"
 
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <memory>
@@ -12,6 +13,12 @@ struct CaptureSession
 {
     bool wayland = false;
     bool x11 = false;
+
+    // This process's session, from its environment.
+    static CaptureSession current()
+    {
+        return {!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"), !qEnvironmentVariableIsEmpty("DISPLAY")};
+    }
 };
 
 // Makes a back-end, not started yet; null when it cannot be made at all.

@@ -3,6 +3,7 @@
 #include "core/commanderror.h"
 #include "display/appicon.h"
 #include "history/historymodel.h"
+#include "platform/capturechoice.h"
 #include "platform/messages.h"
 #include "platform/pastelineedit.h"
 #include "platform/pastesender.h"
@@ -153,8 +154,9 @@ void frmPopup::open()
 
 void frmPopup::placeOnScreen()
 {
-    // A Wayland client cannot know the pointer outside its own windows.
-    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    // A Wayland client cannot know the pointer outside its own windows, nor can an X11 one on a Wayland
+    // desktop (XWayland sees the pointer only over X11 windows).
+    const bool wayland = CaptureSession::current().wayland;
     std::optional<QPoint> pointer;
     QScreen *screen = nullptr;
     if (!wayland) {

@@ -6,9 +6,11 @@
 
 #include "app/mainparts.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,6 +32,8 @@ private slots:
     void pasteKeys_data();
     void pasteKeys();
     void losingTheFocusCloses();
+    void place_data();
+    void place();
     void shortcutInTheTrayMenu_data();
     void shortcutInTheTrayMenu();
 
@@ -210,6 +214,33 @@ void TestFrmPopup::pasteKeys()
     // Told once.
     QVERIFY(openByShortcut());
     QVERIFY(!hint()->isVisible());
+}
+
+void TestFrmPopup::place_data()
+{
+    QTest::addColumn<QByteArray>("waylandDisplay");
+    QTest::addColumn<bool>("atPointer");
+    QTest::newRow("X11: at the pointer") << QByteArray() << true;
+    // Also for an X11 window on a Wayland desktop, where XWayland sees the pointer only over X11 windows.
+    QTest::newRow("Wayland desktop: the screen's centre") << QByteArray("wayland-1") << false;
+}
+
+void TestFrmPopup::place()
+{
+    QFETCH(QByteArray, waylandDisplay);
+    QFETCH(bool, atPointer);
+    const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+    qputenv("WAYLAND_DISPLAY", waylandDisplay);
+    start();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint pointer = screen.topLeft() + QPoint(40, 30);
+    QCursor::setPos(pointer);
+    QVERIFY(openByShortcut());
+    qputenv("WAYLAND_DISPLAY", saved);
+    if (atPointer)
+        QCOMPARE(popup()->pos(), pointer);
+    else
+        QVERIFY(qAbs(popup()->geometry().center().x() - screen.center().x()) <= 1);
 }
 
 void TestFrmPopup::losingTheFocusCloses()
