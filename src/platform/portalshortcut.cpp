@@ -155,6 +155,7 @@ void PortalGlobalShortcut::setFallback(std::unique_ptr<GlobalShortcut> fallback)
         return;
     connect(m_fallback.get(), &GlobalShortcut::activated, this, &GlobalShortcut::activated);
     connect(m_fallback.get(), &GlobalShortcut::problem, this, &GlobalShortcut::problem);
+    connect(m_fallback.get(), &GlobalShortcut::keysChanged, this, &GlobalShortcut::keysChanged);
 }
 
 QString PortalGlobalShortcut::boundText() const
@@ -388,8 +389,10 @@ void PortalGlobalShortcut::fail()
 
 bool PortalGlobalShortcut::bindFallback()
 {
-    m_onFallback = m_fallback && m_fallback->bind(m_keys);
-    return m_onFallback;
+    // Also when it refuses the keys now: it may grab them later (on another keyboard map), and is
+    // unbound with us.
+    m_onFallback = m_fallback != nullptr;
+    return m_onFallback && m_fallback->bind(m_keys);
 }
 
 QString PortalGlobalShortcut::token(const char *what)

@@ -57,7 +57,8 @@ public:
     void unbind() override;
     QString boundText() const override;
 
-    // Where the keys go when the portal binds none; its presses and problems are passed on as ours.
+    // Where the keys go when the portal binds none; its presses, problems and changes of keys are passed
+    // on as ours.
     void setFallback(std::unique_ptr<GlobalShortcut> fallback);
 
     // Whether a portal with the GlobalShortcuts interface is on the session bus: asks its version once,
