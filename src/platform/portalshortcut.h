@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -40,8 +41,10 @@ class QDBusPendingCallWatcher;
 // started (false at once when not), then asks the portal and reports the desktop's answer with
 // `settled`. A refused request, a portal without the interface or a call that fails end with
 // settled(false) and nothing on `problem`: the session has no portal shortcut, which is not the
-// user's concern. The keys then go to the fallback when there is one (the X11 grab, which still acts
-// while an X11 window has the focus), as they do at once when the portal cannot be asked at all.
+// user's concern, and so does a portal that does not answer in time (a few seconds; a minute for the
+// bind, where the desktop may wait for the user in a dialog). The keys then go to the fallback when
+// there is one (the X11 grab, which still acts while an X11 window has the focus), as they do at once
+// when the portal cannot be asked at all.
 class PortalGlobalShortcut final : public GlobalShortcut
 {
     Q_OBJECT
@@ -117,4 +120,5 @@ private:
     QString m_sessionPath;
     QString m_boundText;
     QDBusPendingCallWatcher *m_pending = nullptr;
+    QTimer m_timeout; // the answer to the request under way is given up
 };
