@@ -12,6 +12,10 @@
 #include <QTest>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 using namespace x11harness;
 
 class TestX11Keys final : public QObject
@@ -28,6 +32,7 @@ private slots:
     void paste_data();
     void paste();
     void targetGone();
+    void activateOnAStalledServer();
 
 private:
     QProcess *startClient(const QString &windowClass, qulonglong *window);
@@ -254,6 +259,22 @@ void TestX11Keys::targetGone()
     sender.paste(PasteKeys::CtrlV);
     QTRY_COMPARE(pasted.size(), 1);
     QCOMPARE(pasted.at(0).at(0).toBool(), false);
+}
+
+// A server that does not answer (another client has grabbed it) holds up the activation of our window
+// a moment, never for good.
+void TestX11Keys::activateOnAStalledServer()
+{
+    X11PasteSender sender;
+    QWidget window;
+    window.winId();
+    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+    QVERIFY(!xcb_connection_has_error(other));
+    xcb_grab_server(other);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // the grab is in effect
+    sender.activate(window.windowHandle());
+    xcb_ungrab_server(other);
+    xcb_disconnect(other);
 }
 
 // The classes and the test's own windows use the private server, so it is started before the
