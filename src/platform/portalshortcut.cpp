@@ -53,6 +53,10 @@ const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request"
 const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString description = QStringLiteral("履歴を開く");
+// How long an answer may take: at once but for a busy bus, and for the bind the user's choice in the
+// desktop's dialog.
+constexpr int kAnswerMs = 3000;
+constexpr int kBindAnswerMs = 60000;
 
 QDBusMessage versionCall()
 {
@@ -135,6 +139,8 @@ PortalGlobalShortcut::PortalGlobalShortcut(const QDBusConnection &bus, QObject *
 {
     qDBusRegisterMetaType<portal::Shortcut>();
     qDBusRegisterMetaType<portal::Shortcuts>();
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &PortalGlobalShortcut::fail);
     if (!m_bus.isConnected())
         return;
     m_bus.connect(service, objectPath, shortcutsInterface, QStringLiteral("Activated"), this,
@@ -155,6 +161,7 @@ void PortalGlobalShortcut::setFallback(std::unique_ptr<GlobalShortcut> fallback)
         return;
     connect(m_fallback.get(), &GlobalShortcut::activated, this, &GlobalShortcut::activated);
     connect(m_fallback.get(), &GlobalShortcut::problem, this, &GlobalShortcut::problem);
+    connect(m_fallback.get(), &GlobalShortcut::keysChanged, this, &GlobalShortcut::keysChanged);
 }
 
 QString PortalGlobalShortcut::boundText() const
@@ -211,6 +218,7 @@ void PortalGlobalShortcut::unbind()
 {
     delete m_pending;
     m_pending = nullptr;
+    m_timeout.stop();
     stopListening();
     if (!m_sessionPath.isEmpty()) {
         m_bus.send(QDBusMessage::createMethodCall(service, m_sessionPath, sessionInterface, QStringLiteral("Close")));
@@ -226,6 +234,7 @@ void PortalGlobalShortcut::unbind()
 void PortalGlobalShortcut::askVersion()
 {
     m_stage = Stage::Version;
+    m_timeout.start(kAnswerMs);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(versionCall()), this);
     m_pending = watcher;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
@@ -281,6 +290,7 @@ void PortalGlobalShortcut::request(const QDBusMessage &call, const QString &requ
     QString sender = m_bus.baseService().mid(1);
     sender.replace(u'.', u'_');
     listenAt(QStringLiteral("%1/request/%2/%3").arg(objectPath, sender, requestToken));
+    m_timeout.start(m_stage == Stage::Binding ? kBindAnswerMs : kAnswerMs);
     // The Response may come before this reply (the portal answers at once when it shows no dialog), and
     // the next request may then be under way: the reply only matters while this request is the one we
     // wait for.
@@ -340,6 +350,7 @@ void PortalGlobalShortcut::onResponse(const QDBusMessage &message)
     } else if (m_stage == Stage::Binding || m_stage == Stage::Listing) {
         if (takeShortcuts(results.value(QStringLiteral("shortcuts")))) {
             m_stage = Stage::Bound;
+            m_timeout.stop();
             emit settled(true);
             emit keysChanged();
         } else {
@@ -388,8 +399,10 @@ void PortalGlobalShortcut::fail()
 
 bool PortalGlobalShortcut::bindFallback()
 {
-    m_onFallback = m_fallback && m_fallback->bind(m_keys);
-    return m_onFallback;
+    // Also when it refuses the keys now: it may grab them later (on another keyboard map), and is
+    // unbound with us.
+    m_onFallback = m_fallback != nullptr;
+    return m_onFallback && m_fallback->bind(m_keys);
 }
 
 QString PortalGlobalShortcut::token(const char *what)

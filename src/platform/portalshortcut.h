@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -40,8 +41,10 @@ class QDBusPendingCallWatcher;
 // started (false at once when not), then asks the portal and reports the desktop's answer with
 // `settled`. A refused request, a portal without the interface or a call that fails end with
 // settled(false) and nothing on `problem`: the session has no portal shortcut, which is not the
-// user's concern. The keys then go to the fallback when there is one (the X11 grab, which still acts
-// while an X11 window has the focus), as they do at once when the portal cannot be asked at all.
+// user's concern, and so does a portal that does not answer in time (a few seconds; a minute for the
+// bind, where the desktop may wait for the user in a dialog). The keys then go to the fallback when
+// there is one (the X11 grab, which still acts while an X11 window has the focus), as they do at once
+// when the portal cannot be asked at all.
 class PortalGlobalShortcut final : public GlobalShortcut
 {
     Q_OBJECT
@@ -57,7 +60,8 @@ public:
     void unbind() override;
     QString boundText() const override;
 
-    // Where the keys go when the portal binds none; its presses and problems are passed on as ours.
+    // Where the keys go when the portal binds none; its presses, problems and changes of keys are passed
+    // on as ours.
     void setFallback(std::unique_ptr<GlobalShortcut> fallback);
 
     // Whether a portal with the GlobalShortcuts interface is on the session bus: asks its version once,
@@ -116,4 +120,5 @@ private:
     QString m_sessionPath;
     QString m_boundText;
     QDBusPendingCallWatcher *m_pending = nullptr;
+    QTimer m_timeout; // the answer to the request under way is given up
 };

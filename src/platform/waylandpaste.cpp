@@ -12,6 +12,7 @@
 #include <utility>
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ using namespace std::chrono_literals;
 constexpr auto kSettle = 60ms;
 // A paste the compositor has not taken by then is given up.
 constexpr auto kDeadline = 2s;
+// How long the compositor's globals are waited for at start.
+constexpr qint64 kStartWaitMs = 500;
 
 // The keys of our key map, as the protocol names them (the key map's codes less 8).
 constexpr uint32_t kControl = 29;
@@ -108,6 +111,7 @@ WaylandPasteSender::WaylandPasteSender(QObject *parent) : PasteSender(parent)
         m_keymap = -1;
     }
     connectToCompositor();
+    awaitGlobals();
 }
 
 WaylandPasteSender::~WaylandPasteSender()
@@ -155,6 +159,31 @@ void WaylandPasteSender::connectToCompositor()
     m_writable->setEnabled(false);
     connect(m_writable, &QSocketNotifier::activated, this, &WaylandPasteSender::flush);
     flush();
+}
+
+// Reads the globals at start, for a moment at most: whether we can paste is asked at once by a popup
+// opened with the program (vornkip --popup with none running). What comes later is read as it comes.
+void WaylandPasteSender::awaitGlobals()
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (m_state == State::Connecting && !m_globalsArrived && waited.elapsed() < kStartWaitMs) {
+        if (wl_display_prepare_read(m_display) != 0) {
+            if (wl_display_dispatch_pending(m_display) < 0)
+                return lost();
+            continue;
+        }
+        wl_display_flush(m_display);
+        pollfd readable{wl_display_get_fd(m_display), POLLIN, 0};
+        if (poll(&readable, 1, int(kStartWaitMs - waited.elapsed())) > 0) {
+            if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
+                return lost();
+        } else {
+            wl_display_cancel_read(m_display);
+        }
+    }
+    if (std::exchange(m_globalsArrived, false))
+        globalsKnown();
 }
 
 void WaylandPasteSender::disconnect()

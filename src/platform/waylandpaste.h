@@ -19,7 +19,8 @@ struct zwp_virtual_keyboard_v1;
 // Pastes on wlroots compositors (sway, Hyprland, labwc) through the virtual-keyboard protocol: a
 // keyboard of our own in the seat, with a key map of our own, so Ctrl+V and Shift+Insert are the same
 // keys whatever layout the user types with. It has its own connection to the compositor, read on the
-// UI thread as the socket has something to read; nothing waits for the compositor. A connection lost
+// UI thread as the socket has something to read; nothing waits for the compositor but for its globals
+// at start, for half a second at most (canPaste() is right at once). A connection lost
 // is made again at the next paste. No window's class can be known on Wayland.
 class WaylandPasteSender final : public PasteSender
 {
@@ -29,7 +30,8 @@ public:
     explicit WaylandPasteSender(QObject *parent = nullptr);
     ~WaylandPasteSender() override;
 
-    // True once the compositor has offered virtual keyboards (and until one connection finds none).
+    // True when the compositor offers virtual keyboards (false until it has told, or one connection
+    // finds none).
     bool canPaste() const override { return m_offered; }
     void rememberTarget() override {}
     QString targetClass() const override { return {}; }
@@ -51,6 +53,7 @@ private:
     };
 
     void connectToCompositor();
+    void awaitGlobals();
     void disconnect();
     void readEvents();
     void flush();

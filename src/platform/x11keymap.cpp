@@ -88,6 +88,21 @@ std::vector<uint8_t> Keymap::codesOf(uint32_t symbol, bool shifted) const
     return codes;
 }
 
+std::vector<uint8_t> Keymap::codesInAnyGroup(uint32_t symbol) const
+{
+    std::vector<uint8_t> codes;
+    for (size_t i = 0; perCode > 0 && i + size_t(perCode) <= symbols.size(); i += size_t(perCode)) {
+        for (int col = 0; col < perCode; ++col) {
+            // Columns 1 and 3 are the shifted level of groups 1 and 2.
+            if (col != 1 && col != 3 && symbols[i + size_t(col)] == symbol) {
+                codes.push_back(uint8_t(firstCode + i / size_t(perCode)));
+                break;
+            }
+        }
+    }
+    return codes;
+}
+
 uint8_t Keymap::spareCode() const
 {
     // From the top: the low codes are the keys keyboards have.

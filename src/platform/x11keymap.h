@@ -28,6 +28,9 @@ struct Keymap
 
     // Key codes that type `symbol` in the first group, unshifted (or, with `shifted`, also shifted).
     std::vector<uint8_t> codesOf(uint32_t symbol, bool shifted) const;
+    // Key codes that type `symbol` unshifted in any group: the first level of groups 1 and 2, and the
+    // columns after, where the core map does not tell the groups and levels beyond those apart.
+    std::vector<uint8_t> codesInAnyGroup(uint32_t symbol) const;
     // A key code with no symbols at all, 0 when there is none.
     uint8_t spareCode() const;
 };

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include <poll.h>
+
 using namespace x11keys;
 
 namespace {
@@ -23,6 +25,8 @@ constexpr int kFocusAgainMs = 250;
 // How long a spare key code keeps the symbol it was given: the target reads the new map when its
 // events reach it, after the key itself.
 constexpr int kSpareKeepMs = 300;
+// How long the server's time is waited for at most; it answers at once.
+constexpr int kTimeWaitMs = 200;
 
 struct FreeReply
 {
@@ -88,22 +92,31 @@ uint32_t X11PasteSender::atom(const char *name)
 }
 
 // The server's time now, read from a change of a property of a window of our own: a window manager
-// weighs a request by its time, and mutter calls a client that sends none buggy.
+// weighs a request by its time, and mutter calls a client that sends none buggy. Without an answer in
+// a moment (no window of ours, a server that stalls) the request goes without a time.
 uint32_t X11PasteSender::serverTime()
 {
     xcb_change_property(m_c, XCB_PROP_MODE_APPEND, m_clock, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
     xcb_flush(m_c);
-    while (xcb_generic_event_t *event = xcb_wait_for_event(m_c)) {
-        uint32_t time = XCB_CURRENT_TIME;
-        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
-            const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
-            time = change->window == m_clock ? change->time : XCB_CURRENT_TIME;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
+            uint32_t time = XCB_CURRENT_TIME;
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+                const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
+                time = change->window == m_clock ? change->time : XCB_CURRENT_TIME;
+            }
+            std::free(event); // nothing else is waited for here (see finish)
+            if (time != XCB_CURRENT_TIME)
+                return time;
         }
-        std::free(event); // nothing else is waited for here (see finish)
-        if (time != XCB_CURRENT_TIME)
-            return time;
+        const qint64 left = kTimeWaitMs - waited.elapsed();
+        if (left <= 0 || xcb_connection_has_error(m_c))
+            return XCB_CURRENT_TIME;
+        pollfd readable{xcb_get_file_descriptor(m_c), POLLIN, 0};
+        poll(&readable, 1, int(left));
     }
-    return XCB_CURRENT_TIME;
 }
 
 uint32_t X11PasteSender::focusNow()

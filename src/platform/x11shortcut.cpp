@@ -37,13 +37,10 @@ bool X11GlobalShortcut::bind(const QKeySequence &keys)
     unbind();
     if (keys.isEmpty() || !m_root)
         return false;
+    // Kept also when they cannot be grabbed now: another keyboard map may have their key.
     m_keys = keys;
     const Grab result = grab();
     tell(result);
-    if (result == Grab::Done)
-        m_toldFor = {};
-    else
-        m_keys = {};
     // Events read while waiting for the answers are not announced by the notifier.
     QMetaObject::invokeMethod(this, &X11GlobalShortcut::readEvents, Qt::QueuedConnection);
     return result == Grab::Done;
@@ -57,7 +54,7 @@ void X11GlobalShortcut::unbind()
 
 QString X11GlobalShortcut::boundText() const
 {
-    return m_keys.toString(QKeySequence::NativeText);
+    return m_grabbed.empty() ? QString() : m_keys.toString(QKeySequence::NativeText);
 }
 
 X11GlobalShortcut::Grab X11GlobalShortcut::grab()
@@ -68,7 +65,9 @@ X11GlobalShortcut::Grab X11GlobalShortcut::grab()
         return Grab::Failed;
     const QKeyCombination combination = m_keys[0];
     const uint32_t symbol = keysymOf(combination.key());
-    const std::vector<uint8_t> codes = symbol ? map.codesOf(symbol, false) : std::vector<uint8_t>();
+    // The grab is on the key code whatever group the keyboard is in: a 'v' only in the second group
+    // (a Russian layout first) is the key the user presses for it.
+    const std::vector<uint8_t> codes = symbol ? map.codesInAnyGroup(symbol) : std::vector<uint8_t>();
     if (codes.empty())
         return Grab::NoKey;
     const Qt::KeyboardModifiers qtMods = combination.keyboardModifiers();
@@ -123,6 +122,10 @@ void X11GlobalShortcut::ungrab()
 
 void X11GlobalShortcut::tell(Grab result)
 {
+    if (result == Grab::Done) {
+        m_toldFor = {}; // told again should they stop working
+        return;
+    }
     if (m_toldFor == m_keys || (result != Grab::Taken && result != Grab::NoKey))
         return;
     m_toldFor = m_keys;
@@ -164,8 +167,11 @@ void X11GlobalShortcut::readEvents()
         // Another layout may put the key on other key codes, or the lock modifiers on other bits.
         remapped = remapped && !m_keys.isEmpty();
         if (remapped) {
+            const bool wasBound = !m_grabbed.empty();
             ungrab();
             tell(grab());
+            if (wasBound != !m_grabbed.empty())
+                emit keysChanged();
         }
     }
     if (xcb_connection_has_error(m_c) && m_notifier)

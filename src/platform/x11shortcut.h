@@ -13,7 +13,8 @@ struct xcb_connection_t;
 // The shortcut as a passive grab of its key on the root window of the X display (DISPLAY), through a
 // connection of its own read by a socket notifier, whatever platform Qt runs on. The key is grabbed
 // with and without NumLock, CapsLock and ScrollLock, so those never keep it from working, and again
-// whenever the keyboard map changes (another layout, another keyboard).
+// whenever the keyboard map changes (another layout, another keyboard): keys refused under one map are
+// grabbed when another has them, and boundText() tells only keys grabbed now.
 class X11GlobalShortcut final : public GlobalShortcut
 {
     Q_OBJECT
@@ -42,7 +43,7 @@ private:
     xcb_connection_t *m_c = nullptr;
     uint32_t m_root = 0;
     QSocketNotifier *m_notifier = nullptr;
-    QKeySequence m_keys;
+    QKeySequence m_keys;            // the keys asked for, whether grabbed now or not
     uint16_t m_modifiers = 0;       // the shortcut's own modifier bits
     uint16_t m_lockBits = 0;        // NumLock, CapsLock and ScrollLock: whatever their state, the key works
     std::vector<uint8_t> m_grabbed; // the key codes grabbed now

@@ -2,7 +2,7 @@
 
 Parameters (JSON, -p): "version" (the interface's version; 0 leaves the interface's property out, as a
 portal without it), "create" and "bind" (the Response codes of CreateSession and BindShortcuts: 0 done,
-1 cancelled, 2 failed), "trigger" (the keys the desktop reports as bound, as if the user chose them),
+1 cancelled, 2 failed, -1 no answer), "trigger" (the keys the desktop reports as bound, as if the user chose them),
 "early" (answer before the method's reply, as a portal may that shows no dialog), "list" (answer the bind
 without the list of bound shortcuts, which ListShortcuts gives, as KDE's dialog does), "omit" (bind none).
 The test reads what was asked with Mock.Recorded and presses the keys with Mock.Activate.
@@ -35,7 +35,9 @@ def handle(sender, kind, token):
 
 
 def respond(mock, path, code, results):
-    '''Answers on the request's path, after the method's reply unless "early".'''
+    '''Answers on the request's path, after the method's reply unless "early"; a negative code never.'''
+    if code < 0:
+        return
     def emit():
         message = dbus.lowlevel.SignalMessage(path, REQUEST_IFACE, 'Response')
         message.append(dbus.UInt32(code), dbus.Dictionary(results, signature='sv'), signature='ua{sv}')

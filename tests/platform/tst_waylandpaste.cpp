@@ -43,7 +43,7 @@ private slots:
         m_env = m_session.clientEnvironment();
         qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_session.waylandDisplay()));
         m_sender = std::make_unique<WaylandPasteSender>();
-        QTRY_VERIFY_WITH_TIMEOUT(m_sender->canPaste(), kWaitMs);
+        QVERIFY(m_sender->canPaste()); // at once: a popup opened with the program asks first
         QVERIFY(m_sender->targetClass().isEmpty());
     }
 
