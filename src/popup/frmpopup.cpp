@@ -215,9 +215,8 @@ void frmPopup::pick(int row)
     }
     m_closedAt = pos();
     close();
-    emit entryChosen(entry);
-    if (!m_pastes)
-        return;
+    if (!m_choose || !m_choose(entry) || !m_pastes)
+        return; // nothing pasted: the clipboard holds what it held
     PasteSender &paste = *m_platform.paste;
     if (!paste.canPaste())
         return; // the user was told while the popup was open

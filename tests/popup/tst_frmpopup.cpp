@@ -6,6 +6,8 @@
 
 #include "app/mainparts.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -182,12 +184,17 @@ void TestFrmPopup::pasteKeys_data()
 {
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<bool>("sends");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("unreadable"); // the history file cannot be read once the entry is found
     QTest::addColumn<QList<PasteKeys>>("pastes");
     QTest::addColumn<bool>("told");
 
-    QTest::newRow("an editor: Ctrl+V") << "gedit" << true << QList<PasteKeys>{PasteKeys::CtrlV} << false;
-    QTest::newRow("a terminal: Shift+Insert") << "XTerm" << true << QList<PasteKeys>{PasteKeys::ShiftInsert} << false;
-    QTest::newRow("no keys can be sent: told to paste") << "gedit" << false << QList<PasteKeys>{} << true;
+    const QList<PasteKeys> none;
+    QTest::newRow("an editor: Ctrl+V") << "gedit" << true << "" << false << QList<PasteKeys>{PasteKeys::CtrlV} << false;
+    QTest::newRow("a terminal: Shift+Insert")
+        << "XTerm" << true << "" << false << QList<PasteKeys>{PasteKeys::ShiftInsert} << false;
+    QTest::newRow("no keys can be sent: told to paste") << "gedit" << false << "" << false << none << true;
+    QTest::newRow("the entry cannot be put back: no keys") << "XTerm" << true << "third" << true << none << false;
 }
 
 void TestFrmPopup::pasteKeys()
@@ -204,9 +211,23 @@ void TestFrmPopup::pasteKeys()
     if (told)
         QCOMPARE(hint()->text(), QStringLiteral("Ctrl+V で貼り付けてください"));
     QTRY_VERIFY_WITH_TIMEOUT(!hint()->isVisible(), 5000); // briefly
+    QFETCH(QString, typed);
+    if (!typed.isEmpty()) {
+        QTest::keyClicks(filter(), typed);
+        QTRY_COMPARE(count(), QStringLiteral("1 件"));
+    }
+    QFETCH(bool, unreadable);
+    if (unreadable) {
+        const QString path = datafolder::historyFile(m_dir->path());
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+    }
+    const QString before = m_fakes->clipboard.content.text;
     QTest::keyClick(filter(), Qt::Key_Return);
     QFETCH(QList<PasteKeys>, pastes);
     QCOMPARE(m_fakes->paste.pastes, pastes);
+    QCOMPARE(m_fakes->messages.shown.size(), unreadable ? 1 : 0);
+    if (unreadable)
+        QCOMPARE(m_fakes->clipboard.content.text, before);
     // Told once.
     QVERIFY(openByShortcut());
     QVERIFY(!hint()->isVisible());
