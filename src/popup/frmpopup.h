@@ -85,6 +85,6 @@ private:
     qint64 m_matches = 0; // the current search's count so far
     QString m_problem;    // why it could not go on
     bool m_hintTold = false;
-    bool m_pasting = false; // a paste was asked for and has not been reported
-    QPoint m_closedAt;      // where the popup was when it last picked
+    int m_pasting = 0; // pastes asked for and not reported
+    QPoint m_closedAt; // where the popup was when it last picked
 };

@@ -233,11 +233,22 @@ public:
     void paste(PasteKeys keys) override
     {
         pastes << keys;
-        emit pasted(sends);
+        if (!later)
+            emit pasted(sends);
+        else if (std::exchange(pending, true))
+            emit pasted(false); // the earlier paste is overtaken, reported at once as on X11
+    }
+    // With `later`, the paste under way is reported here.
+    void report(bool sent)
+    {
+        pending = false;
+        emit pasted(sent);
     }
     void returnFocus() override { ++focusReturned; }
 
     bool sends = true;
+    bool later = false;
+    bool pending = false;
     int remembered = 0;
     int focusReturned = 0;
     QString windowClass;

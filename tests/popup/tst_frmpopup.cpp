@@ -31,6 +31,7 @@ private slots:
     void keys();
     void pasteKeys_data();
     void pasteKeys();
+    void aPasteOvertaken();
     void losingTheFocusCloses();
     void shortcutInTheTrayMenu_data();
     void shortcutInTheTrayMenu();
@@ -231,6 +232,22 @@ void TestFrmPopup::pasteKeys()
     // Told once.
     QVERIFY(openByShortcut());
     QVERIFY(!hint()->isVisible());
+}
+
+void TestFrmPopup::aPasteOvertaken()
+{
+    m_fakes->paste.later = true;
+    start();
+    QVERIFY(openByShortcut());
+    QTest::keyClick(filter(), Qt::Key_Return);
+    // Picked again before the first paste is done: that one is overtaken, which is no failure of this one.
+    QVERIFY(openByShortcut());
+    QTest::keyClick(filter(), Qt::Key_Down);
+    QTest::keyClick(filter(), Qt::Key_Return);
+    auto *lateHint = popup()->findChild<QLabel *>(QStringLiteral("lateHint"));
+    QVERIFY(!lateHint->isVisible());
+    m_fakes->paste.report(false);
+    QVERIFY(lateHint->isVisible()); // its own failure is told
 }
 
 void TestFrmPopup::losingTheFocusCloses()
