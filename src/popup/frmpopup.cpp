@@ -221,9 +221,12 @@ void frmPopup::pick(int row)
     PasteSender &paste = *m_platform.paste;
     if (!paste.canPaste())
         return; // the user was told while the popup was open
+    // Terminals paste the PRIMARY selection with Shift+Insert (xterm, and most others).
+    const bool shiftInsert = popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses);
+    if (shiftInsert)
+        m_platform.clipboard->setSelection(entry.text);
     ++m_pasting;
-    paste.paste(popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses) ? PasteKeys::ShiftInsert
-                                                                                            : PasteKeys::CtrlV);
+    paste.paste(shiftInsert ? PasteKeys::ShiftInsert : PasteKeys::CtrlV);
 }
 
 void frmPopup::tellPasteByHand()

@@ -80,6 +80,7 @@ public:
     void clear() override { put({}); }
     void setText(const QString &text) override { put({true, text, false, {}}); }
     void setImage(const QImage &image) override { put({false, {}, true, image}); }
+    void setSelection(const QString &text) override { selection = text; }
 
     // Another program changes the clipboard.
     void put(const ClipboardContent &c)
@@ -89,6 +90,7 @@ public:
     }
 
     ClipboardContent content;
+    QString selection;
     mutable int reads = 0;
     mutable int pictureReads = 0;
 };

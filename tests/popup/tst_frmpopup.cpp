@@ -188,14 +188,17 @@ void TestFrmPopup::pasteKeys_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("unreadable"); // the history file cannot be read once the entry is found
     QTest::addColumn<QList<PasteKeys>>("pastes");
+    QTest::addColumn<QString>("selection"); // what the PRIMARY selection is made
     QTest::addColumn<bool>("told");
 
     const QList<PasteKeys> none;
-    QTest::newRow("an editor: Ctrl+V") << "gedit" << true << "" << false << QList<PasteKeys>{PasteKeys::CtrlV} << false;
-    QTest::newRow("a terminal: Shift+Insert")
-        << "XTerm" << true << "" << false << QList<PasteKeys>{PasteKeys::ShiftInsert} << false;
-    QTest::newRow("no keys can be sent: told to paste") << "gedit" << false << "" << false << none << true;
-    QTest::newRow("the entry cannot be put back: no keys") << "XTerm" << true << "third" << true << none << false;
+    QTest::newRow("an editor: Ctrl+V") << "gedit" << true << "" << false << QList<PasteKeys>{PasteKeys::CtrlV}
+                                       << QString() << false;
+    QTest::newRow("a terminal: Shift+Insert, the selection too")
+        << "XTerm" << true << "" << false << QList<PasteKeys>{PasteKeys::ShiftInsert} << "third" << false;
+    QTest::newRow("no keys can be sent: told to paste") << "gedit" << false << "" << false << none << QString() << true;
+    QTest::newRow("the entry cannot be put back: no keys")
+        << "XTerm" << true << "third" << true << none << QString() << false;
 }
 
 void TestFrmPopup::pasteKeys()
@@ -226,6 +229,8 @@ void TestFrmPopup::pasteKeys()
     QTest::keyClick(filter(), Qt::Key_Return);
     QFETCH(QList<PasteKeys>, pastes);
     QCOMPARE(m_fakes->paste.pastes, pastes);
+    QFETCH(QString, selection);
+    QCOMPARE(m_fakes->clipboard.selection, selection);
     QCOMPARE(m_fakes->messages.shown.size(), unreadable ? 1 : 0);
     if (unreadable)
         QCOMPARE(m_fakes->clipboard.content.text, before);
