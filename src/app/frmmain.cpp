@@ -143,7 +143,7 @@ frmPopup *frmMain::popupWindow()
         m_popup->setShiftInsertClasses(m_settings.popup.shiftInsertClasses);
         m_popup->setPastes(m_settings.popup.paste);
         // Picking is choosing in the list: one way back to the clipboard.
-        connect(m_popup.get(), &frmPopup::entryChosen, m_combo1, &HistoryList::chooseEntry);
+        m_popup->setChooser([this](const historysearch::Entry &entry) { return m_combo1->chooseEntry(entry); });
     }
     return m_popup.get();
 }

@@ -119,18 +119,19 @@ bool HistoryList::record(const QString &text)
     return true;
 }
 
-void HistoryList::Combo1_Click(int index)
+bool HistoryList::Combo1_Click(int index)
 {
     if (index < 0)
-        return;
+        return false;
     QString text;
     try {
         text = m_model->wholeText(index);
     } catch (const CommandError &e) {
         m_platform.messages->showError(boxParent(), e);
-        return;
+        return false;
     }
     restore(text);
+    return true;
 }
 
 void HistoryList::restore(const QString &text)
@@ -139,18 +140,18 @@ void HistoryList::restore(const QString &text)
     m_platform.clipboard->setText(text);
 }
 
-void HistoryList::chooseEntry(const historysearch::Entry &entry)
+bool HistoryList::chooseEntry(const historysearch::Entry &entry)
 {
     const QString item = entry.text.left(historyformat::maxEntryLength);
     for (qint64 r = std::max<qint64>(entry.newer, 0); r < count(); ++r) {
         const int index = static_cast<int>(r);
         if (m_model->entryNumber(index) == entry.number && itemText(index) == item) {
             setCurrentIndex(index);
-            Combo1_Click(index);
-            return;
+            return Combo1_Click(index);
         }
     }
     restore(entry.text);
+    return true;
 }
 
 void HistoryList::Combo1_KeyDown(int key)

@@ -42,12 +42,13 @@ public:
     // Puts a whole text back on the clipboard: an entry chosen here or in the search window, the edit
     // field's text, a template phrase. The clipboard is emptied first.
     void restore(const QString &text);
-    // The user chose an entry.
-    void Combo1_Click(int index);
+    // The user chose an entry. False when its text could not be read (the user was told).
+    bool Combo1_Click(int index);
     // The user chose an entry elsewhere (the search window): the list shows it and it is put back as
     // by Combo1_Click. Entries recorded since are listed above it (`entry.newer`); when it is no longer
-    // listed (another history was loaded), its text is put back as it was found.
-    void chooseEntry(const historysearch::Entry &entry);
+    // listed (another history was loaded), its text is put back as it was found. False when nothing
+    // was put back (the user was told).
+    bool chooseEntry(const historysearch::Entry &entry);
     // Enter or F11 in the edit field.
     void Combo1_KeyDown(int key);
     // Computes the edit field's text with the operator `mark` and writes the result back. Throws

@@ -19,9 +19,12 @@ using namespace historyformat;
 namespace {
 const QString crlf = QStringLiteral("\r\n");
 
-// Bytes enough to hold the first 200 characters of any line: a marker is 6 bytes for 2 characters,
-// a UTF-8 character at most 4 bytes for 2 UTF-16 units, a CP932 character at most 2 bytes.
-constexpr qint64 itemBytes = markerLength * maxEntryLength + 16;
+// Bytes enough to hold the first `length` characters of any line: a marker is 6 bytes for 2
+// characters, a UTF-8 character at most 4 bytes for 2 UTF-16 units, a CP932 character at most 2 bytes.
+constexpr qint64 bytesFor(qsizetype length)
+{
+    return markerLength * static_cast<qint64>(length) + 16;
+}
 
 // The same split for bytes read piece by piece: calls fn(offset, length, head, headLength) for each
 // line, with the line's first bytes (up to six: enough for its number), so a line of any length
@@ -243,9 +246,14 @@ QByteArray HistoryFile::readLineText(const Line &l, qint64 maxBytes) const
 
 QString HistoryFile::itemText(qsizetype entry) const
 {
+    return entryStart(entry, maxEntryLength);
+}
+
+QString HistoryFile::entryStart(qsizetype entry, qsizetype maxLength) const
+{
     const Line &l = line(entry);
-    const QByteArray bytes = readLineText(l, itemBytes);
-    return decodeText(bytes, l.length - numberDigits > bytes.size()).left(maxEntryLength);
+    const QByteArray bytes = readLineText(l, bytesFor(maxLength));
+    return decodeText(bytes, l.length - numberDigits > bytes.size()).left(maxLength);
 }
 
 QString HistoryFile::entryText(qsizetype entry) const
@@ -254,10 +262,10 @@ QString HistoryFile::entryText(qsizetype entry) const
     return decodeText(readLineText(l, l.length), false);
 }
 
-std::optional<QString> HistoryFile::indexedEntryText(qsizetype entry) const
+std::optional<QString> HistoryFile::indexedEntryText(qsizetype entry, qsizetype maxLength) const
 {
     if (currentStamp() == m_stamp && m_stamp.size >= 0)
-        return entryText(entry);
+        return maxLength < 0 ? entryText(entry) : entryStart(entry, maxLength);
     return std::nullopt;
 }
 

@@ -54,8 +54,9 @@ public:
     QString entryText(qsizetype entry) const;
 
     // The whole text of an entry while the file is as it was indexed; nothing once it changed behind the
-    // index (to be read again first). Never changes the index: a view may ask at any moment.
-    std::optional<QString> indexedEntryText(qsizetype entry) const;
+    // index (to be read again first). Never changes the index: a view may ask at any moment. With
+    // `maxLength`, only the text's first characters are read and returned, at most that many.
+    std::optional<QString> indexedEntryText(qsizetype entry, qsizetype maxLength = -1) const;
 
     // The text of the first line whose number is `number`; when no line has it, the text of the last
     // line; an empty text for an empty file. Reads the file as it is on disk now.
@@ -111,6 +112,8 @@ private:
 
     const Line &line(qsizetype entry) const { return m_lines[static_cast<size_t>(m_listedFrom + entry)]; }
     QByteArray readLineText(const Line &l, qint64 maxBytes) const;
+    // The first `maxLength` characters of an entry's text (all of a shorter one), markers turned into CR LF.
+    QString entryStart(qsizetype entry, qsizetype maxLength) const;
     // textForNumber over the index as it is, whether or not the file changed since.
     QString indexedTextForNumber(int number) const;
     // One read of the file into the index; false when the file was cut while it was read.

@@ -53,11 +53,12 @@ public:
     // The whole text of a row, read from the file (Combo1_Click).
     QString wholeText(int row);
 
-    // The whole text of a row while the file is as indexed; nothing once it changed (wholeText reads it
-    // again). Changes nothing, so views may ask for it at any moment (a tooltip).
-    std::optional<QString> indexedWholeText(int row) const
+    // The first `maxLength` characters of a row's text (all of a shorter one) while the file is as
+    // indexed; nothing once it changed (wholeText reads it again). Changes nothing, so views may ask for
+    // it at any moment (a tooltip).
+    std::optional<QString> indexedText(int row, qsizetype maxLength) const
     {
-        return row < 0 || row >= rowCount() ? std::nullopt : m_file.indexedEntryText(entryOf(row));
+        return row < 0 || row >= rowCount() ? std::nullopt : m_file.indexedEntryText(entryOf(row), maxLength);
     }
     int entryNumber(int row) const;
     HistoryFile &file() { return m_file; }

@@ -27,6 +27,8 @@ public:
     void clear() override;
     void setText(const QString &text) override;
     void setImage(const QImage &image) override;
+    // Through QClipboard always: the back-ends watch and set the clipboard only.
+    void setSelection(const QString &text) override { m_qt.setSelection(text); }
 
     // How long a picture is waited for before the content is taken without it.
     static constexpr int pictureDeadlineMs = 1000;

@@ -68,3 +68,10 @@ void QtClipboard::setImage(const QImage &image)
 {
     QGuiApplication::clipboard()->setImage(image, QClipboard::Clipboard);
 }
+
+void QtClipboard::setSelection(const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection())
+        clipboard->setText(toDesktop(text), QClipboard::Selection);
+}

@@ -44,6 +44,9 @@ public:
     virtual void clear() = 0;
     virtual void setText(const QString &text) = 0;
     virtual void setImage(const QImage &image) = 0;
+    // Makes a text the PRIMARY selection as well, which X11 terminals paste with Shift+Insert. The
+    // selection is not watched: nothing is recorded for it.
+    virtual void setSelection(const QString &text) = 0;
 
     // Line-break conversion at the boundary.
     static QString fromDesktop(const QString &text) { return linebreaks::fromDesktop(text); }
@@ -72,6 +75,7 @@ public:
     void clear() override;
     void setText(const QString &text) override;
     void setImage(const QImage &image) override;
+    void setSelection(const QString &text) override;
 };
 
 // A clipboard that is always empty and takes nothing: what fields paste from in a service made
@@ -86,6 +90,7 @@ public:
     void clear() override {}
     void setText(const QString &) override {}
     void setImage(const QImage &) override {}
+    void setSelection(const QString &) override {}
 
     // The one every such service shares.
     static NoClipboard &shared();

@@ -120,10 +120,11 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
         if (!m_problem.isEmpty())
             m_count->setText(m_count->text() + textCannotGoOn + m_problem);
     });
+    // Each paste is reported once. One overtaken by a newer paste is reported as not sent, maybe while
+    // the newer one is asked for: only the last report tells what the user got.
     connect(m_platform.paste, &PasteSender::pasted, this, [this](bool sent) {
-        if (m_pasting && !sent)
+        if (m_pasting > 0 && --m_pasting == 0 && !sent)
             tellPasteFailed(m_closedAt);
-        m_pasting = false;
     });
 }
 
@@ -217,15 +218,17 @@ void frmPopup::pick(int row)
     }
     m_closedAt = pos();
     close();
-    emit entryChosen(entry);
-    if (!m_pastes)
-        return;
+    if (!m_choose || !m_choose(entry) || !m_pastes)
+        return; // nothing pasted: the clipboard holds what it held
     PasteSender &paste = *m_platform.paste;
     if (!paste.canPaste())
         return; // the user was told while the popup was open
-    m_pasting = true;
-    paste.paste(popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses) ? PasteKeys::ShiftInsert
-                                                                                            : PasteKeys::CtrlV);
+    // Terminals paste the PRIMARY selection with Shift+Insert (xterm, and most others).
+    const bool shiftInsert = popuprows::pastesWithShiftInsert(paste.targetClass(), m_shiftInsertClasses);
+    if (shiftInsert)
+        m_platform.clipboard->setSelection(entry.text);
+    ++m_pasting;
+    paste.paste(shiftInsert ? PasteKeys::ShiftInsert : PasteKeys::CtrlV);
 }
 
 void frmPopup::tellPasteByHand()

@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 class FoundRows;
 class HistoryModel;
@@ -20,7 +22,7 @@ class SearchJob;
 // The popup "履歴" (the global shortcut, `vornkip --popup`, the tray menu): a frameless list of the
 // history, newest first, opened where the user is working. Typing filters it as the search window
 // searches; the arrow and page keys, Home and End move; Enter, a double click or a digit (see
-// popuprows::pickedRow) picks an entry: it is chosen as in the history list (entryChosen), the popup
+// popuprows::pickedRow) picks an entry: it is chosen as in the history list (setChooser), the popup
 // closes and the paste keys are sent to the window that had the focus. Escape closes it and gives that
 // window the focus back; losing the focus to another window closes it.
 class frmPopup final : public QWidget
@@ -38,15 +40,14 @@ public:
     // Whether a picked entry is also pasted into the window that had the focus (else it is only put
     // on the clipboard).
     void setPastes(bool pastes) { m_pastes = pastes; }
+    // How a picked entry is chosen as in the history list: false when it was not put on the clipboard
+    // (then nothing is pasted).
+    void setChooser(std::function<bool(const historysearch::Entry &)> choose) { m_choose = std::move(choose); }
 
     // Notes the window that has the focus, then shows every entry where the user is and takes the keyboard.
     void open();
     // Picks a listed entry.
     void pick(int row);
-
-signals:
-    // The user picked this entry: it is to be chosen as in the history list.
-    void entryChosen(const historysearch::Entry &entry);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -69,6 +70,7 @@ private:
     const historysearch::Options &m_options;
     QStringList m_shiftInsertClasses;
     bool m_pastes = true;
+    std::function<bool(const historysearch::Entry &)> m_choose;
     QLineEdit *m_filter;
     // Two lists, so that going back from a filter to every entry relists nothing.
     QListView *m_allList;
@@ -83,6 +85,6 @@ private:
     qint64 m_matches = 0; // the current search's count so far
     QString m_problem;    // why it could not go on
     bool m_hintTold = false;
-    bool m_pasting = false; // a paste was asked for and has not been reported
-    QPoint m_closedAt;      // where the popup was when it last picked
+    int m_pasting = 0; // pastes asked for and not reported
+    QPoint m_closedAt; // where the popup was when it last picked
 };

@@ -144,8 +144,9 @@ QVariant HistoryRows::data(const QModelIndex &index, int role) const
     // A tooltip is asked for at any moment, even while the history is being written: the file is read
     // only as indexed, else the row's own text stands in.
     try {
-        if (const std::optional<QString> whole = m_history.indexedWholeText(item.row()))
-            return popuprows::toolTipText(*whole);
+        // One character more than is shown tells a cut text.
+        if (const std::optional<QString> start = m_history.indexedText(item.row(), popuprows::toolTipLength + 1))
+            return popuprows::toolTipText(*start);
     } catch (const CommandError &) { // the file cannot be read now
     }
     return popuprows::toolTipText(item.data(Qt::EditRole).toString());

@@ -427,6 +427,11 @@ void TestEndToEnd::shortcutPastesIntoTheWindowBefore()
     QTRY_COMPARE_WITH_TIMEOUT(pasteClientText(client, &keysSeen), QStringLiteral("something else"), kWaitMs);
     QVERIFY(findWindows(popup).isEmpty());
     QVERIFY2(keysSeen.contains(pasteKeys), keysSeen.constData());
+    if (pasteKeys.contains("Shift+Ins")) // what terminals paste with it: the PRIMARY selection
+        QCOMPARE(run(QStringLiteral("xclip"),
+                     {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-o")})
+                     .out,
+                 QByteArray("something else"));
 
     QVERIFY2(openPopup(), "Ctrl+Alt+V opened no popup after a pick");
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});

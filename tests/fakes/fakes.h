@@ -80,6 +80,7 @@ public:
     void clear() override { put({}); }
     void setText(const QString &text) override { put({true, text, false, {}}); }
     void setImage(const QImage &image) override { put({false, {}, true, image}); }
+    void setSelection(const QString &text) override { selection = text; }
 
     // Another program changes the clipboard.
     void put(const ClipboardContent &c)
@@ -89,6 +90,7 @@ public:
     }
 
     ClipboardContent content;
+    QString selection;
     mutable int reads = 0;
     mutable int pictureReads = 0;
 };
@@ -233,11 +235,22 @@ public:
     void paste(PasteKeys keys) override
     {
         pastes << keys;
-        emit pasted(sends);
+        if (!later)
+            emit pasted(sends);
+        else if (std::exchange(pending, true))
+            emit pasted(false); // the earlier paste is overtaken, reported at once as on X11
+    }
+    // With `later`, the paste under way is reported here.
+    void report(bool sent)
+    {
+        pending = false;
+        emit pasted(sent);
     }
     void returnFocus() override { ++focusReturned; }
 
     bool sends = true;
+    bool later = false;
+    bool pending = false;
     int remembered = 0;
     int focusReturned = 0;
     QString windowClass;

@@ -177,6 +177,8 @@ void TestHistoryFile::itemIsCutToTwoHundredButEntryStaysWhole()
     QCOMPARE(h.itemText(1), markers.left(200));
     QCOMPARE(h.entryText(1), markers);
     QCOMPARE(h.itemText(2).size(), 200);
+    QCOMPARE(h.indexedEntryText(1, 3).value(), markers.left(3));
+    QCOMPARE(h.indexedEntryText(0, 1000).value(), text);
 }
 
 void TestHistoryFile::lookupByNumber_data()
@@ -443,6 +445,7 @@ void TestHistoryFile::aLineOf50MB()
     QCOMPARE(h.entryCount(), 2);
     QCOMPARE(h.itemText(0), QString(200, QLatin1Char('x')));
     QCOMPARE(h.entryText(0).size(), 50 << 20);
+    QCOMPARE(h.indexedEntryText(0, 2001).value(), QString(2001, QLatin1Char('x'))); // only its start is read
     QCOMPARE(h.textForNumber(2), QStringLiteral("tail"));
 }
 

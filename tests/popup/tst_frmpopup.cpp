@@ -7,6 +7,8 @@
 #include "app/mainparts.h"
 
 #include <QCursor>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -31,6 +33,7 @@ private slots:
     void keys();
     void pasteKeys_data();
     void pasteKeys();
+    void aPasteOvertaken();
     void losingTheFocusCloses();
     void place_data();
     void place();
@@ -186,12 +189,20 @@ void TestFrmPopup::pasteKeys_data()
 {
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<bool>("sends");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("unreadable"); // the history file cannot be read once the entry is found
     QTest::addColumn<QList<PasteKeys>>("pastes");
+    QTest::addColumn<QString>("selection"); // what the PRIMARY selection is made
     QTest::addColumn<bool>("told");
 
-    QTest::newRow("an editor: Ctrl+V") << "gedit" << true << QList<PasteKeys>{PasteKeys::CtrlV} << false;
-    QTest::newRow("a terminal: Shift+Insert") << "XTerm" << true << QList<PasteKeys>{PasteKeys::ShiftInsert} << false;
-    QTest::newRow("no keys can be sent: told to paste") << "gedit" << false << QList<PasteKeys>{} << true;
+    const QList<PasteKeys> none;
+    QTest::newRow("an editor: Ctrl+V") << "gedit" << true << "" << false << QList<PasteKeys>{PasteKeys::CtrlV}
+                                       << QString() << false;
+    QTest::newRow("a terminal: Shift+Insert, the selection too")
+        << "XTerm" << true << "" << false << QList<PasteKeys>{PasteKeys::ShiftInsert} << "third" << false;
+    QTest::newRow("no keys can be sent: told to paste") << "gedit" << false << "" << false << none << QString() << true;
+    QTest::newRow("the entry cannot be put back: no keys")
+        << "XTerm" << true << "third" << true << none << QString() << false;
 }
 
 void TestFrmPopup::pasteKeys()
@@ -208,9 +219,25 @@ void TestFrmPopup::pasteKeys()
     if (told)
         QCOMPARE(hint()->text(), QStringLiteral("Ctrl+V で貼り付けてください"));
     QTRY_VERIFY_WITH_TIMEOUT(!hint()->isVisible(), 5000); // briefly
+    QFETCH(QString, typed);
+    if (!typed.isEmpty()) {
+        QTest::keyClicks(filter(), typed);
+        QTRY_COMPARE(count(), QStringLiteral("1 件"));
+    }
+    QFETCH(bool, unreadable);
+    if (unreadable) {
+        const QString path = datafolder::historyFile(m_dir->path());
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+    }
+    const QString before = m_fakes->clipboard.content.text;
     QTest::keyClick(filter(), Qt::Key_Return);
     QFETCH(QList<PasteKeys>, pastes);
     QCOMPARE(m_fakes->paste.pastes, pastes);
+    QFETCH(QString, selection);
+    QCOMPARE(m_fakes->clipboard.selection, selection);
+    QCOMPARE(m_fakes->messages.shown.size(), unreadable ? 1 : 0);
+    if (unreadable)
+        QCOMPARE(m_fakes->clipboard.content.text, before);
     // Told once.
     QVERIFY(openByShortcut());
     QVERIFY(!hint()->isVisible());
@@ -241,6 +268,22 @@ void TestFrmPopup::place()
         QCOMPARE(popup()->pos(), pointer);
     else
         QVERIFY(qAbs(popup()->geometry().center().x() - screen.center().x()) <= 1);
+}
+
+void TestFrmPopup::aPasteOvertaken()
+{
+    m_fakes->paste.later = true;
+    start();
+    QVERIFY(openByShortcut());
+    QTest::keyClick(filter(), Qt::Key_Return);
+    // Picked again before the first paste is done: that one is overtaken, which is no failure of this one.
+    QVERIFY(openByShortcut());
+    QTest::keyClick(filter(), Qt::Key_Down);
+    QTest::keyClick(filter(), Qt::Key_Return);
+    auto *lateHint = popup()->findChild<QLabel *>(QStringLiteral("lateHint"));
+    QVERIFY(!lateHint->isVisible());
+    m_fakes->paste.report(false);
+    QVERIFY(lateHint->isVisible()); // its own failure is told
 }
 
 void TestFrmPopup::losingTheFocusCloses()
