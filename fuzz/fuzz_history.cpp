@@ -16,11 +16,20 @@ namespace {
 // Entries looked at per input; a 4 KiB input holds at most a few hundred lines anyway.
 constexpr qsizetype maxEntriesChecked = 300;
 
+// Whether the first line that is not a number cut short (one to five digits alone, left by a crash)
+// begins with six digits.
 bool startsWithSixDigits(QByteArrayView bytes)
 {
-    if (bytes.size() < 6)
+    qint64 at = 0;
+    while (at < bytes.size()) {
+        const historyformat::LineEnd line = historyformat::lineEndFrom(bytes.data(), at, bytes.size());
+        if (!historyformat::isCutNumber(bytes.data() + at, line.end - at))
+            break;
+        at = line.next;
+    }
+    if (bytes.size() - at < 6)
         return false;
-    return std::all_of(bytes.begin(), bytes.begin() + 6, [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(bytes.begin() + at, bytes.begin() + at + 6, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Whether `text` comes back from a history line as it went in, but for a lone CR, which comes back as
