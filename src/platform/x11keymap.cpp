@@ -10,6 +10,21 @@
 #include <memory>
 
 namespace x11keys {
+xcb_connection_t *connectToRoot(uint32_t *root)
+{
+    *root = 0;
+    int screenNumber = 0;
+    xcb_connection_t *c = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(c))
+        return c;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem > 0)
+        *root = screens.data->root;
+    return c;
+}
+
 namespace {
 struct FreeReply
 {

@@ -8,6 +8,10 @@
 struct xcb_connection_t;
 
 namespace x11keys {
+// A connection of its own to the X server of $DISPLAY, and the root window of its screen (0 when the
+// connection failed or names no screen). The connection is the caller's to close, failed or not.
+xcb_connection_t *connectToRoot(uint32_t *root);
+
 // Key symbols of <X11/keysymdef.h> used here.
 constexpr uint32_t kNoSymbol = 0;
 constexpr uint32_t kShiftL = 0xffe1;

@@ -59,16 +59,9 @@ X11PasteSender::X11PasteSender(QObject *parent) : PasteSender(parent)
     m_restore.setInterval(kSpareKeepMs);
     connect(&m_restore, &QTimer::timeout, this, &X11PasteSender::restoreSpare);
 
-    int screenNumber = 0;
-    m_c = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(m_c))
+    m_c = connectToRoot(&m_root);
+    if (!m_root)
         return;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_c));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
-        xcb_screen_next(&screens);
-    if (screens.rem == 0)
-        return;
-    m_root = screens.data->root;
     const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(m_c, &xcb_test_id);
     m_xtest = xtest && xtest->present;
     m_activeAtom = atom("_NET_ACTIVE_WINDOW");

@@ -12,16 +12,9 @@ using namespace x11keys;
 
 X11GlobalShortcut::X11GlobalShortcut(QObject *parent) : GlobalShortcut(parent)
 {
-    int screenNumber = 0;
-    m_c = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(m_c))
+    m_c = connectToRoot(&m_root);
+    if (!m_root)
         return;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_c));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
-        xcb_screen_next(&screens);
-    if (screens.rem == 0)
-        return;
-    m_root = screens.data->root;
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_c), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11GlobalShortcut::readEvents);
 }
