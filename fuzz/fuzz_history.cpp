@@ -16,9 +16,9 @@ namespace {
 // Entries looked at per input; a 4 KiB input holds at most a few hundred lines anyway.
 constexpr qsizetype maxEntriesChecked = 300;
 
-// Whether the first line that is not a number cut short (one to five digits alone, left by a crash)
-// begins with six digits.
-bool startsWithSixDigits(QByteArrayView bytes)
+// Where the first line that is not a number cut short (one to five digits alone, left by a crash)
+// begins.
+qint64 afterCutNumbers(QByteArrayView bytes)
 {
     qint64 at = 0;
     while (at < bytes.size()) {
@@ -27,6 +27,13 @@ bool startsWithSixDigits(QByteArrayView bytes)
             break;
         at = line.next;
     }
+    return at;
+}
+
+// Whether that line begins with six digits.
+bool startsWithSixDigits(QByteArrayView bytes)
+{
+    const qint64 at = afterCutNumbers(bytes);
     if (bytes.size() - at < 6)
         return false;
     return std::all_of(bytes.begin() + at, bytes.begin() + at + 6, [](char c) { return c >= '0' && c <= '9'; });
@@ -94,7 +101,8 @@ void run(QByteArrayView bytes)
     // Append one entry made of the input's last bytes.
     const QString text = QString::fromUtf8(bytes.last(std::min<qsizetype>(bytes.size(), 48)));
     const bool wasHistory = history.isHistory();
-    const bool wasEmpty = bytes.isEmpty();
+    // Nothing but numbers cut short counts as an empty file: the entry appended makes it a history.
+    const bool wasEmpty = afterCutNumbers(bytes) == bytes.size();
     const int number = historyformat::nextNumber(history.lastNumber());
     FUZZ_CHECK(!fuzz::append(history, number, text));
     const qsizetype appendedCount = history.entryCount();
