@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The configured AppStream metainfo passes appstreamcli validate with no error or warning, and its
-# release is the project's version.
+# The configured AppStream metainfo passes appstreamcli validate --pedantic with nothing to say but the
+# upper-case letter in the application id (the id names the desktop entry, the icon and the login
+# entry, and is kept), its release is the project's version, and its screenshot and release point at
+# that version's tag, never at a branch that moves.
 #   metainfo.sh METAINFO_FILE VERSION
 set -euo pipefail
 metainfo=$1
@@ -11,13 +13,23 @@ if ! command -v appstreamcli >/dev/null; then
     exit 77
 fi
 status=0
-report=$(appstreamcli validate --no-net --no-color "$metainfo" 2>&1) || status=$?
+report=$(appstreamcli validate --pedantic --no-net --no-color "$metainfo" 2>&1) || status=$?
 echo "$report"
-if [ "$status" -ne 0 ] || grep -Eq '^[EW]: ' <<<"$report"; then
-    echo "appstreamcli validate found errors or warnings (status $status)"
+if [ "$status" -ne 0 ] || grep -E '^[EWIP]: ' <<<"$report" | grep -vq ': cid-contains-uppercase-letter '; then
+    echo "appstreamcli validate --pedantic has something to say (status $status)"
     exit 1
 fi
 if ! grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\">" "$metainfo"; then
     echo "no release $version with a date in $metainfo"
     exit 1
 fi
+if ! grep -q '<url type="details">' "$metainfo"; then
+    echo "the release in $metainfo has no address of its own"
+    exit 1
+fi
+for address in $(grep -Eo '<(image|url type="details")>[^<]*' "$metainfo" | sed 's/.*>//'); do
+    if [[ "$address" != */v"$version"/* && "$address" != */v"$version" ]]; then
+        echo "$address does not name the tag v$version"
+        exit 1
+    fi
+done

@@ -33,6 +33,14 @@ deb=${debs[0]}
 # The files, and nothing else: no test, benchmark or helper program.
 expected="./usr/bin/vornkip
 ./usr/share/applications/io.github.vornkip.Vornkip.desktop
+./usr/share/icons/hicolor/128x128/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/16x16/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/22x22/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/24x24/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/256x256/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/32x32/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/48x48/apps/io.github.vornkip.Vornkip.png
+./usr/share/icons/hicolor/64x64/apps/io.github.vornkip.Vornkip.png
 ./usr/share/icons/hicolor/scalable/apps/io.github.vornkip.Vornkip.svg
 ./usr/share/man/man1/vornkip.1.gz
 ./usr/share/metainfo/io.github.vornkip.Vornkip.metainfo.xml"
