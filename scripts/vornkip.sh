@@ -16,7 +16,8 @@ run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-
 test_packages=(xvfb xauth xclip xsel xdotool wtype imagemagick x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0
                clang-format clang libclang-rt-14-dev gdb sway xwayland wl-clipboard qt6-wayland
                desktop-file-utils appstream dpkg-dev file groff-base trayer libglib2.0-bin
-               gnome-settings-daemon-common x11-xkb-utils python3-dbusmock libxcb-damage0-dev openbox)
+               gnome-settings-daemon-common x11-xkb-utils python3-dbusmock libxcb-damage0-dev openbox
+               debhelper lintian devscripts)
 deb_packages=(dpkg-dev file)
 
 install() {
