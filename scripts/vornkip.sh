@@ -3,8 +3,8 @@
 #   scripts/vornkip.sh run    install what Vornkip needs, build it (Release) and start it
 #   scripts/vornkip.sh test   install what the tests need, build (warnings are errors) and run every
 #                             test, then again with sanitizers, then each fuzzer for a short while
-#   scripts/vornkip.sh deb    install what building needs, build (Release) and make the Debian package
-#                             build-release/vornkip_VERSION_ARCH.deb
+#   scripts/vornkip.sh deb    install what building needs and make the Debian package from debian/
+#                             (dpkg-buildpackage -us -uc -b): ../vornkip_VERSION_ARCH.deb
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,8 +16,9 @@ run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-
 test_packages=(xvfb xauth xclip xsel xdotool wtype imagemagick x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0
                clang-format clang libclang-rt-14-dev gdb sway xwayland wl-clipboard qt6-wayland
                desktop-file-utils appstream dpkg-dev file groff-base trayer libglib2.0-bin
-               gnome-settings-daemon-common x11-xkb-utils python3-dbusmock libxcb-damage0-dev openbox)
-deb_packages=(dpkg-dev file)
+               gnome-settings-daemon-common x11-xkb-utils python3-dbusmock libxcb-damage0-dev openbox
+               debhelper lintian devscripts)
+deb_packages=(dpkg-dev debhelper)
 
 install() {
     local missing=()
@@ -64,13 +65,14 @@ test)
     ;;
 deb)
     install "${run_packages[@]}" "${deb_packages[@]}"
-    launcher=()
+    # CMake takes the compiler launcher from the environment; debhelper gives the build a HOME of its
+    # own, so the cache is named outright.
     if command -v ccache >/dev/null; then
-        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+        CCACHE_DIR=$(ccache -k cache_dir)
+        export CCACHE_DIR CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
     fi
-    build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}"
-    # cpack says "CPack: - package: PATH generated."; print just the path.
-    (cd build-release && cpack -G DEB) | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p'
+    dpkg-buildpackage -us -uc -b >&2
+    realpath "../vornkip_$(dpkg-parsechangelog -S Version)_$(dpkg --print-architecture).deb"
     ;;
 *)
     echo "usage: $0 run|test|deb" >&2
