@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers the benchmarks share: a clock in milliseconds, the process's memory figures, percentiles.
 #pragma once
 

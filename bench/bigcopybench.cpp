@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory of the real program for one large copy, measured from outside: for each size N (MB) a
 // new program on its own data folder, started and settled, then a text of N MB (lines of printable
 // ASCII ended by LF) copied by another program; once its entry is whole in temp.ifo, the program's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clipboard capture of the real program on a private Xvfb, measured from outside:
 //   - latency: from the return of a copy made by another program (xclip) to the entry's line being in
 //     temp.ifo, for distinct short texts made one at a time;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history store at scale. For each size: file size, load-to-ready time of the list model,
 // lookup and append times, resident memory, and `wc -l` on the same file as the floor.
 //   bench_history            all sizes (10k, 100k, 1M), each in its own process

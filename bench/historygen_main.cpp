@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a generated history file: gen_history ENTRIES PATH
 #include "core/fileio.h"
 #include "historygen.h"

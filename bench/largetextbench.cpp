@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text window with texts of megabytes: how long each command keeps the UI thread from answering.
 //
 // A timer on the UI thread ticks every 5 ms; the longest gap between two ticks while a command runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup at a large history: opened with its first rows painted, a typed character until the first
 // filtered rows are painted, and a pick until the entry is on the clipboard, beside the bar's own start
 // (frmMain's start sequence: the history read and listed) in the same run. In process, with the test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The popup of the real program at 999,999 entries on its own Xvfb, beside the bar's own start in the same
 // run. Another program's window (pasteclient) has the focus; the benchmark presses the keys itself through
 // XTest and watches the X server through a connection of its own:

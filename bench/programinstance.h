@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program as the benchmarks that measure it from outside run it, on the private Xvfb of the
 // end-to-end tests' harness (tests/e2e/x11harness.h). Header-only; needs VORNKIP_BIN.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history search on a large file: the first 20 matches (newest first), the complete count, and
 // resident memory, with `grep -c` and `grep -ci` on the same file as the floors.
 //   bench_search            999,999 entries

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on a private Xvfb, measured from outside:
 //   - start-up to the main window being mapped, with an empty history and with 1M entries
 //     (and, for each, the time from SIGTERM to the end of the process);

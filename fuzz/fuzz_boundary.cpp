@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clipboard boundary: any text another program copies, as the history stores it. Every copy is
 // exactly one entry, numbered after the last one (past 999999 too), and reads back as it came in with
 // its line breaks as CR LF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The codec: any bytes decoded in both pages, any UTF-16 units encoded in both pages.
 
 #include "fuzzcommon.h"

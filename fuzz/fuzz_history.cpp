@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history file: any bytes as temp.ifo, read, listed, looked up, appended to, read again, exported.
 
 #include "fuzzcommon.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number rules and the calculator: any text read as an operand, converted, computed with.
 
 #include "fuzzcommon.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: any text as an INI profile (read, changed, written, read again), any bytes as
 // form.ini read into the settings, written back and read again, and any text as the paths and any
 // numbers as the places of settings that are written and read back: a path holding a line break is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The template phrase file: any text split into phrases, written and read again; any bytes as a file.
 
 #include "fuzzcommon.h"

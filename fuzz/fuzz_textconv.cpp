@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text window's conversions, counts and dropped-file lines over any text.
 
 #include "fuzzcommon.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer, vornkip_core
 # instrumented too) in build-fuzz and runs each one for SECONDS on a copy of its seed corpus, one after
 # another. Any crash, sanitizer report, leak, timeout or failed check fails the run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the whole project with g++, AddressSanitizer and UndefinedBehaviorSanitizer (warnings are
 # errors) in build-asan and runs the test suite there. Any sanitizer report, leak included, fails the
 # test that made it, and so the run.

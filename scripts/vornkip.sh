@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Set-up for a fresh Debian 12 / Ubuntu machine.
 #   scripts/vornkip.sh run    install what Vornkip needs, build it (Release) and start it
 #   scripts/vornkip.sh test   install what the tests need, build (warnings are errors) and run every

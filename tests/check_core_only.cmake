@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an executable that links only the model needs a Qt GUI library.
 foreach(file IN LISTS FILES)
     execute_process(COMMAND readelf -d ${file} OUTPUT_VARIABLE dyn RESULT_VARIABLE rc)

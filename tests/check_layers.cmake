@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 cmake_minimum_required(VERSION 3.25)
 # Fails when the folders of src/ include each other, directly or round a longer loop: every folder must
 # be reachable from the program's own files without coming back to itself. Prints the folder graph.

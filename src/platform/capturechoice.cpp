@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capturechoice.h"
 
 std::unique_ptr<CaptureBackend> startCaptureBackend(CaptureSession session, const CaptureFactory &makeWayland,

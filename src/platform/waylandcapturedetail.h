@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The Wayland capture's worker, shared by its source files (waylandcapture.cpp: the connection and

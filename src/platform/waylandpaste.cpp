@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "waylandpaste.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"

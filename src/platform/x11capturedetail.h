@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The X11 capture's worker, shared by its source files (x11capture.cpp: the connection, the event loop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyboard as the X server maps it, read through xcb: which key codes type a key symbol, and which
 // modifier bits the modifier keys set. Shared by the global shortcut and the paste sender.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's parts as a test reaches them: by object name, as a user finds them on screen.
 #pragma once
 

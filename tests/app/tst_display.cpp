@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frmmain.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menus and toolbars of every window as the user sees them: captions in order, separators,
 // shortcuts, check marks and enabled states; that each extras item of the text window runs its own
 // conversion; the tray menu's shortcuts pressed on the main window; and that every edit field of every

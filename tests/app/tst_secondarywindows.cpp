@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The secondary windows as the main window opens and places them: the `text` and `bmp` toolbar
 // commands, and the places and sizes form.ini gives them at start and takes back at exit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of the program while a box or dialog has its own event loop: the real Qt message boxes and
 // file dialogs, the other services faked.
 #include "app/frmmain.h"

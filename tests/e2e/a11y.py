@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a program's windows from the accessibility bus (AT-SPI), as a screen reader sees them.
 
 Run with DBUS_SESSION_BUS_ADDRESS of the session bus the program was started on. Every command

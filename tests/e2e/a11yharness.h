@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the program's windows as a user sees them, from the accessibility bus (AT-SPI): titles,
 // labels, message-box texts, menu captions with their check states, button places. A private session
 // bus, the accessibility bus launcher and the registry run for the test; the program under test is

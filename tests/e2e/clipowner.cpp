@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A clipboard owner for the robustness test: another program that puts content on the desktop's
 // clipboard and keeps it there, as a real application does, until it is killed or another program
 // takes the clipboard over (then it exits).

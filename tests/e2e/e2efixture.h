@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixture of the end-to-end tests that run the real program on a private Xvfb: the server and a
 // runtime folder for the whole test case; for each test function a fresh data folder ($VORNKIP_HOME)
 // and log folder; the programs a test starts, ended after it. A test class derives from QObject and

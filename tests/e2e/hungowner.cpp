@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A clipboard owner that misbehaves, as a hung, slow, dying or hostile program does. It takes the
 // desktop's clipboard, says "owner" on standard output and then, by its arguments:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another program's window for the paste tests: a text field with the focus, of the WM_CLASS class
 // given (pasteclient CLASS). Prints "ready WINDOW-ID" once shown, "key KEYS" for each key it gets
 // ("Ctrl+V") and "changed NS" each time its text changes (NS: the monotonic clock in nanoseconds, for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Texts that the robustness test and its clipboard owner (clipowner) agree on. Each is UTF-8 as it

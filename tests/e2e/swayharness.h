@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private Wayland session for tests: sway on its headless back-end with XWayland, and helpers for
 // the clients that run in it (wl-copy, wl-paste, the program). Header-only; needs Qt Core alone.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line as a terminal or a packager meets it: the built binary is run with no
 // display at all, and what it prints, its exit status and the files it leaves are checked.
 #include "version.h"

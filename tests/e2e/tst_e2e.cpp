@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: the real vornkip binary on a private Xvfb, driven from outside as a user drives it.
 // Another program (xclip) changes the clipboard, xdotool finds windows, clicks and presses keys, and
 // the checks read the clipboard, the files in the instance's data folder ($VORNKIP_HOME) and the text

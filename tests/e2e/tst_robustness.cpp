@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Robustness end to end: the real vornkip binary on a private Xvfb, killed at random moments, stopped
 // in the middle of its shutdown, and fed clipboard contents that are secret, odd, huge or fast. The
 // clipboard is changed by another program of our own (clipowner), which reports what was asked of it.

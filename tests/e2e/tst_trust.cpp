@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: what a user and the desktop do must never lose the history or crash the program. The
 // real vornkip binary runs on a private Xvfb with its own data folder; its windows are read from the
 // accessibility bus as a screen reader reads them (message-box texts, menu ticks and captions, button

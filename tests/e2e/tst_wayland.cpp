@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end on Wayland: the real vornkip started as a desktop starts it in a sway session (its windows
 // on XWayland, the clipboard watched through the compositor's data-control protocol), while a native
 // Wayland window of another program has the focus. Other programs copy with wl-copy and paste with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copies a text the way a password manager does on Wayland: through the data-control protocol, with
 // the format "x-kde-passwordManagerHint" beside the text. Serves the content until another client
 // takes the selection over, then ends. Its options make it the unlucky or hostile owners a clipboard

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window of another program, on whatever platform Qt is told to use (QT_QPA_PLATFORM=wayland in the
 // Wayland tests): it takes the focus when it is shown and holds it. Its Wayland app_id is
 // "vornkip-test-window". Ends on SIGTERM like any program.

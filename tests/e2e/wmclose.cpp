@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Closes a window as a window manager's close button does: sends it WM_PROTOCOLS / WM_DELETE_WINDOW.
 // Bare Xvfb has no window manager and xdotool cannot send that message.
 //   wmclose WINDOW-ID     exit 0 when the message was sent

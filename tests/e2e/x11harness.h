@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The harness of the end-to-end tests and the start-up benchmark: the real program and the tools that
 // drive it (xdotool, xclip, ImageMagick) run as child processes against a private Xvfb. Header-only;
 // needs Qt Core alone (QTest::qWait is QtCore's).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Answers the next real (non-native) file dialog the way a person would: picks a listed file or

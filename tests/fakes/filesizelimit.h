@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A full disk for as long as it lives: files of this process cannot grow past `bytes`. A write that

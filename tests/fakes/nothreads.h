@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // No new thread for as long as it lives, as under a tight `ulimit -v`: a new thread's stack is made

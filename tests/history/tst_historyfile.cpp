@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/commanderror.h"
 #include "core/fileio.h"
 #include "fakes/filesizelimit.h"

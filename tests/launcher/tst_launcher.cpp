@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "launcher/launchers.h"
 #include "launcher/toolbars.h"
 #include "launcher/websearch.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop entry passes desktop-file-validate with nothing to say (no error, warning or hint), and
 # names the icon and program that are installed; each PNG of the icon, in its NxN folder, is a PNG
 # image of N by N pixels.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The man page formats without a single groff warning, has a NAME line whatis can read, and its header
 # names the project's version and every long option the program's --help lists.
 #   manpage.sh MAN_PAGE VERSION PROGRAM

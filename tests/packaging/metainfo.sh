@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The configured AppStream metainfo passes appstreamcli validate --pedantic with nothing to say but the
 # upper-case letter in the application id (the id names the desktop entry, the icon and the login
 # entry, and is kept), its release is the project's version, and its screenshot and release point at

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from debian/ as a distribution would, on a clean copy of the tracked files
 # (never a developer's build folder), and checks it: lintian has nothing to say about the source or the
 # binary package (no error, warning or info tag: each one is fixed or has its reason in an overrides

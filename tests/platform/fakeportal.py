@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 '''A desktop portal offering only the global-shortcuts interface, as a python3-dbusmock template.
 
 Parameters (JSON, -p): "version" (the interface's version; 0 leaves the interface's property out, as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/capturechoice.h"
 #include "platform/captureclipboard.h"
 #include "platform/clipboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real message boxes: which answer each way of closing them gives.
 #include "platform/messages.h"
 #include "platform/modal.h"

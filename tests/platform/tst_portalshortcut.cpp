@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The global shortcut through the desktop portal, against a fake portal (fakeportal.py, a python3-dbusmock
 // template) on a private session bus of the test's own: no display is needed.
 #include "fakes/fakes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wayland capture back-end against a real compositor: sway on its headless back-end. Other
 // programs (wl-copy, wl-paste, wlsecretcopy) change and read the selection; the back-end watches it
 // from a connection of its own, without the focus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wayland paste sender against a real compositor: sway on its headless back-end. A native Wayland
 // window of another program (wlwindow --field) has the focus and wl-copy holds a text; the sender
 // types the paste keys through its virtual keyboard, and the window's field must hold the text whole,

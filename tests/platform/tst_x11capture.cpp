@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The X11 capture back-end against a private Xvfb: contents put on the clipboard by other programs
 // (xclip, the test owner clipowner, the misbehaving owner hungowner) and by our own windows arrive
 // completely read, in the order of the changes, or not at all; nothing the owners do holds up this

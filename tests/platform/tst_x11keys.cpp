@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The X11 global shortcut and the X11 paste on a private Xvfb: the shortcut pressed through XTest
 // (xdotool) whatever the lock keys and the layout; a shortcut another client holds is told once; and a
 // paste types Ctrl+V (Shift+Insert for a terminal) into another program's window (pasteclient) under

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The soak test: the real program on its own Xvfb, used at random for a while — clicks anywhere on its
 // windows, keys, copies from other programs, boxes answered or dismissed, the bar hidden and brought
 // back, signals and restarts on the same data folder. After every action the program must still

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the soak driver asks of the X server directly: the program's windows, whether the program still
 // answers (the window manager's ping), and closing a window as a window manager's close box does.
 #pragma once
