@@ -24,13 +24,14 @@
 #include <QUrl>
 
 namespace {
-const QString textLost = QStringLiteral("作成中の文書は失われます。保存しますか？");
+const char *const textLost = QT_TRANSLATE_NOOP("frmText", "作成中の文書は失われます。保存しますか？");
 const QString titleLost = QStringLiteral("ID:Q0001");
-const QString textNoRange = QStringLiteral("範囲が指定されていません。");
+const char *const textNoRange = QT_TRANSLATE_NOOP("frmText", "範囲が指定されていません。");
 const QString titleNoRange = QStringLiteral("ID:I0002");
-const QString filterSaveBeforeOpen = QStringLiteral("テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*");
-const QString filterOpen = QStringLiteral("テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*");
-const QString filterSave = QStringLiteral("テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*");
+const char *const filterSaveBeforeOpen =
+    QT_TRANSLATE_NOOP("frmText", "テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*");
+const char *const filterOpen = QT_TRANSLATE_NOOP("frmText", "テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*");
+const char *const filterSave = QT_TRANSLATE_NOOP("frmText", "テキストファイル（*.txt)|*.txt|全てのファイル(*.*)|*.*");
 } // namespace
 
 frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
@@ -39,7 +40,7 @@ frmText::frmText(const Platform &platform, CodePage writePage, QWidget *parent)
     // 1. Topmost, caption, inner area, icon, editor, dialog settings.
     setObjectName(QStringLiteral("frmText"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    setWindowTitle(QStringLiteral("クリップボードの内容"));
+    setWindowTitle(tr("クリップボードの内容"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(applicationIcon());
     auto *inner = new QWidget(this);
@@ -78,42 +79,42 @@ void frmText::buildMenus()
         menu->addSeparator()->setObjectName(QLatin1StringView(name));
     };
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu *file = menuBar()->addMenu(tr("ファイル(&F)"));
     file->setObjectName(QStringLiteral("file"));
-    add(file, "file_Open", QStringLiteral("ファイルを開く(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O),
-        &frmText::file_Open_Click);
-    add(file, "file_Save", QStringLiteral("名前を付けて保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
-        &frmText::file_Save_Click);
+    add(file, "file_Open", tr("ファイルを開く(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O), &frmText::file_Open_Click);
+    add(file, "file_Save", tr("名前を付けて保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S), &frmText::file_Save_Click);
     bar(file, "file_Bar1");
-    add(file, "file_Quit", QStringLiteral("閉じる(&Q)"), {}, &QWidget::close);
+    add(file, "file_Quit", tr("閉じる(&Q)"), {}, &QWidget::close);
 
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    QMenu *edit = menuBar()->addMenu(tr("編集(&E)"));
     edit->setObjectName(QStringLiteral("edit"));
-    add(edit, "edit_Copy", QStringLiteral("全文コピー(&C)"), QKeySequence(Qt::CTRL | Qt::Key_Insert),
-        &frmText::edit_Copy_Click);
+    add(edit, "edit_Copy", tr("全文コピー(&C)"), QKeySequence(Qt::CTRL | Qt::Key_Insert), &frmText::edit_Copy_Click);
     bar(edit, "edit_bar2");
-    add(edit, "edit_All", QStringLiteral("すべて選択(&A)"), {}, &frmText::edit_All_Click);
-    add(edit, "edit_Paste", QStringLiteral("貼り付け(&P)"), {}, &frmText::edit_Paste_Click);
-    add(edit, "eidt_Erea", QStringLiteral("コピー(&H)"), {}, &frmText::eidt_Erea_Click);
-    add(edit, "edit_Cut", QStringLiteral("カット(&U)"), {}, &frmText::edit_Cut_Click);
+    add(edit, "edit_All", tr("すべて選択(&A)"), {}, &frmText::edit_All_Click);
+    add(edit, "edit_Paste", tr("貼り付け(&P)"), {}, &frmText::edit_Paste_Click);
+    add(edit, "eidt_Erea", tr("コピー(&H)"), {}, &frmText::eidt_Erea_Click);
+    add(edit, "edit_Cut", tr("カット(&U)"), {}, &frmText::edit_Cut_Click);
     bar(edit, "edit_Bar1");
-    add(edit, "edit_Clear", QStringLiteral("表示テキストをクリア(&D)"), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+    add(edit, "edit_Clear", tr("表示テキストをクリア(&D)"), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
         &frmText::edit_Clear_Click);
 
-    QMenu *style = menuBar()->addMenu(QStringLiteral("スタイル(&S)"));
+    QMenu *style = menuBar()->addMenu(tr("スタイル(&S)"));
     style->setObjectName(QStringLiteral("style"));
-    QMenu *sizes = style->addMenu(QStringLiteral("フォントサイズ"));
+    QMenu *sizes = style->addMenu(tr("フォントサイズ"));
     sizes->menuAction()->setObjectName(QStringLiteral("style_Font"));
-    for (const auto &[points, caption] : {std::pair{8, "8pt(&8)"}, std::pair{9, "9pt(&9)"}, std::pair{10, "10pt(&1)"},
-                                          std::pair{12, "12pt(&2)"}, std::pair{14, "14pt(&4)"}}) {
-        QAction *a = sizes->addAction(QString::fromLatin1(caption));
+    for (const auto &[points, caption] :
+         {std::pair{8, QT_TRANSLATE_NOOP("frmText", "8pt(&8)")}, std::pair{9, QT_TRANSLATE_NOOP("frmText", "9pt(&9)")},
+          std::pair{10, QT_TRANSLATE_NOOP("frmText", "10pt(&1)")},
+          std::pair{12, QT_TRANSLATE_NOOP("frmText", "12pt(&2)")},
+          std::pair{14, QT_TRANSLATE_NOOP("frmText", "14pt(&4)")}}) {
+        QAction *a = sizes->addAction(tr(caption));
         a->setObjectName(QStringLiteral("style_Font_%1").arg(points));
         const int p = points;
         connect(a, &QAction::triggered, this, [this, p] { styleFont(p); });
     }
-    add(style, "style_Edit", QStringLiteral("フォントの設定(&F)"), {}, &frmText::style_Edit_Click);
+    add(style, "style_Edit", tr("フォントの設定(&F)"), {}, &frmText::style_Edit_Click);
 
-    QMenu *omake = menuBar()->addMenu(QStringLiteral("おまけ(&O)"));
+    QMenu *omake = menuBar()->addMenu(tr("おまけ(&O)"));
     omake->setObjectName(QStringLiteral("omake"));
     const auto whole = [&](const char *name, const QString &caption, QString (*conversion)(QStringView)) {
         QAction *a = omake->addAction(caption);
@@ -126,30 +127,30 @@ void frmText::buildMenus()
         connect(a, &QAction::triggered, this, [this, conversion] { convertSelection(conversion); });
     };
     static const auto wideKanaView = [](QStringView t) { return textConv::wideKana(t.toString()); };
-    add(omake, "omake_Count_1", QStringLiteral("表示文字数"), {}, &frmText::omake_Count_1_Click);
-    add(omake, "omake_Count_2", QStringLiteral("指定範囲の文字数"), {}, &frmText::omake_Count_2_Click);
+    add(omake, "omake_Count_1", tr("表示文字数"), {}, &frmText::omake_Count_1_Click);
+    add(omake, "omake_Count_2", tr("指定範囲の文字数"), {}, &frmText::omake_Count_2_Click);
     bar(omake, "omake_bar1");
-    add(omake, "omake_Count_3", QStringLiteral("カーソル～文字数指定"), {}, &frmText::omake_Count_3_Click);
+    add(omake, "omake_Count_3", tr("カーソル～文字数指定"), {}, &frmText::omake_Count_3_Click);
     bar(omake, "omake_bar2");
-    whole("omake_pro", QStringLiteral("単語の頭文字を大文字"), textConv::properCase);
-    whole("omake_ucase", QStringLiteral("小文字→大文字"), textConv::upperCase);
-    whole("omake_lcase", QStringLiteral("大文字→小文字"), textConv::lowerCase);
+    whole("omake_pro", tr("単語の頭文字を大文字"), textConv::properCase);
+    whole("omake_ucase", tr("小文字→大文字"), textConv::upperCase);
+    whole("omake_lcase", tr("大文字→小文字"), textConv::lowerCase);
     bar(omake, "omake_bar4");
-    whole("omake_hkzk", QStringLiteral("半角カナ→全角カナ"), wideKanaView);
-    whole("omake_wide", QStringLiteral("半角文字→全角文字"), textConv::widen);
-    whole("omake_narrow", QStringLiteral("全角文字→半角文字"), textConv::narrow);
-    whole("omake_hira", QStringLiteral("カタカナ→ひらがな"), textConv::toHiragana);
-    whole("omake_kana", QStringLiteral("ひらがな→カタカナ"), textConv::toKatakana);
+    whole("omake_hkzk", tr("半角カナ→全角カナ"), wideKanaView);
+    whole("omake_wide", tr("半角文字→全角文字"), textConv::widen);
+    whole("omake_narrow", tr("全角文字→半角文字"), textConv::narrow);
+    whole("omake_hira", tr("カタカナ→ひらがな"), textConv::toHiragana);
+    whole("omake_kana", tr("ひらがな→カタカナ"), textConv::toKatakana);
     bar(omake, "omake_bar3");
-    selection("omake_hpro", QStringLiteral("指定範囲の単語の頭文字を大文字"), textConv::properCase);
-    selection("omake_kucase", QStringLiteral("指定範囲の小文字→大文字"), textConv::upperCase);
-    selection("omake_klcase", QStringLiteral("指定範囲の大文字→小文字"), textConv::lowerCase);
+    selection("omake_hpro", tr("指定範囲の単語の頭文字を大文字"), textConv::properCase);
+    selection("omake_kucase", tr("指定範囲の小文字→大文字"), textConv::upperCase);
+    selection("omake_klcase", tr("指定範囲の大文字→小文字"), textConv::lowerCase);
     bar(omake, "omake_bar5");
-    selection("omake_hhkzk", QStringLiteral("指定範囲の半角カナ→全角カナ"), wideKanaView);
-    selection("omake_hwide", QStringLiteral("指定範囲の半角文字→全角文字"), textConv::widen);
-    selection("omake_hnarrow", QStringLiteral("指定範囲の全角文字→半角文字"), textConv::narrow);
-    selection("omake_hhira", QStringLiteral("指定範囲のカタカナ→ひらがな"), textConv::toHiragana);
-    selection("omake_hkana", QStringLiteral("指定範囲のひらがな→カタカナ"), textConv::toKatakana);
+    selection("omake_hhkzk", tr("指定範囲の半角カナ→全角カナ"), wideKanaView);
+    selection("omake_hwide", tr("指定範囲の半角文字→全角文字"), textConv::widen);
+    selection("omake_hnarrow", tr("指定範囲の全角文字→半角文字"), textConv::narrow);
+    selection("omake_hhira", tr("指定範囲のカタカナ→ひらがな"), textConv::toHiragana);
+    selection("omake_hkana", tr("指定範囲のひらがな→カタカナ"), textConv::toKatakana);
 }
 
 // --- The editor as the program sees it.
@@ -215,7 +216,7 @@ void frmText::saveText(const QString &path) const
 void frmText::fileOpen()
 {
     m_common.defaultExtension = QStringLiteral(".txt");
-    m_common.filter = filterOpen;
+    m_common.filter = tr(filterOpen);
     m_common.filterIndex = 1;
     const auto chosen = m_platform.dialogs->open(this, m_common);
     if (!chosen)
@@ -229,13 +230,13 @@ void frmText::file_Open_Click()
     guarded(*m_platform.messages, this,
             [&] {
                 if (!text().isEmpty()) {
-                    const MsgAnswer answer = m_platform.messages->show(this, textLost, titleLost, MsgIcon::Question,
+                    const MsgAnswer answer = m_platform.messages->show(this, tr(textLost), titleLost, MsgIcon::Question,
                                                                        MsgButtons::YesNoCancel);
                     if (answer == MsgAnswer::Cancel)
                         return;
                     if (answer == MsgAnswer::Yes) {
                         m_common.defaultExtension = QStringLiteral(".txt");
-                        m_common.filter = filterSaveBeforeOpen;
+                        m_common.filter = tr(filterSaveBeforeOpen);
                         m_common.filterIndex = 1;
                         saveText(showSave());
                     }
@@ -251,7 +252,7 @@ void frmText::file_Save_Click()
             [&] {
                 m_common.fileName = QStringLiteral("Clipboard.txt");
                 m_common.defaultExtension = QStringLiteral(".txt");
-                m_common.filter = filterSave;
+                m_common.filter = tr(filterSave);
                 m_common.filterIndex = 1;
                 saveText(showSave());
             },
@@ -280,7 +281,7 @@ void frmText::setCopy()
 {
     const QString selected = selText();
     if (selected.isEmpty()) {
-        m_platform.messages->show(this, textNoRange, titleNoRange, MsgIcon::Information, MsgButtons::Ok);
+        m_platform.messages->show(this, tr(textNoRange), titleNoRange, MsgIcon::Information, MsgButtons::Ok);
         return;
     }
     m_platform.clipboard->setText(selected);
@@ -350,21 +351,21 @@ void frmText::convertSelection(QString (*conversion)(QStringView))
 void frmText::omake_Count_1_Click()
 {
     m_platform.messages->show(this, textConv::countMessageWhole(textConv::displayedLength(text())),
-                              QStringLiteral("文字数チェックその１"), MsgIcon::None, MsgButtons::Ok);
+                              tr("文字数チェックその１"), MsgIcon::None, MsgButtons::Ok);
 }
 
 void frmText::omake_Count_2_Click()
 {
     m_platform.messages->show(this, textConv::countMessageSelection(textConv::displayedLength(selText())),
-                              QStringLiteral("文字数チェックその２"), MsgIcon::None, MsgButtons::Ok);
+                              tr("文字数チェックその２"), MsgIcon::None, MsgButtons::Ok);
 }
 
 void frmText::omake_Count_3_Click()
 {
     const int start = selStart();
     const qint64 after = (m_richText->document()->characterCount() - 1) - start;
-    const auto answer = m_platform.messages->input(this, textConv::countPrompt(after),
-                                                   QStringLiteral("文字数チェックその３"), QString());
+    const auto answer =
+        m_platform.messages->input(this, textConv::countPrompt(after), tr("文字数チェックその３"), QString());
     if (!answer)
         return;
     if (const auto length = textConv::selectionLengthFor(*answer, after))

@@ -21,8 +21,8 @@
 // What is dropped onto the editor: a text, added to the one shown, or files, whose text is added.
 
 namespace {
-const QString textAdd = QStringLiteral("表示されている文章に追加しますか？");
-const QString titleAdd = QStringLiteral("新規確認");
+const char *const textAdd = QT_TRANSLATE_NOOP("frmText", "表示されている文章に追加しますか？");
+const char *const titleAdd = QT_TRANSLATE_NOOP("frmText", "新規確認");
 
 // Clipboard formats a drop is asked for.
 constexpr int formatText = 1;
@@ -69,8 +69,9 @@ void frmText::richText_OLEDragDrop(const QMimeData *data)
 {
     guarded(*m_platform.messages, this,
             [&] {
-                if (!text().isEmpty() && m_platform.messages->show(this, textAdd, titleAdd, MsgIcon::Information,
-                                                                   MsgButtons::YesNo) == MsgAnswer::No)
+                if (!text().isEmpty() &&
+                    m_platform.messages->show(this, tr(textAdd), tr(titleAdd), MsgIcon::Information,
+                                              MsgButtons::YesNo) == MsgAnswer::No)
                     setText(QString());
                 // File managers offer the dropped files' names as text beside the files: such a
                 // drop is the files'.
