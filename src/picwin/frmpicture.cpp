@@ -22,14 +22,15 @@
 #include <QUrl>
 
 namespace {
-const QString windowTitleText = QStringLiteral("クリップボードの中身（ピクチャ）");
-const QString filterPictures = QStringLiteral("ピクチャ(*.bmp;*.jpg;*.jpeg;*.gif*.wmf)|*.bmp;*.jpg;*.jpeg;*.gif;*.wmf");
-const QString textClear = QStringLiteral("現在表示されている画像をクリアしてもよろしいですか？");
-const QString titleClear = QStringLiteral("クリア確認");
-const QString textDelete = QStringLiteral("クリップボードの中身を削除してもよろしいですか？");
-const QString titleDelete = QStringLiteral("削除確認");
-const QString textNew = QStringLiteral("表示されている画像は破棄されます。よろしいですか？");
-const QString titleNew = QStringLiteral("新規貼付");
+const char *const windowTitleText = QT_TRANSLATE_NOOP("frmPicture", "クリップボードの中身（ピクチャ）");
+const char *const filterPictures =
+    QT_TRANSLATE_NOOP("frmPicture", "ピクチャ(*.bmp;*.jpg;*.jpeg;*.gif*.wmf)|*.bmp;*.jpg;*.jpeg;*.gif;*.wmf");
+const char *const textClear = QT_TRANSLATE_NOOP("frmPicture", "現在表示されている画像をクリアしてもよろしいですか？");
+const char *const titleClear = QT_TRANSLATE_NOOP("frmPicture", "クリア確認");
+const char *const textDelete = QT_TRANSLATE_NOOP("frmPicture", "クリップボードの中身を削除してもよろしいですか？");
+const char *const titleDelete = QT_TRANSLATE_NOOP("frmPicture", "削除確認");
+const char *const textNew = QT_TRANSLATE_NOOP("frmPicture", "表示されている画像は破棄されます。よろしいですか？");
+const char *const titleNew = QT_TRANSLATE_NOOP("frmPicture", "新規貼付");
 
 // The display area's designed outer size, in twips.
 constexpr int displayWidth = 4635;
@@ -101,22 +102,22 @@ void frmPicture::buildMenus()
             a->setShortcut(key);
         connect(a, &QAction::triggered, this, slot);
     };
-    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu *file = menuBar()->addMenu(tr("ファイル(&F)"));
     file->setObjectName(QStringLiteral("file"));
-    add(file, "file_Save", QStringLiteral("名前を付けて保存(&S)"), {}, &frmPicture::file_Save_Click);
-    add(file, "file_Open", QStringLiteral("ファイルを開く(&O)"), {}, &frmPicture::file_Open_Click);
+    add(file, "file_Save", tr("名前を付けて保存(&S)"), {}, &frmPicture::file_Save_Click);
+    add(file, "file_Open", tr("ファイルを開く(&O)"), {}, &frmPicture::file_Open_Click);
     file->addSeparator()->setObjectName(QStringLiteral("file_Bar1"));
-    add(file, "file_Quit", QStringLiteral("閉じる(&Q)"), {}, &frmPicture::file_Quit_Click);
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    add(file, "file_Quit", tr("閉じる(&Q)"), {}, &frmPicture::file_Quit_Click);
+    QMenu *edit = menuBar()->addMenu(tr("編集(&E)"));
     edit->setObjectName(QStringLiteral("edit"));
-    add(edit, "edit_New", QStringLiteral("新規貼り付け(&P)"), QKeySequence(Qt::SHIFT | Qt::Key_Insert),
+    add(edit, "edit_New", tr("新規貼り付け(&P)"), QKeySequence(Qt::SHIFT | Qt::Key_Insert),
         &frmPicture::edit_New_Click);
-    add(edit, "edit_Cut", QStringLiteral("指定範囲をクリッピング"), QKeySequence(Qt::CTRL | Qt::Key_Insert),
+    add(edit, "edit_Cut", tr("指定範囲をクリッピング"), QKeySequence(Qt::CTRL | Qt::Key_Insert),
         &frmPicture::edit_Cut_Click);
-    add(edit, "edit_Copy", QStringLiteral("指定範囲をコピー"), {}, &frmPicture::edit_Copy_Click);
+    add(edit, "edit_Copy", tr("指定範囲をコピー"), {}, &frmPicture::edit_Copy_Click);
     edit->addSeparator()->setObjectName(QStringLiteral("edit_Bar1"));
-    add(edit, "edit_Del", QStringLiteral("クリップボードを削除"), {}, &frmPicture::edit_Del_Click);
-    add(edit, "edit_Clear", QStringLiteral("画像のクリア"), {}, &frmPicture::edit_Clear_Click);
+    add(edit, "edit_Del", tr("クリップボードを削除"), {}, &frmPicture::edit_Del_Click);
+    add(edit, "edit_Clear", tr("画像のクリア"), {}, &frmPicture::edit_Clear_Click);
 }
 
 void frmPicture::Form_Load()
@@ -126,7 +127,7 @@ void frmPicture::Form_Load()
     m_picture1->move(0, 0);
     m_common.overwritePrompt = true;
     m_common.defaultExtension = QStringLiteral(".bmp");
-    setWindowTitle(windowTitleText);
+    setWindowTitle(tr(windowTitleText));
     setWindowIcon(applicationIcon());
     lineInitialize(0, 0);
     frmFit();
@@ -204,7 +205,7 @@ void frmPicture::file_Open_Click()
     guarded(*m_platform.messages, this,
             [&] {
                 m_common.defaultExtension = QStringLiteral(".bmp");
-                m_common.filter = filterPictures;
+                m_common.filter = tr(filterPictures);
                 const auto chosen = m_platform.dialogs->open(this, m_common);
                 if (!chosen)
                     throw commandError(ErrorNumber::Cancel);
@@ -222,7 +223,7 @@ void frmPicture::file_Save_Click()
 {
     guarded(*m_platform.messages, this,
             [&] {
-                m_common.filter = filterPictures;
+                m_common.filter = tr(filterPictures);
                 m_common.fileName = m_tag;
                 const auto chosen = m_platform.dialogs->save(this, m_common);
                 if (!chosen)
@@ -246,7 +247,8 @@ void frmPicture::file_Quit_Click()
 
 void frmPicture::edit_Clear_Click()
 {
-    if (m_platform.messages->show(this, textClear, titleClear, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (m_platform.messages->show(this, tr(textClear), tr(titleClear), MsgIcon::Question, MsgButtons::YesNo) !=
+        MsgAnswer::Yes)
         return;
     setDisplayed(QImage());
     m_source.reset();
@@ -254,7 +256,7 @@ void frmPicture::edit_Clear_Click()
 
 void frmPicture::edit_Del_Click()
 {
-    if (m_platform.messages->show(this, textDelete, titleDelete, MsgIcon::Question, MsgButtons::YesNo) !=
+    if (m_platform.messages->show(this, tr(textDelete), tr(titleDelete), MsgIcon::Question, MsgButtons::YesNo) !=
         MsgAnswer::Yes)
         return;
     m_platform.clipboard->clear();
@@ -264,7 +266,8 @@ void frmPicture::edit_Del_Click()
 
 void frmPicture::edit_New_Click()
 {
-    if (m_platform.messages->show(this, textNew, titleNew, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (m_platform.messages->show(this, tr(textNew), tr(titleNew), MsgIcon::Question, MsgButtons::YesNo) !=
+        MsgAnswer::Yes)
         return;
     Form_Load();
     // The question says the shown picture is discarded: the new one is shown in its place.

@@ -20,10 +20,10 @@
 #include <cerrno>
 
 namespace {
-const QString textNew = QStringLiteral("作成中の文章は失われます。よろしいですか？");
-const QString titleNew = QStringLiteral("新規確認");
-const QString textEmpty = QStringLiteral("定型文がありません。");
-const QString titleEmpty = QStringLiteral("空ファイル");
+const char *const textNew = QT_TRANSLATE_NOOP("frmPro", "作成中の文章は失われます。よろしいですか？");
+const char *const titleNew = QT_TRANSLATE_NOOP("frmPro", "新規確認");
+const char *const textEmpty = QT_TRANSLATE_NOOP("frmPro", "定型文がありません。");
+const char *const titleEmpty = QT_TRANSLATE_NOOP("frmPro", "空ファイル");
 
 // Client area and controls, in twips.
 constexpr int clientWidth = 5640;
@@ -35,29 +35,29 @@ frmPro::frmPro(const Platform &platform, CodePage writePage, QWidget *parent)
       m_platform(platform), m_writePage(writePage)
 {
     setObjectName(QStringLiteral("frmPro"));
-    setWindowTitle(QStringLiteral("定型文作成"));
+    setWindowTitle(tr("定型文作成"));
     setWindowIcon(applicationIcon());
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu *file = menuBar()->addMenu(tr("ファイル(&F)"));
     file->setObjectName(QStringLiteral("file"));
     const auto item = [&](const char *name, const QString &caption, void (frmPro::*slot)()) {
         QAction *a = file->addAction(caption);
         a->setObjectName(QLatin1StringView(name));
         connect(a, &QAction::triggered, this, slot);
     };
-    item("file_Add", QStringLiteral("新規作成(&A)"), &frmPro::file_Add_Click);
-    item("file_Open", QStringLiteral("ファイルを開く(&O)"), &frmPro::file_Open_Click);
+    item("file_Add", tr("新規作成(&A)"), &frmPro::file_Add_Click);
+    item("file_Open", tr("ファイルを開く(&O)"), &frmPro::file_Open_Click);
     file->addSeparator()->setObjectName(QStringLiteral("file_Bar1"));
-    item("file_Save", QStringLiteral("名前を指定して保存(&S)"), &frmPro::file_Save_Click);
+    item("file_Save", tr("名前を指定して保存(&S)"), &frmPro::file_Save_Click);
     file->addSeparator()->setObjectName(QStringLiteral("file_Bar2"));
-    item("file_Quit", QStringLiteral("閉じる(&Q)"), &frmPro::file_Quit_Click);
+    item("file_Quit", tr("閉じる(&Q)"), &frmPro::file_Quit_Click);
 
     auto *client = new QWidget(this);
     client->setFixedSize(twips::px(this, clientWidth), twips::px(this, clientHeight));
     setCentralWidget(client);
-    m_frame1 = new QGroupBox(QStringLiteral("定型文"), client);
+    m_frame1 = new QGroupBox(tr("定型文"), client);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     m_frame1->setGeometry(0, twips::px(this, 30), twips::px(this, 5655), twips::px(this, 3405));
     // Tab order: the frame, the slots 1 to 10, then the labels.
@@ -103,7 +103,8 @@ void frmPro::saveFile()
 
 void frmPro::file_Add_Click()
 {
-    if (m_platform.messages->show(this, textNew, titleNew, MsgIcon::Exclamation, MsgButtons::YesNo) == MsgAnswer::Yes)
+    if (m_platform.messages->show(this, tr(textNew), tr(titleNew), MsgIcon::Exclamation, MsgButtons::YesNo) ==
+        MsgAnswer::Yes)
         textInitialize();
 }
 
@@ -111,7 +112,7 @@ namespace {
 FileDialogSpec templateDialog(const QString &fileName)
 {
     FileDialogSpec request;
-    request.filter = QStringLiteral("定型文ファイル(*.txt)|*.txt");
+    request.filter = frmPro::tr("定型文ファイル(*.txt)|*.txt");
     request.defaultExtension = QStringLiteral(".txt");
     request.fileName = fileName;
     request.overwritePrompt = true;
@@ -132,7 +133,8 @@ void frmPro::file_Open_Click()
                 if (!info.exists())
                     throw fileError(ENOENT, chosen->path);
                 if (info.size() < 1) {
-                    m_platform.messages->show(this, textEmpty, titleEmpty, MsgIcon::Information, MsgButtons::Ok);
+                    m_platform.messages->show(this, tr(textEmpty), tr(titleEmpty), MsgIcon::Information,
+                                              MsgButtons::Ok);
                     return;
                 }
                 const QStringList lines = templatefile::read(chosen->path, slotCount);
