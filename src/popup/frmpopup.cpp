@@ -23,11 +23,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
-const QString windowTitleText = QStringLiteral("履歴");
-const QString textPasteByHand = QStringLiteral("Ctrl+V で貼り付けてください");
-const QString textSearching = QStringLiteral("検索中…");
-const QString textCannotGoOn = QStringLiteral("　検索を続けられません: ");
+const char *const windowTitleText = QT_TRANSLATE_NOOP("frmPopup", "履歴");
+const char *const textPasteByHand = QT_TRANSLATE_NOOP("frmPopup", "Ctrl+V で貼り付けてください");
+const char *const textSearching = QT_TRANSLATE_NOOP("frmPopup", "検索中…");
 // How long the paste hint stays, in milliseconds.
 constexpr int hintTime = 3000;
 
@@ -45,7 +46,9 @@ public:
 QString countText(qint64 count, bool finished)
 {
     const QString number = QLocale(QLocale::Japanese).toString(count);
-    return finished ? QStringLiteral("%1 件").arg(number) : QStringLiteral("%1 件 (検索中…)").arg(number);
+    const int n = int(qMin<qint64>(count, std::numeric_limits<int>::max()));
+    return finished ? QCoreApplication::translate("frmPopup", "%1 件", nullptr, n).arg(number)
+                    : QCoreApplication::translate("frmPopup", "%1 件 (検索中…)", nullptr, n).arg(number);
 }
 } // namespace
 
@@ -55,12 +58,12 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
       m_history(history), m_options(options), m_filter(new PasteLineEdit(platform.clipboard, this)),
       m_allList(new QListView(this)), m_foundList(new QListView(this)), m_count(new QLabel(this)),
       m_allRows(new HistoryRows(history, this)), m_foundRows(new FoundRows(this)),
-      m_hint(new QLabel(textPasteByHand, this, Qt::ToolTip | Qt::FramelessWindowHint)), m_hintTimer(new QTimer(this)),
-      m_job(std::make_unique<SearchJob>())
+      m_hint(new QLabel(tr(textPasteByHand), this, Qt::ToolTip | Qt::FramelessWindowHint)),
+      m_hintTimer(new QTimer(this)), m_job(std::make_unique<SearchJob>())
 {
     setObjectName(QStringLiteral("frmPopup"));
-    setWindowTitle(windowTitleText);
-    setAccessibleName(windowTitleText);
+    setWindowTitle(tr(windowTitleText));
+    setAccessibleName(tr(windowTitleText));
     setWindowIcon(applicationIcon());
     m_filter->setObjectName(QStringLiteral("popupFilter"));
     m_allList->setObjectName(QStringLiteral("popupList"));
@@ -69,7 +72,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     m_hint->setObjectName(QStringLiteral("lateHint"));
     m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
     m_hint->setMargin(6);
-    m_openHint = new QLabel(textPasteByHand, this);
+    m_openHint = new QLabel(tr(textPasteByHand), this);
     m_openHint->setObjectName(QStringLiteral("pasteHint"));
     m_openHint->hide();
     m_hintTimer->setSingleShot(true);
@@ -87,7 +90,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
         list->setWordWrap(false);
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         list->setFocusPolicy(Qt::NoFocus); // the keys go to the filter, which hands the moving keys on
-        list->setAccessibleName(windowTitleText);
+        list->setAccessibleName(tr(windowTitleText));
         connect(list, &QListView::activated, this, [this](const QModelIndex &index) { pick(index.row()); });
     }
     m_foundList->hide();
@@ -119,7 +122,7 @@ frmPopup::frmPopup(const Platform &platform, HistoryModel &history, const histor
     connect(m_job.get(), &SearchJob::finished, this, [this] {
         showCount(m_matches, true);
         if (!m_problem.isEmpty())
-            m_count->setText(m_count->text() + textCannotGoOn + m_problem);
+            m_count->setText(tr("%1　検索を続けられません: %2").arg(m_count->text(), m_problem));
     });
     // Each paste is reported once. One overtaken by a newer paste is reported as not sent, maybe while
     // the newer one is asked for: only the last report tells what the user got.
@@ -190,7 +193,7 @@ void frmPopup::startSearch()
     m_foundList->show();
     m_matches = 0;
     m_problem.clear();
-    m_count->setText(textSearching);
+    m_count->setText(tr(textSearching));
     if (!m_job->start(m_history.file().path(), query, m_options, popuprows::listLimit))
         m_count->setText(errorDescription(ErrorNumber::OutOfMemory));
 }

@@ -23,12 +23,13 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
-const QString windowTitleText = QStringLiteral("履歴検索");
-const QString captionIgnoreCase = QStringLiteral("大文字と小文字を区別しない");
-const QString captionIgnoreWidth = QStringLiteral("全角と半角を区別しない");
-const QString captionIgnoreKana = QStringLiteral("ひらがなとカタカナを区別しない");
+const char *const windowTitleText = QT_TRANSLATE_NOOP("frmSearch", "履歴検索");
+const char *const captionIgnoreCase = QT_TRANSLATE_NOOP("frmSearch", "大文字と小文字を区別しない");
+const char *const captionIgnoreWidth = QT_TRANSLATE_NOOP("frmSearch", "全角と半角を区別しない");
+const char *const captionIgnoreKana = QT_TRANSLATE_NOOP("frmSearch", "ひらがなとカタカナを区別しない");
 } // namespace
 
 // The listed matches: the whole text of each, shown like the history list's items.
@@ -133,13 +134,13 @@ private:
 frmSearch::frmSearch(const Platform &platform, std::function<QString()> historyPath, historysearch::Options &options,
                      QWidget *parent)
     : QWidget(parent, Qt::Window), m_platform(platform), m_historyPath(std::move(historyPath)), m_options(options),
-      m_text(new PasteLineEdit(platform.clipboard, this)), m_ignoreCase(new QCheckBox(captionIgnoreCase, this)),
-      m_ignoreWidth(new QCheckBox(captionIgnoreWidth, this)), m_ignoreKana(new QCheckBox(captionIgnoreKana, this)),
-      m_list(new QListView(this)), m_count(new QLabel(this)), m_results(new SearchResults(this)),
-      m_job(std::make_unique<SearchJob>())
+      m_text(new PasteLineEdit(platform.clipboard, this)), m_ignoreCase(new QCheckBox(tr(captionIgnoreCase), this)),
+      m_ignoreWidth(new QCheckBox(tr(captionIgnoreWidth), this)),
+      m_ignoreKana(new QCheckBox(tr(captionIgnoreKana), this)), m_list(new QListView(this)), m_count(new QLabel(this)),
+      m_results(new SearchResults(this)), m_job(std::make_unique<SearchJob>())
 {
     setObjectName(QStringLiteral("frmSearch"));
-    setWindowTitle(windowTitleText);
+    setWindowTitle(tr(windowTitleText));
     setWindowIcon(applicationIcon());
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -156,7 +157,7 @@ frmSearch::frmSearch(const Platform &platform, std::function<QString()> historyP
     m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(new MatchDelegate(QString(), m_options, m_list));
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setAccessibleName(windowTitleText);
+    m_list->setAccessibleName(tr(windowTitleText));
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
@@ -207,7 +208,7 @@ void frmSearch::startSearch()
         m_count->clear();
         return;
     }
-    m_count->setText(QStringLiteral("検索中…"));
+    m_count->setText(tr("検索中…"));
     m_found = 0;
     m_problem.clear();
     if (!m_job->start(m_historyPath(), query, m_options, listLimit)) {
@@ -227,15 +228,16 @@ void frmSearch::showFound(const QList<historysearch::Entry> &entries)
 void frmSearch::showCount(qint64 count, bool finished)
 {
     const QString number = QLocale(QLocale::Japanese).toString(count);
-    QString text = finished ? QStringLiteral("%1 件").arg(number) : QStringLiteral("%1 件 (検索中…)").arg(number);
+    const int n = int(qMin<qint64>(count, std::numeric_limits<int>::max()));
+    QString text = finished ? tr("%1 件", nullptr, n).arg(number) : tr("%1 件 (検索中…)", nullptr, n).arg(number);
     if (count > listLimit)
-        text += QStringLiteral("　新しい %1 件を表示").arg(QLocale(QLocale::Japanese).toString(listLimit));
+        text += tr("　新しい %1 件を表示").arg(QLocale(QLocale::Japanese).toString(listLimit));
     m_count->setText(text);
 }
 
 void frmSearch::tellProblem(const QString &problem)
 {
-    m_count->setText(m_count->text() + QStringLiteral("　検索を続けられません: ") + problem);
+    m_count->setText(tr("%1　検索を続けられません: %2").arg(m_count->text(), problem));
 }
 
 void frmSearch::open()
