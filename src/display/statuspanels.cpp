@@ -54,7 +54,8 @@ void StatusPanels::StatusBar1_PanelClick(int panel)
     label->setFrameShadow(QFrame::Sunken);
     QTimer::singleShot(150, label, [this, label, panel] {
         const QDateTime now = m_system->now();
-        emit textChosen(titles::formatDateTime(now, panel == 1 ? u"ggge年m月d日 aaaa" : u"yyyy/mm/dd hh:mm:ss"));
+        // Translatable patterns, read field by field like the title line's.
+        emit textChosen(titles::formatDateTime(now, panel == 1 ? tr("ggge年m月d日 aaaa") : tr("yyyy/mm/dd hh:mm:ss")));
         label->setFrameShadow(QFrame::Raised);
     });
 }
