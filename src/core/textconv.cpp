@@ -284,8 +284,9 @@ QString countMessageSelection(qint64 n)
 QString countPrompt(qint64 charactersAfterCaret)
 {
     return QCoreApplication::translate("TextConv",
-                                       "カーソルから何文字目までを指定しますか？\r\nカーソル後の文字数は、%"
-                                       "1文字です。\r\n\r\n改行と空白は１文字と数えます。",
+                                       "カーソルから何文字目までを指定しますか？\r\n"
+                                       "カーソル後の文字数は、%1文字です。\r\n\r\n"
+                                       "改行と空白は１文字と数えます。",
                                        nullptr,
                                        static_cast<int>(std::clamp<qint64>(charactersAfterCaret, INT_MIN, INT_MAX)))
         .arg(QString::number(charactersAfterCaret));

@@ -42,7 +42,7 @@ void StatusPanels::refresh()
     const QLocale japanese(QLocale::Japanese, QLocale::Japan);
     m_panels[0]->setText(japanese.toString(now.date(), QLocale::ShortFormat));
     m_panels[1]->setText(japanese.toString(now.time(), QLocale::ShortFormat));
-    m_panels[2]->setText(m_system->capsLock() ? QStringLiteral("CAPS") : QString());
+    m_panels[2]->setText(m_system->capsLock() ? tr("CAPS") : QString());
 }
 
 void StatusPanels::StatusBar1_PanelClick(int panel)
