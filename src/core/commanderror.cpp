@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commanderror.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -10,35 +11,36 @@ QString errorDescription(int number)
 {
     switch (number) {
     case ErrorNumber::InvalidArgument:
-        return QStringLiteral("プロシージャの呼び出し、または引数が不正です。");
+        return QCoreApplication::translate("CommandError", "プロシージャの呼び出し、または引数が不正です。");
     case ErrorNumber::Overflow:
-        return QStringLiteral("オーバーフローしました。");
+        return QCoreApplication::translate("CommandError", "オーバーフローしました。");
     case ErrorNumber::OutOfMemory:
-        return QStringLiteral("メモリが不足しています。");
+        return QCoreApplication::translate("CommandError", "メモリが不足しています。");
     case ErrorNumber::DivisionByZero:
-        return QStringLiteral("0 で除算しました。");
+        return QCoreApplication::translate("CommandError", "0 で除算しました。");
     case ErrorNumber::TypeMismatch:
-        return QStringLiteral("型が一致しません。");
+        return QCoreApplication::translate("CommandError", "型が一致しません。");
     case ErrorNumber::FileNotFound:
-        return QStringLiteral("ファイルが見つかりません。");
+        return QCoreApplication::translate("CommandError", "ファイルが見つかりません。");
     case ErrorNumber::DiskFull:
-        return QStringLiteral("ディスクの空き容量が不足しています。");
+        return QCoreApplication::translate("CommandError", "ディスクの空き容量が不足しています。");
     case ErrorNumber::PermissionDenied:
-        return QStringLiteral("書き込みできません。");
+        return QCoreApplication::translate("CommandError", "書き込みできません。");
     case ErrorNumber::PathFileAccess:
-        return QStringLiteral("パス名が無効です。");
+        return QCoreApplication::translate("CommandError", "パス名が無効です。");
     case ErrorNumber::PathNotFound:
-        return QStringLiteral("パスが見つかりません。");
+        return QCoreApplication::translate("CommandError", "パスが見つかりません。");
     case ErrorNumber::WindowStateResize:
-        return QStringLiteral("最小化または最大化されたウィンドウのサイズは変更できません。");
+        return QCoreApplication::translate("CommandError",
+                                           "最小化または最大化されたウィンドウのサイズは変更できません。");
     case ErrorNumber::FormatNotFound:
-        return QStringLiteral("指定された形式が見つかりません。");
+        return QCoreApplication::translate("CommandError", "指定された形式が見つかりません。");
     case ErrorNumber::InvalidPicture:
-        return QStringLiteral("ピクチャが不正です。");
+        return QCoreApplication::translate("CommandError", "ピクチャが不正です。");
     case ErrorNumber::Cancel:
-        return QStringLiteral("キャンセルが選択されました。");
+        return QCoreApplication::translate("CommandError", "キャンセルが選択されました。");
     default:
-        return QStringLiteral("アプリケーション定義またはオブジェクト定義のエラーです。");
+        return QCoreApplication::translate("CommandError", "アプリケーション定義またはオブジェクト定義のエラーです。");
     }
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textconv.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -267,19 +269,27 @@ QString groupedCount(qint64 n)
 
 QString countMessageWhole(qint64 n)
 {
-    return QStringLiteral("テキストボックス内の、表示文字数(空白込み)は、") + groupedCount(n) +
-           QStringLiteral("文字でした。");
+    return QCoreApplication::translate("TextConv", "テキストボックス内の、表示文字数(空白込み)は、%1文字でした。",
+                                       nullptr, static_cast<int>(std::clamp<qint64>(n, INT_MIN, INT_MAX)))
+        .arg(groupedCount(n));
 }
 
 QString countMessageSelection(qint64 n)
 {
-    return QStringLiteral("指定範囲内の文字数（空白込み）は、") + groupedCount(n) + QStringLiteral("文字でした。");
+    return QCoreApplication::translate("TextConv", "指定範囲内の文字数（空白込み）は、%1文字でした。", nullptr,
+                                       static_cast<int>(std::clamp<qint64>(n, INT_MIN, INT_MAX)))
+        .arg(groupedCount(n));
 }
 
 QString countPrompt(qint64 charactersAfterCaret)
 {
-    return QStringLiteral("カーソルから何文字目までを指定しますか？\r\nカーソル後の文字数は、") +
-           QString::number(charactersAfterCaret) + QStringLiteral("文字です。\r\n\r\n改行と空白は１文字と数えます。");
+    return QCoreApplication::translate("TextConv",
+                                       "カーソルから何文字目までを指定しますか？\r\n"
+                                       "カーソル後の文字数は、%1文字です。\r\n\r\n"
+                                       "改行と空白は１文字と数えます。",
+                                       nullptr,
+                                       static_cast<int>(std::clamp<qint64>(charactersAfterCaret, INT_MIN, INT_MAX)))
+        .arg(QString::number(charactersAfterCaret));
 }
 
 // The answer is read after narrowing, so full-width digits, sign, point and blanks typed with a

@@ -42,7 +42,7 @@ void StatusPanels::refresh()
     const QLocale japanese(QLocale::Japanese, QLocale::Japan);
     m_panels[0]->setText(japanese.toString(now.date(), QLocale::ShortFormat));
     m_panels[1]->setText(japanese.toString(now.time(), QLocale::ShortFormat));
-    m_panels[2]->setText(m_system->capsLock() ? QStringLiteral("CAPS") : QString());
+    m_panels[2]->setText(m_system->capsLock() ? tr("CAPS") : QString());
 }
 
 void StatusPanels::StatusBar1_PanelClick(int panel)
@@ -54,7 +54,8 @@ void StatusPanels::StatusBar1_PanelClick(int panel)
     label->setFrameShadow(QFrame::Sunken);
     QTimer::singleShot(150, label, [this, label, panel] {
         const QDateTime now = m_system->now();
-        emit textChosen(titles::formatDateTime(now, panel == 1 ? u"ggge年m月d日 aaaa" : u"yyyy/mm/dd hh:mm:ss"));
+        // Translatable patterns, read field by field like the title line's.
+        emit textChosen(titles::formatDateTime(now, panel == 1 ? tr("ggge年m月d日 aaaa") : tr("yyyy/mm/dd hh:mm:ss")));
         label->setFrameShadow(QFrame::Raised);
     });
 }

@@ -2,6 +2,7 @@
 #include "titles.h"
 #include "version.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QStringList>
 #include <QTime>
@@ -17,18 +18,18 @@ struct Era
     int year;
     int month;
     int day;
-    QStringView name;
+    const char *name; // translated where shown: an English title spells the era in romaji
 };
 
 // The first day of each era on the Gregorian calendar (the day the era name took effect), oldest first.
 // The era's year is the Gregorian year counted from the year the era began: that year is 1 (not 元),
 // and the next year begins on 1 January.
 constexpr std::array<Era, 5> eras{{
-    {1868, 10, 23, u"明治"},
-    {1912, 7, 30, u"大正"},
-    {1926, 12, 25, u"昭和"},
-    {1989, 1, 8, u"平成"},
-    {2019, 5, 1, u"令和"},
+    {1868, 10, 23, QT_TRANSLATE_NOOP("Titles", "明治")},
+    {1912, 7, 30, QT_TRANSLATE_NOOP("Titles", "大正")},
+    {1926, 12, 25, QT_TRANSLATE_NOOP("Titles", "昭和")},
+    {1989, 1, 8, QT_TRANSLATE_NOOP("Titles", "平成")},
+    {2019, 5, 1, QT_TRANSLATE_NOOP("Titles", "令和")},
 }};
 
 // The era a day belongs to, or nullptr before Meiji.
@@ -153,6 +154,7 @@ QString formatDateTime(const QDateTime &when, QStringView pattern)
     const QDate date = when.date();
     const QTime time = when.time();
     const Era *era = eraOf(date);
+    const QString eraName = era ? QCoreApplication::translate("Titles", era->name) : QString();
     const QList<Piece> pieces = tokenize(pattern);
     const bool twelveHour =
         std::any_of(pieces.cbegin(), pieces.cend(), [](const Piece &p) { return p.token == Token::AmPm; });
@@ -169,11 +171,11 @@ QString formatDateTime(const QDateTime &when, QStringView pattern)
             break;
         case Token::EraInitial:
             if (era)
-                out += era->name.first(1);
+                out += eraName.first(1);
             break;
         case Token::EraName:
             if (era)
-                out += era->name;
+                out += eraName;
             break;
         case Token::EraYear:
             out += QString::number(era ? date.year() - era->year + 1 : date.year());
@@ -207,7 +209,8 @@ QString formatDateTime(const QDateTime &when, QStringView pattern)
             out += twoDigits(time.second());
             break;
         case Token::AmPm:
-            out += time.hour() < 12 ? QStringView(u"午前") : QStringView(u"午後");
+            out += time.hour() < 12 ? QCoreApplication::translate("Titles", "午前")
+                                    : QCoreApplication::translate("Titles", "午後");
             break;
         }
     }
@@ -224,7 +227,7 @@ QString uptimeTitle(qint64 uptimeMs)
     const qint64 rest = ms % 1000;
     if (rest > 500 || (rest == 500 && s % 2 == 1))
         ++s;
-    return QStringLiteral("起動経過時間\u3000%1:%2:%3")
+    return QCoreApplication::translate("Titles", "起動経過時間　%1:%2:%3")
         .arg(QString::number((s / 3600) % 24), twoDigits(static_cast<int>((s / 60) % 60)),
              twoDigits(static_cast<int>(s % 60)));
 }
@@ -235,7 +238,7 @@ QString memoryTitle(quint64 totalBytes, quint64 availableBytes, bool megabytes)
 {
     const quint64 used = totalBytes > availableBytes ? totalBytes - availableBytes : 0;
     const quint64 unit = megabytes ? 1048576 : 1024;
-    return QStringLiteral("物理メモリ：%1/%2%3")
+    return QCoreApplication::translate("Titles", "物理メモリ：%1/%2%3")
         .arg(groupedQuotient(used, unit), groupedQuotient(totalBytes, unit),
              megabytes ? QStringLiteral("MB") : QStringLiteral("KB"));
 }
@@ -258,6 +261,8 @@ int intervalForMode(int mode)
     }
 }
 
+// The date and time patterns are translatable texts: a translation may reorder the fields and change
+// the literals, but letters that spell a field (g, e, y, m, d, a, h, s) stay fields.
 // The mode is compared as text: only "1" to "7" exactly (no blanks, no leading zeros) select a title.
 std::optional<QString> titleFor(const QString &mode, const System &system)
 {
@@ -267,11 +272,11 @@ std::optional<QString> titleFor(const QString &mode, const System &system)
     case u'1':
         return versionTitle();
     case u'2':
-        return formatDateTime(system.now, u"gge年m月d日(aaa) hh:mm");
+        return formatDateTime(system.now, QCoreApplication::translate("Titles", "gge年m月d日(aaa) hh:mm"));
     case u'3':
-        return formatDateTime(system.now, u"gge年mm月dd日(aaa)");
+        return formatDateTime(system.now, QCoreApplication::translate("Titles", "gge年mm月dd日(aaa)"));
     case u'4':
-        return formatDateTime(system.now, u"ampm hh:mm:ss");
+        return formatDateTime(system.now, QCoreApplication::translate("Titles", "ampm hh:mm:ss"));
     case u'5':
         return uptimeTitle(system.uptimeMs);
     case u'6':

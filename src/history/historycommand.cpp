@@ -5,6 +5,7 @@
 #include "core/linebreaks.h"
 #include "history/historyformat.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace historycommand {
@@ -38,12 +39,12 @@ Status each(const QString &path, const QString &text, const historysearch::Optio
         if (e.number == ErrorNumber::FileNotFound && !QFileInfo::exists(path)) // removed meanwhile
             return NotFound;
         // The description's first line: the error box's text names the path again below it.
-        *error = QStringLiteral("履歴ファイルを読めません: %1: %2")
+        *error = QCoreApplication::translate("HistoryCommand", "履歴ファイルを読めません: %1: %2")
                      .arg(path, e.description.section(QLatin1Char('\n'), 0, 0));
         return Failed;
     }
     if (broken) {
-        *error = QStringLiteral("出力に書き込めません");
+        *error = QCoreApplication::translate("HistoryCommand", "出力に書き込めません");
         return Failed;
     }
     return printed ? Printed : NotFound;

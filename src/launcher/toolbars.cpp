@@ -1,83 +1,134 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolbars.h"
 
+#include <QCoreApplication>
+
+#include <cstddef>
+
 namespace toolbars {
-const QList<Button> &toolbar1()
+Caption::operator QString() const
 {
-    static const QList<Button> buttons = {
-        {QStringLiteral("copy"), QStringLiteral("ボックスの文字をコピー"), Style::Plain},
-        {QStringLiteral("del_clip"), QStringLiteral("クリップボードをクリア"), Style::Plain},
-        {QStringLiteral("text"), QStringLiteral("テキスト詳細"), Style::Plain},
-        {QStringLiteral("bmp"), QStringLiteral("ピクチャ詳細"), Style::Plain},
-        {QStringLiteral("shell"), QStringLiteral("関連付けファイルを起動"), Style::DropDown},
-        {QStringLiteral("hides"), QStringLiteral("隠れる"), Style::DropDown},
-        {QStringLiteral("menu"), QStringLiteral("拡張メニュー"), Style::Plain},
-    };
-    return buttons;
+    return QCoreApplication::translate("Toolbars", source);
 }
 
-const QList<Button> &toolbar2()
+namespace {
+struct RawButton
 {
-    static const QList<Button> buttons = {
-        {QStringLiteral("con"), QStringLiteral("コンパネ"), Style::DropDown},
-        {QStringLiteral("disp"), QStringLiteral("設定してれば、画面セーバー"), Style::Plain},
-        {QStringLiteral("cd"), QStringLiteral("オープン・クローズ"), Style::Check},
-        {QStringLiteral("file"), QStringLiteral("履歴を保存"), Style::Plain},
-        {QStringLiteral("open"), QStringLiteral("ファイルを開く"), Style::DropDown},
-        {QStringLiteral("pro"), QStringLiteral("定型文モード"), Style::Check},
-        {QStringLiteral("del_list"), QStringLiteral("履歴を削除"), Style::Plain},
+    const char *key;
+    const char *tooltip;
+    Style style;
+};
+
+struct RawItem
+{
+    const char *key;
+    const char *caption; // "-" is a separator
+    bool visible = true;
+};
+
+template <std::size_t N>
+QList<Button> buttons(const RawButton (&raw)[N])
+{
+    QList<Button> out;
+    for (const RawButton &b : raw)
+        out.append({QString::fromLatin1(b.key), QCoreApplication::translate("Toolbars", b.tooltip), b.style});
+    return out;
+}
+
+QString captionText(const char *context, const char *caption)
+{
+    return qstrcmp(caption, "-") == 0 ? QStringLiteral("-") : QCoreApplication::translate(context, caption);
+}
+
+template <std::size_t N>
+QList<MenuItem> items(const RawItem (&raw)[N])
+{
+    QList<MenuItem> out;
+    for (const RawItem &i : raw)
+        out.append({QString::fromLatin1(i.key), captionText("Toolbars", i.caption), i.visible});
+    return out;
+}
+} // namespace
+
+QList<Button> toolbar1()
+{
+    static constexpr RawButton raw[] = {
+        {"copy", QT_TRANSLATE_NOOP("Toolbars", "ボックスの文字をコピー"), Style::Plain},
+        {"del_clip", QT_TRANSLATE_NOOP("Toolbars", "クリップボードをクリア"), Style::Plain},
+        {"text", QT_TRANSLATE_NOOP("Toolbars", "テキスト詳細"), Style::Plain},
+        {"bmp", QT_TRANSLATE_NOOP("Toolbars", "ピクチャ詳細"), Style::Plain},
+        {"shell", QT_TRANSLATE_NOOP("Toolbars", "関連付けファイルを起動"), Style::DropDown},
+        {"hides", QT_TRANSLATE_NOOP("Toolbars", "隠れる"), Style::DropDown},
+        {"menu", QT_TRANSLATE_NOOP("Toolbars", "拡張メニュー"), Style::Plain},
     };
-    return buttons;
+    return buttons(raw);
+}
+
+QList<Button> toolbar2()
+{
+    static constexpr RawButton raw[] = {
+        {"con", QT_TRANSLATE_NOOP("Toolbars", "コンパネ"), Style::DropDown},
+        {"disp", QT_TRANSLATE_NOOP("Toolbars", "設定してれば、画面セーバー"), Style::Plain},
+        {"cd", QT_TRANSLATE_NOOP("Toolbars", "オープン・クローズ"), Style::Check},
+        {"file", QT_TRANSLATE_NOOP("Toolbars", "履歴を保存"), Style::Plain},
+        {"open", QT_TRANSLATE_NOOP("Toolbars", "ファイルを開く"), Style::DropDown},
+        {"pro", QT_TRANSLATE_NOOP("Toolbars", "定型文モード"), Style::Check},
+        {"del_list", QT_TRANSLATE_NOOP("Toolbars", "履歴を削除"), Style::Plain},
+    };
+    return buttons(raw);
 }
 QList<MenuItem> menu(const QString &buttonKey)
 {
     const QString key = buttonKey.toLower();
     if (key == QStringLiteral("shell")) {
-        QList<MenuItem> items;
+        QList<MenuItem> list;
         for (const websearch::Site &site : websearch::sites())
-            items.append({site.key, site.caption, site.visible});
-        return items;
+            list.append({site.key, captionText("WebSearch", site.caption), site.visible});
+        return list;
     }
     if (key == QStringLiteral("hides")) {
-        return {
-            {QStringLiteral("hide"), captionTopmostOn},
-            {QStringLiteral("texthide"), captionTextShown},
-            {QStringLiteral("bar1"), QStringLiteral("-")},
-            {QStringLiteral("h8"), QStringLiteral("8進変換")},
-            {QStringLiteral("h10"), QStringLiteral("10進変換")},
-            {QStringLiteral("h16"), QStringLiteral("16進変換")},
-            {QStringLiteral("bar2"), QStringLiteral("-")},
-            {QStringLiteral("ucase"), QStringLiteral("小文字→大文字")},
-            {QStringLiteral("lcase"), QStringLiteral("大文字→小文字")},
+        static constexpr RawItem raw[] = {
+            {"hide", captionTopmostOn.source},
+            {"texthide", captionTextShown.source},
+            {"bar1", "-"},
+            {"h8", QT_TRANSLATE_NOOP("Toolbars", "8進変換")},
+            {"h10", QT_TRANSLATE_NOOP("Toolbars", "10進変換")},
+            {"h16", QT_TRANSLATE_NOOP("Toolbars", "16進変換")},
+            {"bar2", "-"},
+            {"ucase", QT_TRANSLATE_NOOP("Toolbars", "小文字→大文字")},
+            {"lcase", QT_TRANSLATE_NOOP("Toolbars", "大文字→小文字")},
         };
+        return items(raw);
     }
     if (key == QStringLiteral("con")) {
-        return {
-            {QStringLiteral("sys"), QStringLiteral("システムプロパティ")},
-            {QStringLiteral("int"), QStringLiteral("インターネットオプション")},
-            {QStringLiteral("app"), QStringLiteral("アプリケーションの追加と削除")},
-            {QStringLiteral("disp"), QStringLiteral("画面のプロパティ")},
-            {QStringLiteral("mouse"), QStringLiteral("マウスのプロパティ")},
-            {QStringLiteral("sound"), QStringLiteral("サウンドのプロパティ")},
-            {QStringLiteral("bar1"), QStringLiteral("-")},
-            {QStringLiteral("mycom"), QStringLiteral("マイコン")},
-            {QStringLiteral("mynet"), QStringLiteral("マイネット")},
-            {QStringLiteral("dial"), QStringLiteral("ダイヤルアップ"), false},
-            {QStringLiteral("printer"), QStringLiteral("プリンタ"), false},
-            {QStringLiteral("trash"), QStringLiteral("ごみ箱"), false},
-            {QStringLiteral("desktop"), QStringLiteral("デスクトップ"), false},
-            {QStringLiteral("calc"), QStringLiteral("電卓")},
-            {QStringLiteral("note"), QStringLiteral("メモ帳")},
-            {QStringLiteral("paint"), QStringLiteral("ペイント")},
+        static constexpr RawItem raw[] = {
+            {"sys", QT_TRANSLATE_NOOP("Toolbars", "システムプロパティ")},
+            {"int", QT_TRANSLATE_NOOP("Toolbars", "インターネットオプション")},
+            {"app", QT_TRANSLATE_NOOP("Toolbars", "アプリケーションの追加と削除")},
+            {"disp", QT_TRANSLATE_NOOP("Toolbars", "画面のプロパティ")},
+            {"mouse", QT_TRANSLATE_NOOP("Toolbars", "マウスのプロパティ")},
+            {"sound", QT_TRANSLATE_NOOP("Toolbars", "サウンドのプロパティ")},
+            {"bar1", "-"},
+            {"mycom", QT_TRANSLATE_NOOP("Toolbars", "マイコン")},
+            {"mynet", QT_TRANSLATE_NOOP("Toolbars", "マイネット")},
+            {"dial", QT_TRANSLATE_NOOP("Toolbars", "ダイヤルアップ"), false},
+            {"printer", QT_TRANSLATE_NOOP("Toolbars", "プリンタ"), false},
+            {"trash", QT_TRANSLATE_NOOP("Toolbars", "ごみ箱"), false},
+            {"desktop", QT_TRANSLATE_NOOP("Toolbars", "デスクトップ"), false},
+            {"calc", QT_TRANSLATE_NOOP("Toolbars", "電卓")},
+            {"note", QT_TRANSLATE_NOOP("Toolbars", "メモ帳")},
+            {"paint", QT_TRANSLATE_NOOP("Toolbars", "ペイント")},
         };
+        return items(raw);
     }
     if (key == QStringLiteral("open")) {
-        return {
-            {QStringLiteral("open_reki"), QStringLiteral("履歴ファイルを開く")},
-            {QStringLiteral("bar1"), QStringLiteral("-")},
-            {QStringLiteral("open_New"), QStringLiteral("定型文の新規作成")},
-            {QStringLiteral("open_pro"), QStringLiteral("定型文を開く")},
+        static constexpr RawItem raw[] = {
+            {"open_reki", QT_TRANSLATE_NOOP("Toolbars", "履歴ファイルを開く")},
+            {"bar1", "-"},
+            {"open_New", QT_TRANSLATE_NOOP("Toolbars", "定型文の新規作成")},
+            {"open_pro", QT_TRANSLATE_NOOP("Toolbars", "定型文を開く")},
         };
+        return items(raw);
     }
     return {};
 }

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 
 #include "launcher/websearch.h"
 
@@ -30,15 +31,22 @@ struct MenuItem
     bool visible = true;
 };
 
-const QList<Button> &toolbar1();
-const QList<Button> &toolbar2();
+QList<Button> toolbar1();
+QList<Button> toolbar2();
 
 // The menu of a drop-down button, by the button's key (empty for other buttons).
 QList<MenuItem> menu(const QString &buttonKey);
 
+// A caption kept as its catalogue source and translated (context "Toolbars") where it is shown.
+struct Caption
+{
+    const char *source;
+    operator QString() const; // NOLINT(google-explicit-constructor): used wherever a caption text is
+};
+
 // Captions of the `hides` menu items whose text follows a state.
-inline const QString captionTopmostOn = QStringLiteral("最前面表示解除");
-inline const QString captionTopmostOff = QStringLiteral("最前面表示セット");
-inline const QString captionTextShown = QStringLiteral("テキストを隠す");
-inline const QString captionTextHidden = QStringLiteral("テキストを表示");
+inline constexpr Caption captionTopmostOn{QT_TRANSLATE_NOOP("Toolbars", "最前面表示解除")};
+inline constexpr Caption captionTopmostOff{QT_TRANSLATE_NOOP("Toolbars", "最前面表示セット")};
+inline constexpr Caption captionTextShown{QT_TRANSLATE_NOOP("Toolbars", "テキストを隠す")};
+inline constexpr Caption captionTextHidden{QT_TRANSLATE_NOOP("Toolbars", "テキストを表示")};
 } // namespace toolbars

@@ -9,10 +9,10 @@ namespace websearch {
 struct Site
 {
     QString key;
-    QString caption;
-    QString prefix; // search items: scheme, host, path and "?key="; top pages: the whole address
-    QString suffix; // appended after the query (search items only)
-    bool search;    // a search item (the query is appended) or a top page
+    const char *caption; // in the catalogue (context "WebSearch"); "-" is the separator
+    QString prefix;      // search items: scheme, host, path and "?key="; top pages: the whole address
+    QString suffix;      // appended after the query (search items only)
+    bool search;         // a search item (the query is appended) or a top page
     bool visible;
 };
 

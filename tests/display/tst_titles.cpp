@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "display/titles.h"
 
+#include <QCoreApplication>
+#include <QHash>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 // In UTC, so no daylight-saving gap of the machine's time zone can shift a sample.
@@ -14,6 +17,25 @@ constexpr qint64 second = 1000;
 constexpr qint64 day = 86400 * second;
 constexpr quint64 mib = 1024 * 1024;
 constexpr quint64 gib = 1024 * mib;
+
+// The English of the title texts, as the catalogue gives them: the era in romaji and the date as ISO.
+class EnglishTitles final : public QTranslator
+{
+public:
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        static const QHash<QString, QString> english{
+            {QStringLiteral("平成"), QStringLiteral("Heisei")},
+            {QStringLiteral("午後"), QStringLiteral("PM")},
+            {QStringLiteral("gge年m月d日(aaa) hh:mm"), QStringLiteral("ggg e yyyy-mm-dd hh:mm")},
+            {QStringLiteral("gge年mm月dd日(aaa)"), QStringLiteral("ggg e yyyy-mm-dd")},
+            {QStringLiteral("ampm hh:mm:ss"), QStringLiteral("hh:mm:ss ampm")},
+            {QStringLiteral("起動経過時間\u3000%1:%2:%3"), QStringLiteral("Uptime %1:%2:%3")},
+            {QStringLiteral("物理メモリ：%1/%2%3"), QStringLiteral("Memory in use: %1/%2 %3")},
+        };
+        return qstrcmp(context, "Titles") == 0 ? english.value(QString::fromUtf8(source)) : QString();
+    }
+};
 } // namespace
 
 class TestTitles final : public QObject
@@ -181,24 +203,35 @@ void TestTitles::memory()
 void TestTitles::titleFor_data()
 {
     QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("english");
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("1") << "1" << true << titles::versionTitle();
-    QTest::newRow("2") << "2" << true << "平13年5月27日(日) 18:16";
-    QTest::newRow("3") << "3" << true << "平13年05月27日(日)";
-    QTest::newRow("4") << "4" << true << "午後 06:16:07";
-    QTest::newRow("5") << "5" << true << "起動経過時間\u30001:02:03";
-    QTest::newRow("6") << "6" << true << "物理メモリ：12,582,912/16,777,216KB";
-    QTest::newRow("7") << "7" << true << "物理メモリ：12,288/16,384MB";
+    QTest::newRow("1") << "1" << false << true << titles::versionTitle();
+    QTest::newRow("2") << "2" << false << true << "平13年5月27日(日) 18:16";
+    QTest::newRow("3") << "3" << false << true << "平13年05月27日(日)";
+    QTest::newRow("4") << "4" << false << true << "午後 06:16:07";
+    QTest::newRow("5") << "5" << false << true << "起動経過時間\u30001:02:03";
+    QTest::newRow("6") << "6" << false << true << "物理メモリ：12,582,912/16,777,216KB";
+    QTest::newRow("7") << "7" << false << true << "物理メモリ：12,288/16,384MB";
+    QTest::newRow("2 English") << "2" << true << true << "Heisei 13 2001-05-27 18:16";
+    QTest::newRow("3 English") << "3" << true << true << "Heisei 13 2001-05-27";
+    QTest::newRow("4 English") << "4" << true << true << "06:16:07 PM";
+    QTest::newRow("5 English") << "5" << true << true << "Uptime 1:02:03";
+    QTest::newRow("7 English") << "7" << true << true << "Memory in use: 12,288/16,384 MB";
     for (const char *other : {"0", "8", "", " 2", "2 ", "02", "abc", "１"})
-        QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(QString::fromUtf8(other)))) << other << false << "";
+        QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(QString::fromUtf8(other))))
+            << other << false << false << "";
 }
 
 void TestTitles::titleFor()
 {
     QFETCH(QString, mode);
+    QFETCH(bool, english);
     QFETCH(bool, shown);
     QFETCH(QString, expected);
+    EnglishTitles translator;
+    if (english)
+        QCoreApplication::installTranslator(&translator);
     const titles::System system{at(2001, 5, 27, 18, 16, 7), 3723400, 16 * gib, 4 * gib};
     const std::optional<QString> title = titles::titleFor(mode, system);
     QCOMPARE(title.has_value(), shown);
