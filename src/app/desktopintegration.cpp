@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QToolBar>
@@ -54,28 +55,65 @@ struct Row
 };
 
 const Row iconMenuRows[] = {
-    {Kind::Item, In::Tray, "popup", "履歴を開く", {}, Check::None, &DesktopIntegration::popup_Click},
+    {Kind::Item,
+     In::Tray,
+     "popup",
+     QT_TRANSLATE_NOOP("DesktopIntegration", "履歴を開く"),
+     {},
+     Check::None,
+     &DesktopIntegration::popup_Click},
     {Kind::Separator, In::Tray, "bar0"},
-    {Kind::Item, In::Tray, "clipWatch", "クリップボードの監視", Qt::Key_F2, Check::On,
-     &DesktopIntegration::clipWatch_Click},
-    {Kind::Item, In::Tray, "clipNoWatch", "クリップボードを監視しない", Qt::Key_F3, Check::Off,
-     &DesktopIntegration::clipNoWatch_Click},
+    {Kind::Item, In::Tray, "clipWatch", QT_TRANSLATE_NOOP("DesktopIntegration", "クリップボードの監視"), Qt::Key_F2,
+     Check::On, &DesktopIntegration::clipWatch_Click},
+    {Kind::Item, In::Tray, "clipNoWatch", QT_TRANSLATE_NOOP("DesktopIntegration", "クリップボードを監視しない"),
+     Qt::Key_F3, Check::Off, &DesktopIntegration::clipNoWatch_Click},
     {Kind::Separator, In::Tray, "bar1"},
-    {Kind::Item, In::Tray, "topmost", "最前面表示", Qt::Key_F4, Check::On, &DesktopIntegration::winPos},
-    {Kind::Submenu, In::Tray, "title", "タイトル表示", {}, Check::None, nullptr, 0, In::Title},
-    {Kind::Item, In::Title, "title_Title", "タイトルを表示", Qt::CTRL | Qt::Key_F1, Check::None, nullptr, 1},
-    {Kind::Submenu, In::Title, "title_Date", "日付・時間を表示", {}, Check::None, nullptr, 0, In::Date},
-    {Kind::Item, In::Date, "title_Date_now", "日付と時間", Qt::CTRL | Qt::Key_F2, Check::None, nullptr, 2},
-    {Kind::Item, In::Date, "title_Date_date", "日付のみ", Qt::CTRL | Qt::Key_F3, Check::None, nullptr, 3},
-    {Kind::Item, In::Date, "title_Date_time", "時間のみ", Qt::CTRL | Qt::Key_F4, Check::None, nullptr, 4},
-    {Kind::Item, In::Date, "title_Date_sys", "起動してからの時間", Qt::CTRL | Qt::Key_F5, Check::None, nullptr, 5},
-    {Kind::Submenu, In::Title, "title_System", "メモリ状況を表示", {}, Check::None, nullptr, 0, In::System},
+    {Kind::Item, In::Tray, "topmost", QT_TRANSLATE_NOOP("DesktopIntegration", "最前面表示"), Qt::Key_F4, Check::On,
+     &DesktopIntegration::winPos},
+    {Kind::Submenu,
+     In::Tray,
+     "title",
+     QT_TRANSLATE_NOOP("DesktopIntegration", "タイトル表示"),
+     {},
+     Check::None,
+     nullptr,
+     0,
+     In::Title},
+    {Kind::Item, In::Title, "title_Title", QT_TRANSLATE_NOOP("DesktopIntegration", "タイトルを表示"),
+     Qt::CTRL | Qt::Key_F1, Check::None, nullptr, 1},
+    {Kind::Submenu,
+     In::Title,
+     "title_Date",
+     QT_TRANSLATE_NOOP("DesktopIntegration", "日付・時間を表示"),
+     {},
+     Check::None,
+     nullptr,
+     0,
+     In::Date},
+    {Kind::Item, In::Date, "title_Date_now", QT_TRANSLATE_NOOP("DesktopIntegration", "日付と時間"),
+     Qt::CTRL | Qt::Key_F2, Check::None, nullptr, 2},
+    {Kind::Item, In::Date, "title_Date_date", QT_TRANSLATE_NOOP("DesktopIntegration", "日付のみ"),
+     Qt::CTRL | Qt::Key_F3, Check::None, nullptr, 3},
+    {Kind::Item, In::Date, "title_Date_time", QT_TRANSLATE_NOOP("DesktopIntegration", "時間のみ"),
+     Qt::CTRL | Qt::Key_F4, Check::None, nullptr, 4},
+    {Kind::Item, In::Date, "title_Date_sys", QT_TRANSLATE_NOOP("DesktopIntegration", "起動してからの時間"),
+     Qt::CTRL | Qt::Key_F5, Check::None, nullptr, 5},
+    {Kind::Submenu,
+     In::Title,
+     "title_System",
+     QT_TRANSLATE_NOOP("DesktopIntegration", "メモリ状況を表示"),
+     {},
+     Check::None,
+     nullptr,
+     0,
+     In::System},
     {Kind::Item, In::System, "title_System_kb", "KByte", Qt::CTRL | Qt::Key_F6, Check::None, nullptr, 6},
     {Kind::Item, In::System, "title_System_mb", "MByte", Qt::CTRL | Qt::Key_F7, Check::None, nullptr, 7},
     {Kind::Separator, In::Tray, "bar2"},
-    {Kind::Item, In::Tray, "clipClear", "クリップボードを空にする", Qt::Key_F6, Check::None,
-     &DesktopIntegration::clipClear_Click},
-    {Kind::Item, In::Tray, "quit", "終了", Qt::CTRL | Qt::Key_Q, Check::None, &DesktopIntegration::quit_Click},
+    {Kind::Item, In::Tray, "clipClear", QT_TRANSLATE_NOOP("DesktopIntegration", "クリップボードを空にする"), Qt::Key_F6,
+     Check::None, &DesktopIntegration::clipClear_Click},
+    {Kind::Item, In::Tray, "quit", QT_TRANSLATE_NOOP("DesktopIntegration", "終了"), Qt::CTRL | Qt::Key_Q, Check::None,
+     &DesktopIntegration::quit_Click},
 };
 } // namespace
 
@@ -106,12 +144,12 @@ void DesktopIntegration::buildIconMenu()
             continue;
         }
         if (row.kind == Kind::Submenu) {
-            QMenu *sub = menu->addMenu(QString::fromUtf8(row.caption));
+            QMenu *sub = menu->addMenu(QCoreApplication::translate("DesktopIntegration", row.caption));
             sub->menuAction()->setObjectName(name);
             menus[static_cast<int>(row.opens)] = sub;
             continue;
         }
-        QAction *action = menu->addAction(QString::fromUtf8(row.caption));
+        QAction *action = menu->addAction(QCoreApplication::translate("DesktopIntegration", row.caption));
         action->setObjectName(name);
         action->setShortcut(QKeySequence(row.key));
         action->setShortcutContext(Qt::WindowShortcut);
@@ -185,7 +223,7 @@ void DesktopIntegration::popup_Click()
 void DesktopIntegration::showPopupKeys(const QString &keys)
 {
     // Shown where a menu shows an item's shortcut; the keys act on the whole desktop, not through the menu.
-    const QString caption = QString::fromUtf8(iconMenuRows[0].caption);
+    const QString caption = QCoreApplication::translate("DesktopIntegration", iconMenuRows[0].caption);
     m_popup->setText(keys.isEmpty() ? caption : caption + QLatin1Char('\t') + keys);
 }
 

@@ -34,21 +34,21 @@
 #include <new>
 
 namespace {
-const QString textRunning = QStringLiteral("アプリケーションは起動中です。");
-const QString titleRunning = QStringLiteral("重複起動");
-const QString textKeepHistory = QStringLiteral("次回に履歴を残しておきますか？");
+const char *const textRunning = QT_TRANSLATE_NOOP("frmMain", "アプリケーションは起動中です。");
+const char *const titleRunning = QT_TRANSLATE_NOOP("frmMain", "重複起動");
+const char *const textKeepHistory = QT_TRANSLATE_NOOP("frmMain", "次回に履歴を残しておきますか？");
 const QString titleKeepHistory = QStringLiteral("ID:Q0001");
-const QString textClearClipboard = QStringLiteral("クリップボードの中身をクリアしてよろしいですか？");
-const QString titleClearClipboard = QStringLiteral("削除確認");
-const QString textTemplateMode = QStringLiteral("☆定型文モード");
-const QString textNotWhole =
-    QStringLiteral("クリップボードのテキストを最後まで読み取れなかったため、履歴に記録しませんでした。");
-const QString textNoMemory =
-    QStringLiteral("メモリが不足しているため、クリップボードのテキストを履歴に記録しませんでした。");
-const QString textConnectionLost =
-    QStringLiteral("クリップボードとの接続が切れ、再接続できませんでした。クリップボードの記録を停止しています。");
-const QString titleClipboardTrouble = QStringLiteral("クリップボードの記録");
-const QString titleShortcut = QStringLiteral("ショートカットキー");
+const char *const textClearClipboard = QT_TRANSLATE_NOOP("frmMain", "クリップボードの中身をクリアしてよろしいですか？");
+const char *const titleClearClipboard = QT_TRANSLATE_NOOP("frmMain", "削除確認");
+const char *const textTemplateMode = QT_TRANSLATE_NOOP("frmMain", "☆定型文モード");
+const char *const textNotWhole =
+    QT_TRANSLATE_NOOP("frmMain", "クリップボードのテキストを最後まで読み取れなかったため、履歴に記録しませんでした。");
+const char *const textNoMemory =
+    QT_TRANSLATE_NOOP("frmMain", "メモリが不足しているため、クリップボードのテキストを履歴に記録しませんでした。");
+const char *const textConnectionLost = QT_TRANSLATE_NOOP(
+    "frmMain", "クリップボードとの接続が切れ、再接続できませんでした。クリップボードの記録を停止しています。");
+const char *const titleClipboardTrouble = QT_TRANSLATE_NOOP("frmMain", "クリップボードの記録");
+const char *const titleShortcut = QT_TRANSLATE_NOOP("frmMain", "ショートカットキー");
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
@@ -87,7 +87,7 @@ void frmMain::buildControls()
     m_combo2->setCompleter(nullptr);
     m_combo2->setDuplicatesEnabled(true);
     m_combo2->lineEdit()->setReadOnly(true); // typing is discarded
-    m_combo2->setEditText(textTemplateMode);
+    m_combo2->setEditText(tr(textTemplateMode));
     m_combo2->hide();
 
     m_preview = new PreviewPane(this);
@@ -132,7 +132,7 @@ void frmMain::buildControls()
             [this] { m_desktop->showPopupKeys(m_platform.shortcut->boundText()); });
     connect(m_platform.shortcut, &GlobalShortcut::problem, this, [this](const QString &text) {
         tellLater([this, text] {
-            m_platform.messages->show(boxParent(), text, titleShortcut, MsgIcon::Information, MsgButtons::Ok);
+            m_platform.messages->show(boxParent(), text, tr(titleShortcut), MsgIcon::Information, MsgButtons::Ok);
         });
     });
 }
@@ -189,7 +189,7 @@ bool frmMain::Form_Load()
             return false;
         }
         m_platform.instance->activateRunning();
-        m_platform.messages->show(nullptr, textRunning, titleRunning, MsgIcon::Information, MsgButtons::Ok);
+        m_platform.messages->show(nullptr, tr(textRunning), tr(titleRunning), MsgIcon::Information, MsgButtons::Ok);
         return false;
     }
     // 2. The reset switch.
@@ -274,7 +274,7 @@ void frmMain::Form_Unload(bool ask)
     m_title->timer()->stop();
     // 3. Keep the history?
     if (loaded && ask &&
-        m_platform.messages->show(this, textKeepHistory, titleKeepHistory, MsgIcon::Question, MsgButtons::YesNo) ==
+        m_platform.messages->show(this, tr(textKeepHistory), titleKeepHistory, MsgIcon::Question, MsgButtons::YesNo) ==
             MsgAnswer::No) {
         try {
             fileio::removeFile(m_history.path());
@@ -397,11 +397,11 @@ void frmMain::clipboardTrouble(ClipboardTrouble what)
     if (m_troubleTold & bit)
         return;
     m_troubleTold |= bit;
-    const QString text = what == ClipboardTrouble::NotWhole      ? textNotWhole
-                         : what == ClipboardTrouble::OutOfMemory ? textNoMemory
-                                                                 : textConnectionLost;
+    const QString text = what == ClipboardTrouble::NotWhole      ? tr(textNotWhole)
+                         : what == ClipboardTrouble::OutOfMemory ? tr(textNoMemory)
+                                                                 : tr(textConnectionLost);
     tellLater([this, text] {
-        m_platform.messages->show(boxParent(), text, titleClipboardTrouble, MsgIcon::Exclamation, MsgButtons::Ok);
+        m_platform.messages->show(boxParent(), text, tr(titleClipboardTrouble), MsgIcon::Exclamation, MsgButtons::Ok);
     });
 }
 
@@ -462,7 +462,7 @@ void frmMain::comboInitialize()
 
 void frmMain::clipClear_Click()
 {
-    if (m_platform.messages->show(this, textClearClipboard, titleClearClipboard, MsgIcon::Question,
+    if (m_platform.messages->show(this, tr(textClearClipboard), tr(titleClearClipboard), MsgIcon::Question,
                                   MsgButtons::YesNo) == MsgAnswer::Yes)
         m_platform.clipboard->clear();
 }

@@ -31,22 +31,26 @@
 #include <cerrno>
 
 namespace {
-const QString textDeleteClipboard = QStringLiteral("クリップボードの情報を削除してもよろしいですか？");
+const char *const textDeleteClipboard =
+    QT_TRANSLATE_NOOP("ToolbarCommands", "クリップボードの情報を削除してもよろしいですか？");
 const QString titleDeleteClipboard = QStringLiteral("ID:E001");
-const QString textDeleteHistory =
-    QStringLiteral("クリップボードの履歴を削除します。一度削除したものは戻りません。\r\nよろしいですか？");
-const QString titleDeleteHistory = QStringLiteral("履歴の削除");
-const QString textOverwriteHistory = QStringLiteral(
+const char *const textDeleteHistory = QT_TRANSLATE_NOOP(
+    "ToolbarCommands", "クリップボードの履歴を削除します。一度削除したものは戻りません。\r\nよろしいですか？");
+const char *const titleDeleteHistory = QT_TRANSLATE_NOOP("ToolbarCommands", "履歴の削除");
+const char *const textOverwriteHistory = QT_TRANSLATE_NOOP(
+    "ToolbarCommands",
     "ファイルを開くと、現在までの履歴に上書きされます。開かれたファイルは、変更されません。\r\nよろしいですか？");
-const QString titleOverwriteHistory = QStringLiteral("上書き確認");
-const QString textNoTemplates = QStringLiteral("定型文が指定されていません。");
-const QString titleNoTemplates = QStringLiteral("新規作成");
-const QString textEmptyTemplates = QStringLiteral("このファイルには定型文が含まれていません。");
-const QString titleEmptyTemplates = QStringLiteral("空ファイル");
-const QString textTemplateModeLoaded = QStringLiteral("☆定型文モード☆");
-const QString filterHistorySave = QStringLiteral("履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt");
+const char *const titleOverwriteHistory = QT_TRANSLATE_NOOP("ToolbarCommands", "上書き確認");
+const char *const textNoTemplates = QT_TRANSLATE_NOOP("ToolbarCommands", "定型文が指定されていません。");
+const char *const titleNoTemplates = QT_TRANSLATE_NOOP("ToolbarCommands", "新規作成");
+const char *const textEmptyTemplates =
+    QT_TRANSLATE_NOOP("ToolbarCommands", "このファイルには定型文が含まれていません。");
+const char *const titleEmptyTemplates = QT_TRANSLATE_NOOP("ToolbarCommands", "空ファイル");
+const char *const textTemplateModeLoaded = QT_TRANSLATE_NOOP("ToolbarCommands", "☆定型文モード☆");
+const char *const filterHistorySave =
+    QT_TRANSLATE_NOOP("ToolbarCommands", "履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt");
 const QString filterHistoryOpen = QStringLiteral("VornkipFile(*.ifo)|*.ifo");
-const QString filterTemplates = QStringLiteral("定型文ファイル(*.txt)|*.txt");
+const char *const filterTemplates = QT_TRANSLATE_NOOP("ToolbarCommands", "定型文ファイル(*.txt)|*.txt");
 
 [[noreturn]] void cancelled()
 {
@@ -195,7 +199,7 @@ void ToolbarCommands::copy(const QString &, bool)
 
 void ToolbarCommands::deleteClipboard(const QString &, bool)
 {
-    if (m_platform.messages->show(m_window, textDeleteClipboard, titleDeleteClipboard, MsgIcon::Exclamation,
+    if (m_platform.messages->show(m_window, tr(textDeleteClipboard), titleDeleteClipboard, MsgIcon::Exclamation,
                                   MsgButtons::YesNo) == MsgAnswer::Yes)
         m_platform.clipboard->clear();
 }
@@ -304,7 +308,7 @@ void ToolbarCommands::cdMsg(bool open)
 void ToolbarCommands::saveHistory(const QString &, bool)
 {
     FileDialogSpec request;
-    request.filter = filterHistorySave;
+    request.filter = tr(filterHistorySave);
     request.filterIndex = 1;
     request.defaultExtension = QStringLiteral(".ifo");
     request.overwritePrompt = true;
@@ -324,7 +328,7 @@ void ToolbarCommands::openHistory(const QString &, bool)
 
 void ToolbarCommands::rekiFileOpen()
 {
-    if (m_platform.messages->show(m_window, textOverwriteHistory, titleOverwriteHistory, MsgIcon::Question,
+    if (m_platform.messages->show(m_window, tr(textOverwriteHistory), tr(titleOverwriteHistory), MsgIcon::Question,
                                   MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
     FileDialogSpec request;
@@ -339,7 +343,7 @@ void ToolbarCommands::rekiFileOpen()
 
 void ToolbarCommands::deleteHistory(const QString &, bool)
 {
-    if (m_platform.messages->show(m_window, textDeleteHistory, titleDeleteHistory, MsgIcon::Question,
+    if (m_platform.messages->show(m_window, tr(textDeleteHistory), tr(titleDeleteHistory), MsgIcon::Question,
                                   MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
     fileio::removeFile(history().path());
@@ -359,7 +363,7 @@ void ToolbarCommands::templateMode(const QString &, bool down)
         m_combo2->clear();
         fileOpen();
     } else {
-        m_platform.messages->show(m_window, textNoTemplates, titleNoTemplates, MsgIcon::None, MsgButtons::Ok);
+        m_platform.messages->show(m_window, tr(textNoTemplates), tr(titleNoTemplates), MsgIcon::None, MsgButtons::Ok);
         m_windows.showTemplateEditor();
     }
 }
@@ -372,7 +376,7 @@ void ToolbarCommands::templateEditor(const QString &, bool)
 void ToolbarCommands::openTemplates(const QString &, bool)
 {
     FileDialogSpec request;
-    request.filter = filterTemplates;
+    request.filter = tr(filterTemplates);
     request.defaultExtension = QStringLiteral(".txt");
     const auto chosen = m_platform.dialogs->open(m_window, request);
     if (!chosen)
@@ -381,7 +385,7 @@ void ToolbarCommands::openTemplates(const QString &, bool)
     if (QFileInfo(chosen->path).size() == 0) {
         if (!QFileInfo::exists(chosen->path))
             throw fileError(ENOENT, chosen->path);
-        m_platform.messages->show(m_window, textEmptyTemplates, titleEmptyTemplates, MsgIcon::Information,
+        m_platform.messages->show(m_window, tr(textEmptyTemplates), tr(titleEmptyTemplates), MsgIcon::Information,
                                   MsgButtons::Ok);
         return;
     }
@@ -395,7 +399,7 @@ void ToolbarCommands::fileOpen()
     const QStringList phrases = templatefile::read(m_settings.templatePath);
     m_combo2->addItems(phrases);
     m_combo2->setCurrentIndex(-1);
-    m_combo2->setEditText(textTemplateModeLoaded);
+    m_combo2->setEditText(tr(textTemplateModeLoaded));
 }
 
 void ToolbarCommands::Combo2_Click(int index)

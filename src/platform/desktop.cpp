@@ -3,6 +3,7 @@
 
 #include "core/commanderror.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -66,15 +67,16 @@ std::optional<QString> runToEnd(const QString &program, const QStringList &argum
 {
     const QString path = QStandardPaths::findExecutable(program);
     if (path.isEmpty()) {
-        *error = QStringLiteral("%1 が見つかりません").arg(program);
+        *error = QCoreApplication::translate("Desktop", "%1 が見つかりません").arg(program);
         return std::nullopt;
     }
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(path, arguments);
     if (!process.waitForFinished(timeoutMs)) {
-        *error = process.error() == QProcess::FailedToStart ? process.errorString()
-                                                            : QStringLiteral("%1 が終わりません").arg(program);
+        *error = process.error() == QProcess::FailedToStart
+                     ? process.errorString()
+                     : QCoreApplication::translate("Desktop", "%1 が終わりません").arg(program);
         process.kill();
         process.waitForFinished();
         return std::nullopt;
@@ -82,7 +84,8 @@ std::optional<QString> runToEnd(const QString &program, const QStringList &argum
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         *error = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
         if (error->isEmpty())
-            *error = QStringLiteral("%1 が失敗しました (%2)").arg(program).arg(process.exitCode());
+            *error =
+                QCoreApplication::translate("Desktop", "%1 が失敗しました (%2)").arg(program).arg(process.exitCode());
         return std::nullopt;
     }
     QString out = QString::fromLocal8Bit(process.readAllStandardOutput());

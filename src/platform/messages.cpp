@@ -5,6 +5,7 @@
 #include "platform/modal.h"
 #include "platform/pastelineedit.h"
 
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -90,11 +91,11 @@ MsgAnswer QtMessageService::show(QWidget *parent, const QString &text, const QSt
         box->setDefaultButton(ok);
         box->setEscapeButton(ok);
     } else {
-        yes = box->addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        no = box->addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        yes = box->addButton(QCoreApplication::translate("Messages", "はい(&Y)"), QMessageBox::YesRole);
+        no = box->addButton(QCoreApplication::translate("Messages", "いいえ(&N)"), QMessageBox::NoRole);
         box->setDefaultButton(yes);
         if (buttons == MsgButtons::YesNoCancel) {
-            cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+            cancel = box->addButton(QCoreApplication::translate("Messages", "キャンセル"), QMessageBox::RejectRole);
             box->setEscapeButton(cancel);
         } else {
             new DismissWithoutAnswer(box);
@@ -125,7 +126,7 @@ std::optional<QString> QtMessageService::input(QWidget *parent, const QString &p
     box->setLabelText(prompt);
     box->setTextValue(defaultAnswer);
     box->setOkButtonText(QStringLiteral("OK"));
-    box->setCancelButtonText(QStringLiteral("キャンセル"));
+    box->setCancelButtonText(QCoreApplication::translate("Messages", "キャンセル"));
     PasteLineEdit::guardFields(box, m_clipboard);
     int result = 0;
     const std::unique_ptr<QInputDialog> closed = modal::exec(box, result);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/portalshortcut.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -53,7 +54,7 @@ const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.Global
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString description = QStringLiteral("履歴を開く");
+const char *const description = QT_TRANSLATE_NOOP("PortalShortcut", "履歴を開く");
 // How long an answer may take: at once but for a busy bus, and for the bind the user's choice in the
 // desktop's dialog.
 constexpr int kAnswerMs = 3000;
@@ -265,7 +266,8 @@ void PortalGlobalShortcut::bindShortcut()
     const QString requestToken = token("bind");
     const portal::Shortcuts shortcuts = {
         {QString::fromLatin1(shortcutId),
-         {{QStringLiteral("description"), description}, {QStringLiteral("preferred_trigger"), m_trigger}}}};
+         {{QStringLiteral("description"), QCoreApplication::translate("PortalShortcut", description)},
+          {QStringLiteral("preferred_trigger"), m_trigger}}}};
     QDBusMessage call =
         QDBusMessage::createMethodCall(service, objectPath, shortcutsInterface, QStringLiteral("BindShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(m_sessionPath)) << QVariant::fromValue(shortcuts) << QString()
