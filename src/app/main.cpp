@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/desktopshortcut.h"
 #include "app/frmmain.h"
+#include "app/mainrules.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
@@ -120,13 +121,28 @@ void startupMessages(QtMsgType type, const QMessageLogContext &context, const QS
     std::fflush(stderr);
     std::_Exit(1);
 }
-// Texts of the toolkit (the standard dialogs, the command line's headings) in Japanese, like the rest.
-void loadToolkitTexts(QTranslator &texts)
+// The texts of the user's language, for as long as this lives: the program's own (English from the
+// embedded catalogue; the sources are Japanese) and the toolkit's, in the same language (the standard
+// dialogs, the command line's headings). Made right after the application object, before any text.
+class UiTexts final
 {
-    if (texts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&texts);
-}
+public:
+    UiTexts()
+    {
+        const auto language = mainrules::uiLanguage(QLocale::system().uiLanguages());
+        const bool english = language == mainrules::Language::English;
+        if (english && m_own.load(QStringLiteral(":/i18n/vornkip_en.qm")))
+            QCoreApplication::installTranslator(&m_own);
+        if (m_toolkit.load(QLocale(english ? QLocale::English : QLocale::Japanese), QStringLiteral("qtbase"),
+                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&m_toolkit);
+    }
+    Q_DISABLE_COPY_MOVE(UiTexts)
+
+private:
+    QTranslator m_own;
+    QTranslator m_toolkit;
+};
 
 void setIdentity()
 {
@@ -293,16 +309,18 @@ int showHistory(const CommandLine &commandLine)
 }
 
 // What the command line asks for instead of the bar; needs no display.
-int runCommand(int argc, char *argv[], const CommandLine &commandLine)
+int runCommand(int argc, char *argv[], const QStringList &arguments)
 {
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    const UiTexts texts;
+    // Parsed again, now that its messages and the help come in the user's language.
+    CommandLine commandLine;
+    commandLine.parse(arguments);
     if (commandLine.action() == CommandLine::Action::Usage) {
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(commandLine.error()));
         return 2;
     }
-    QCoreApplication app(argc, argv);
-    setIdentity();
-    QTranslator toolkitTexts;
-    loadToolkitTexts(toolkitTexts);
     switch (commandLine.action()) {
     case CommandLine::Action::Help:
         std::fputs(qPrintable(commandLine.helpText()), stdout);
@@ -343,15 +361,13 @@ int main(int argc, char *argv[])
 {
     surviveFileSizeLimit();
     returnLargeBlocks();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine commandLine;
-    {
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i)
-            arguments << QString::fromLocal8Bit(argv[i]);
-        commandLine.parse(arguments);
-    }
+    commandLine.parse(arguments);
     if (commandLine.action() != CommandLine::Action::Start && commandLine.action() != CommandLine::Action::Popup)
-        return runCommand(argc, argv, commandLine);
+        return runCommand(argc, argv, arguments);
 
     if (commandLine.action() == CommandLine::Action::Popup && askRunningCopyForPopup(argc, argv))
         return 0;
@@ -368,8 +384,7 @@ int main(int argc, char *argv[])
     // The desktop matches the windows to the installed entry (its name and icon in task lists).
     QGuiApplication::setDesktopFileName(QLatin1String(applicationId));
     QApplication::setQuitOnLastWindowClosed(false);
-    QTranslator toolkitTexts;
-    loadToolkitTexts(toolkitTexts);
+    const UiTexts texts;
 
     // A request to end the program closes any box first; until the main window exists that is all.
     UnixSignals unixSignals;

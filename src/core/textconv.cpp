@@ -267,28 +267,35 @@ QString groupedCount(qint64 n)
     return digits;
 }
 
+// The count that picks the plural form; lupdate reads only a plain name in that place.
+static int pluralCount(qint64 n)
+{
+    return static_cast<int>(std::clamp<qint64>(n, INT_MIN, INT_MAX));
+}
+
 QString countMessageWhole(qint64 n)
 {
+    const int plural = pluralCount(n);
     return QCoreApplication::translate("TextConv", "テキストボックス内の、表示文字数(空白込み)は、%1文字でした。",
-                                       nullptr, static_cast<int>(std::clamp<qint64>(n, INT_MIN, INT_MAX)))
+                                       nullptr, plural)
         .arg(groupedCount(n));
 }
 
 QString countMessageSelection(qint64 n)
 {
-    return QCoreApplication::translate("TextConv", "指定範囲内の文字数（空白込み）は、%1文字でした。", nullptr,
-                                       static_cast<int>(std::clamp<qint64>(n, INT_MIN, INT_MAX)))
+    const int plural = pluralCount(n);
+    return QCoreApplication::translate("TextConv", "指定範囲内の文字数（空白込み）は、%1文字でした。", nullptr, plural)
         .arg(groupedCount(n));
 }
 
 QString countPrompt(qint64 charactersAfterCaret)
 {
+    const int plural = pluralCount(charactersAfterCaret);
     return QCoreApplication::translate("TextConv",
                                        "カーソルから何文字目までを指定しますか？\r\n"
                                        "カーソル後の文字数は、%1文字です。\r\n\r\n"
                                        "改行と空白は１文字と数えます。",
-                                       nullptr,
-                                       static_cast<int>(std::clamp<qint64>(charactersAfterCaret, INT_MIN, INT_MAX)))
+                                       nullptr, plural)
         .arg(QString::number(charactersAfterCaret));
 }
 

@@ -13,6 +13,8 @@ private slots:
     void currentEntry();
     void resetSwitch_data();
     void resetSwitch();
+    void uiLanguage_data();
+    void uiLanguage();
 };
 
 void TestMainRules::currentEntry_data()
@@ -63,6 +65,30 @@ void TestMainRules::resetSwitch()
     QFETCH(QStringList, args);
     QFETCH(bool, reset);
     QCOMPARE(mainrules::isResetSwitch(args), reset);
+}
+
+// The lists are what QLocale::system().uiLanguages() gives under the environment named in the row.
+void TestMainRules::uiLanguage_data()
+{
+    using mainrules::Language;
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<Language>("chosen");
+    QTest::newRow("LANG unset, C, C.UTF-8, POSIX") << QStringList{"C"} << Language::Japanese;
+    QTest::newRow("ja_JP.UTF-8") << QStringList{"ja-JP", "ja-Jpan-JP", "ja"} << Language::Japanese;
+    QTest::newRow("en_US.UTF-8") << QStringList{"en-US", "en-Latn-US", "en"} << Language::English;
+    QTest::newRow("de_DE.UTF-8: not shipped") << QStringList{"de-DE", "de-Latn-DE", "de"} << Language::English;
+    QTest::newRow("LANGUAGE=de:ja") << QStringList{"de", "de-Latn-DE", "ja", "ja-Jpan-JP"} << Language::Japanese;
+    QTest::newRow("LANGUAGE=fr:en_GB") << QStringList{"fr", "fr-Latn-FR", "en-GB", "en-Latn-GB"}
+                                       << Language::English;
+    QTest::newRow("underscore form") << QStringList{"ja_JP"} << Language::Japanese;
+    QTest::newRow("none") << QStringList{} << Language::English;
+}
+
+void TestMainRules::uiLanguage()
+{
+    QFETCH(QStringList, languages);
+    QFETCH(mainrules::Language, chosen);
+    QCOMPARE(mainrules::uiLanguage(languages), chosen);
 }
 
 QTEST_GUILESS_MAIN(TestMainRules)
