@@ -13,7 +13,11 @@ QString dropText(const QStringList &paths);
 bool isResetSwitch(const QStringList &arguments);
 
 // The languages the program's texts come in: the sources are Japanese, the catalogue gives English.
-enum class Language { Japanese, English };
+enum class Language
+{
+    Japanese,
+    English
+};
 
 // The first of the user's languages (QLocale::uiLanguages(): LANGUAGE, then LC_ALL, LC_MESSAGES, LANG)
 // that the program speaks. The C and POSIX locale keep the Japanese the program always had; a desktop
