@@ -15,8 +15,10 @@
 #include "templates/frmpro.h"
 #include "textwin/frmtext.h"
 
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace mainparts;
 
@@ -39,6 +41,13 @@ private slots:
 
 private:
     QWidget *make(const QString &window);
+    Platform platform()
+    {
+        Platform p = m_fakes->platform();
+        if (m_realBoxes)
+            p.messages = m_boxes;
+        return p;
+    }
 
     pseudotexts::PseudoCatalogue m_catalogue;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -47,6 +56,8 @@ private:
     std::unique_ptr<PreviewPane> m_preview;
     historysearch::Options m_options;
     std::unique_ptr<QWidget> m_window;
+    QtMessageService m_boxes;
+    bool m_realBoxes = false;
 };
 
 void TestPseudoTexts::init()
@@ -71,7 +82,7 @@ void TestPseudoTexts::cleanup()
 QWidget *TestPseudoTexts::make(const QString &window)
 {
     if (window == "bar" || window == "popup") {
-        m_main = std::make_unique<frmMain>(m_fakes->platform(), m_dir->path(), false);
+        m_main = std::make_unique<frmMain>(platform(), m_dir->path(), false);
         m_main->Form_Load();
         if (window == "bar")
             return m_main.get();
@@ -80,17 +91,17 @@ QWidget *TestPseudoTexts::make(const QString &window)
         return QTest::qWaitFor([&] { return popup() && popup()->isVisible(); }) ? popup() : nullptr;
     }
     if (window == "text")
-        m_window = std::make_unique<frmText>(m_fakes->platform(), CodePage::Utf8);
+        m_window = std::make_unique<frmText>(platform(), CodePage::Utf8);
     else if (window == "picture") {
         m_preview = std::make_unique<PreviewPane>();
-        m_window = std::make_unique<frmPicture>(m_fakes->platform(), m_preview.get());
+        m_window = std::make_unique<frmPicture>(platform(), m_preview.get());
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     } else if (window == "template") {
-        m_window = std::make_unique<frmPro>(m_fakes->platform(), CodePage::Utf8);
+        m_window = std::make_unique<frmPro>(platform(), CodePage::Utf8);
     } else if (window == "search") {
         const QString path = datafolder::historyFile(m_dir->path());
         auto *search = new frmSearch(
-            m_fakes->platform(), [path] { return path; }, m_options);
+            platform(), [path] { return path; }, m_options);
         m_window.reset(search);
         search->open();
     }
@@ -102,37 +113,56 @@ void TestPseudoTexts::everyShownTextIsFromTheCatalogue_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("asking"); // a command that asks a question, answered no
+    QTest::addColumn<bool>("realBox");   // the question in the program's own box, read while it is open
     QTest::newRow("bar, its menus, the tray and title menus") << "bar"
-                                                              << "clipClear";
+                                                              << "clipClear" << false;
+    QTest::newRow("bar's question in its box") << "bar"
+                                               << "clipClear" << true;
     QTest::newRow("text window") << "text"
-                                 << "file_Open";
+                                 << "file_Open" << false;
     QTest::newRow("picture window") << "picture"
-                                    << "edit_New";
+                                    << "edit_New" << false;
     QTest::newRow("template editor") << "template"
-                                     << "file_Add";
+                                     << "file_Add" << false;
     QTest::newRow("search window") << "search"
-                                   << "";
+                                   << "" << false;
     QTest::newRow("popup") << "popup"
-                           << "";
+                           << "" << false;
 }
 
 void TestPseudoTexts::everyShownTextIsFromTheCatalogue()
 {
     QFETCH(QString, window);
     QFETCH(QString, asking);
+    QFETCH(bool, realBox);
+    m_realBoxes = realBox;
     QWidget *root = make(window);
     QVERIFY(root);
     pseudotexts::Reader reader(asTheyAre);
+    QStringList unwrapped;
     if (!asking.isEmpty()) {
         if (auto *text = qobject_cast<frmText *>(root))
             text->setText(asTheyAre[0]); // a text that would be lost
         m_fakes->messages.answers.enqueue(MsgAnswer::No);
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                poll.stop();
+                unwrapped = pseudotexts::Reader(asTheyAre).unwrapped(box);
+                box->reject();
+            }
+        });
+        if (realBox)
+            poll.start(10);
         root->findChild<QAction *>(asking)->trigger();
-        QCOMPARE(m_fakes->messages.shown.size(), 1);
-        reader.check("question", m_fakes->messages.shown[0].text);
-        reader.check("question's title", m_fakes->messages.shown[0].title);
+        QVERIFY(!poll.isActive());
+        QCOMPARE(m_fakes->messages.shown.size(), realBox ? 0 : 1);
+        for (const FakeMessages::Shown &box : m_fakes->messages.shown) {
+            reader.check("question", box.text);
+            reader.check("question's title", box.title);
+        }
     }
-    const QStringList unwrapped = reader.unwrapped(root);
+    unwrapped += reader.unwrapped(root);
     for (const QString &text : unwrapped)
         qInfo("not from the catalogue: %s", qPrintable(text));
     QVERIFY2(unwrapped.isEmpty(), "texts not from the catalogue, listed above");
