@@ -112,7 +112,7 @@ QWidget *TestPseudoTexts::make(const QString &window)
 void TestPseudoTexts::everyShownTextIsFromTheCatalogue_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("asking"); // a command that asks a question, answered no
+    QTest::addColumn<QString>("asking"); // a command that asks a question, answered no (then maybe a file)
     QTest::addColumn<bool>("realBox");   // the question in the program's own box, read while it is open
     QTest::newRow("bar, its menus, the tray and title menus") << "bar"
                                                               << "clipClear" << false;
@@ -161,6 +161,8 @@ void TestPseudoTexts::everyShownTextIsFromTheCatalogue()
             reader.check("question", box.text);
             reader.check("question's title", box.title);
         }
+        for (const FakeDialogs::Asked &dialog : m_fakes->dialogs.asked)
+            reader.check("file dialog's filter", dialog.request.filter);
     }
     unwrapped += reader.unwrapped(root);
     for (const QString &text : unwrapped)
