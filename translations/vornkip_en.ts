@@ -137,6 +137,14 @@
         <source>終了</source>
         <translation>&amp;Quit</translation>
     </message>
+    <message>
+        <source>KByte</source>
+        <translation>&amp;KB</translation>
+    </message>
+    <message>
+        <source>MByte</source>
+        <translation>&amp;MB</translation>
+    </message>
 </context>
 <context>
     <name>HistoryCommand</name>
@@ -268,6 +276,10 @@ A line break or a blank counts as one character.</numerusform>
     <message>
         <source>ampm hh:mm:ss</source>
         <translation>hh:mm:ss ampm</translation>
+    </message>
+    <message>
+        <source>VornkipVer.%1.%2%3</source>
+        <translation>Vornkip %1.%2%3</translation>
     </message>
 </context>
 <context>

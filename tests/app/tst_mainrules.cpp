@@ -78,8 +78,7 @@ void TestMainRules::uiLanguage_data()
     QTest::newRow("en_US.UTF-8") << QStringList{"en-US", "en-Latn-US", "en"} << Language::English;
     QTest::newRow("de_DE.UTF-8: not shipped") << QStringList{"de-DE", "de-Latn-DE", "de"} << Language::English;
     QTest::newRow("LANGUAGE=de:ja") << QStringList{"de", "de-Latn-DE", "ja", "ja-Jpan-JP"} << Language::Japanese;
-    QTest::newRow("LANGUAGE=fr:en_GB") << QStringList{"fr", "fr-Latn-FR", "en-GB", "en-Latn-GB"}
-                                       << Language::English;
+    QTest::newRow("LANGUAGE=fr:en_GB") << QStringList{"fr", "fr-Latn-FR", "en-GB", "en-Latn-GB"} << Language::English;
     QTest::newRow("underscore form") << QStringList{"ja_JP"} << Language::Japanese;
     QTest::newRow("none") << QStringList{} << Language::English;
 }
