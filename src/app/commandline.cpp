@@ -7,6 +7,8 @@
 #include "history/historyformat.h"
 #include "version.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <climits>
 
@@ -57,7 +59,7 @@ bool takesValue(const QString &name)
 
 // The line that says what is wrong with a command line the parser refused: an unknown option, a value
 // given to an option that takes none, or an option whose value is missing (only the last can lack one).
-QString usageError(const QStringList &unknownNames, const QStringList &arguments)
+CommandLine::Refusal usageError(const QStringList &unknownNames, const QStringList &arguments)
 {
     QString last;
     for (const QString &argument : arguments) {
@@ -72,12 +74,13 @@ QString usageError(const QStringList &unknownNames, const QStringList &arguments
         while (name.startsWith(QLatin1Char('-')))
             name.remove(0, 1);
         if (unknownNames.contains(name))
-            return QStringLiteral("不明なオプションです: %1").arg(written);
+            return {QT_TRANSLATE_NOOP("CommandLine", "不明なオプションです: %1"), {written}};
         if (argument.contains(QLatin1Char('=')) && !takesValue(name))
-            return QStringLiteral("%1 は値を取りません").arg(written);
+            return {QT_TRANSLATE_NOOP("CommandLine", "%1 は値を取りません"), {written}};
         last = takesValue(name) && !argument.contains(QLatin1Char('=')) ? written : QString();
     }
-    return QStringLiteral("%1 には値が必要です").arg(last.isEmpty() ? QStringLiteral("--") + autostartName : last);
+    return {QT_TRANSLATE_NOOP("CommandLine", "%1 には値が必要です"),
+            {last.isEmpty() ? QStringLiteral("--") + autostartName : last}};
 }
 
 // "--list=N" (or "-list=N") as "--list N": the parser has no options with an optional value, so the
@@ -115,55 +118,71 @@ qint64 wholeNumber(const QString &text, qint64 largest)
     }
     return value;
 }
-} // namespace
-
-CommandLine::CommandLine()
+// The options with their descriptions in the user's language, for the parser and for --help.
+void declareOptions(QCommandLineParser &parser)
 {
-    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    m_parser.setApplicationDescription(
-        QStringLiteral("クリップボードの履歴を記録するバーを起動します。\n"
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "CommandLine", "クリップボードの履歴を記録するバーを起動します。\n"
                        "オプションなしで起動すると、コピーした文字列を履歴に記録します。\n"
                        "--list、--print、--search の終了コードは grep と同じです: 0 は表示した、1 は該当なし、"
                        "2 は使い方の誤りか履歴ファイルを読めないとき。"));
-    m_parser.addOption({{QStringLiteral("h"), helpName}, QStringLiteral("このヘルプを表示して終了します。")});
-    m_parser.addOption({{QStringLiteral("v"), versionName}, QStringLiteral("バージョンを表示して終了します。")});
-    m_parser.addOption(
-        {resetName, QStringLiteral("設定ファイル form.ini、履歴ファイル temp.ifo、定型文ファイル templ.txt を"
-                                   "削除してから起動します (/a と同じ)。")});
-    m_parser.addOption({autostartName,
-                        QStringLiteral("ログイン時の自動起動を on (設定) または off (解除) にして終了します。"),
-                        QStringLiteral("on|off")});
-    m_parser.addOption({popupName, QStringLiteral("履歴のポップアップを開きます。起動中のバーがあればそこで開き、"
-                                                  "なければバーを起動してから開きます。")});
-    m_parser.addOption(
-        {shortcutName,
-         QStringLiteral("履歴のポップアップを開くキー (form.ini の [Popup] Shortcut) をデスクトップの設定に install "
-                        "(追加) または remove (削除) して終了します。GNOME ではキーボードショートカットに登録し、"
-                        "sway と Hyprland では設定ファイルに書く行を表示します。"),
-         QStringLiteral("install|remove")});
+    parser.addOption({{QStringLiteral("h"), helpName},
+                      QCoreApplication::translate("CommandLine", "このヘルプを表示して終了します。")});
+    parser.addOption({{QStringLiteral("v"), versionName},
+                      QCoreApplication::translate("CommandLine", "バージョンを表示して終了します。")});
+    parser.addOption(
+        {resetName, QCoreApplication::translate(
+                        "CommandLine", "設定ファイル form.ini、履歴ファイル temp.ifo、定型文ファイル templ.txt を"
+                                       "削除してから起動します (/a と同じ)。")});
+    parser.addOption({autostartName,
+                      QCoreApplication::translate(
+                          "CommandLine", "ログイン時の自動起動を on (設定) または off (解除) にして終了します。"),
+                      QStringLiteral("on|off")});
+    parser.addOption({popupName, QCoreApplication::translate(
+                                     "CommandLine", "履歴のポップアップを開きます。起動中のバーがあればそこで開き、"
+                                                    "なければバーを起動してから開きます。")});
+    parser.addOption({shortcutName,
+                      QCoreApplication::translate(
+                          "CommandLine",
+                          "履歴のポップアップを開くキー (form.ini の [Popup] Shortcut) をデスクトップの設定に install "
+                          "(追加) または remove (削除) して終了します。GNOME ではキーボードショートカットに登録し、"
+                          "sway と Hyprland では設定ファイルに書く行を表示します。"),
+                      QStringLiteral("install|remove")});
     for (const ToolkitOption &option : toolkitOptions) {
         QCommandLineOption hidden(QString::fromLatin1(option.name));
         if (option.takesValue)
             hidden.setValueName(QStringLiteral("value"));
         hidden.setFlags(QCommandLineOption::HiddenFromHelp);
-        m_parser.addOption(hidden);
+        parser.addOption(hidden);
     }
-    m_parser.addOption(
-        {listName, QStringLiteral("新しい履歴から N 件 (省略時は %1 件) を、1 件 1 行 (番号、タブ、1 行目) で"
-                                  "表示して終了します。N は --list の次に書きます (--list 50 または "
-                                  "--list=50)。")
-                       .arg(defaultListCount)});
-    m_parser.addOption({printName,
-                        QStringLiteral("番号 number の履歴の全文を、改行を LF として末尾に改行を足さずに表示して"
-                                       "終了します。番号が重なるときは新しいほうです。"),
-                        QStringLiteral("number")});
-    m_parser.addOption({searchName,
-                        QStringLiteral("text を含む履歴をすべて、新しい順に --list と同じ形で表示して終了します。"
-                                       "大文字と小文字、全角と半角は区別せず、ひらがなとカタカナは区別します。"),
-                        QStringLiteral("text")});
-    m_parser.addOption({caseName, QStringLiteral("--search で大文字と小文字を区別します。")});
-    m_parser.addOption({widthName, QStringLiteral("--search で全角と半角を区別します。")});
-    m_parser.addOption({kanaName, QStringLiteral("--search でひらがなとカタカナを区別しません。")});
+    parser.addOption(
+        {listName, QCoreApplication::translate(
+                       "CommandLine", "新しい履歴から N 件 (省略時は %1 件) を、1 件 1 行 (番号、タブ、1 行目) で"
+                                      "表示して終了します。N は --list の次に書きます (--list 50 または "
+                                      "--list=50)。")
+                       .arg(CommandLine::defaultListCount)});
+    parser.addOption({printName,
+                      QCoreApplication::translate(
+                          "CommandLine", "番号 number の履歴の全文を、改行を LF として末尾に改行を足さずに表示して"
+                                         "終了します。番号が重なるときは新しいほうです。"),
+                      QStringLiteral("number")});
+    parser.addOption({searchName,
+                      QCoreApplication::translate(
+                          "CommandLine", "text を含む履歴をすべて、新しい順に --list と同じ形で表示して終了します。"
+                                         "大文字と小文字、全角と半角は区別せず、ひらがなとカタカナは区別します。"),
+                      QStringLiteral("text")});
+    parser.addOption({caseName, QCoreApplication::translate("CommandLine", "--search で大文字と小文字を区別します。")});
+    parser.addOption({widthName, QCoreApplication::translate("CommandLine", "--search で全角と半角を区別します。")});
+    parser.addOption(
+        {kanaName, QCoreApplication::translate("CommandLine", "--search でひらがなとカタカナを区別しません。")});
+}
+
+} // namespace
+
+CommandLine::CommandLine()
+{
+    declareOptions(m_parser);
 }
 
 void CommandLine::parse(const QStringList &given)
@@ -176,12 +195,12 @@ void CommandLine::parse(const QStringList &given)
     m_printNumber = 0;
     m_searchText.clear();
     m_searchOptions = {};
-    m_error.clear();
+    m_refusal = {};
     const QStringList arguments = withListCountApart(given);
     // The parser takes the program's name first.
     if (!m_parser.parse(QStringList{QStringLiteral("vornkip")} + arguments)) {
         m_action = Action::Usage;
-        m_error = usageError(m_parser.unknownOptionNames(), arguments);
+        m_refusal = usageError(m_parser.unknownOptionNames(), arguments);
         return;
     }
     if (m_parser.isSet(helpName)) {
@@ -200,13 +219,13 @@ void CommandLine::parse(const QStringList &given)
     }
     if (asked.size() > 1) {
         m_action = Action::Usage;
-        m_error = QStringLiteral("%1 と %2 は一緒に使えません").arg(asked.at(0), asked.at(1));
+        m_refusal = {QT_TRANSLATE_NOOP("CommandLine", "%1 と %2 は一緒に使えません"), {asked.at(0), asked.at(1)}};
         return;
     }
     for (const QString &name : {caseName, widthName, kanaName}) {
         if (m_parser.isSet(name) && !m_parser.isSet(searchName)) {
             m_action = Action::Usage;
-            m_error = QStringLiteral("--%1 は --search と一緒に使います").arg(name);
+            m_refusal = {QT_TRANSLATE_NOOP("CommandLine", "--%1 は --search と一緒に使います"), {name}};
             return;
         }
     }
@@ -219,8 +238,8 @@ void CommandLine::parse(const QStringList &given)
         const QString value = m_parser.value(autostartName).toLower();
         if (value != QStringLiteral("on") && value != QStringLiteral("off")) {
             m_action = Action::Usage;
-            m_error =
-                QStringLiteral("--autostart には on か off を指定してください: %1").arg(m_parser.value(autostartName));
+            m_refusal = {QT_TRANSLATE_NOOP("CommandLine", "--autostart には on か off を指定してください: %1"),
+                         {m_parser.value(autostartName)}};
         } else {
             m_action = Action::Autostart;
             m_autostartOn = value == QStringLiteral("on");
@@ -229,8 +248,8 @@ void CommandLine::parse(const QStringList &given)
         const QString value = m_parser.value(shortcutName).toLower();
         if (value != QStringLiteral("install") && value != QStringLiteral("remove")) {
             m_action = Action::Usage;
-            m_error = QStringLiteral("--shortcut には install か remove を指定してください: %1")
-                          .arg(m_parser.value(shortcutName));
+            m_refusal = {QT_TRANSLATE_NOOP("CommandLine", "--shortcut には install か remove を指定してください: %1"),
+                         {m_parser.value(shortcutName)}};
         } else {
             m_action = Action::Shortcut;
             m_shortcutInstall = value == QStringLiteral("install");
@@ -245,14 +264,14 @@ void CommandLine::parse(const QStringList &given)
 // quotes, so it is refused rather than ignored.
 void CommandLine::parseHistoryAction()
 {
-    const auto refuse = [this](const QString &error) {
+    const auto refuse = [this](const char *text, const QStringList &values) {
         m_action = Action::Usage;
-        m_error = error;
+        m_refusal = {text, values};
     };
     QStringList rest = m_parser.positionalArguments();
     for (const QString &name : {listName, printName, searchName}) {
         if (m_parser.optionNames().count(name) > 1)
-            return refuse(QStringLiteral("--%1 は一度だけ指定できます").arg(name));
+            return refuse(QT_TRANSLATE_NOOP("CommandLine", "--%1 は一度だけ指定できます"), {name});
     }
     if (m_parser.isSet(listName)) {
         m_listCount = defaultListCount;
@@ -260,21 +279,22 @@ void CommandLine::parseHistoryAction()
             const QString written = rest.takeFirst();
             const qint64 count = wholeNumber(written, INT_MAX);
             if (count < 1)
-                return refuse(QStringLiteral("--list の件数は 1 以上の整数で指定してください: %1").arg(written));
+                return refuse(QT_TRANSLATE_NOOP("CommandLine", "--list の件数は 1 以上の整数で指定してください: %1"),
+                              {written});
             m_listCount = static_cast<int>(std::min<qint64>(count, INT_MAX));
         }
     }
     if (!rest.isEmpty())
-        return refuse(QStringLiteral("余分な引数です: %1").arg(rest.first()));
+        return refuse(QT_TRANSLATE_NOOP("CommandLine", "余分な引数です: %1"), {rest.first()});
     if (m_parser.isSet(listName)) {
         m_action = Action::List;
     } else if (m_parser.isSet(printName)) {
         const QString written = m_parser.value(printName);
         const qint64 number = wholeNumber(written, historyformat::largestNumber);
         if (number < 1 || number > historyformat::largestNumber)
-            return refuse(QStringLiteral("--print の番号は 1 から %1 までの整数で指定してください: %2")
-                              .arg(historyformat::largestNumber)
-                              .arg(written));
+            return refuse(
+                QT_TRANSLATE_NOOP("CommandLine", "--print の番号は 1 から %1 までの整数で指定してください: %2"),
+                {QString::number(historyformat::largestNumber), written});
         m_action = Action::Print;
         m_printNumber = static_cast<int>(number);
     } else {
@@ -289,7 +309,19 @@ void CommandLine::parseHistoryAction()
 
 QString CommandLine::helpText() const
 {
-    return m_parser.helpText();
+    // Described again now: the parser was made before the translator was installed.
+    QCommandLineParser described;
+    declareOptions(described);
+    return described.helpText();
+}
+
+QString CommandLine::error() const
+{
+    if (!m_refusal.text)
+        return {};
+    const QString text = QCoreApplication::translate("CommandLine", m_refusal.text);
+    const QStringList &values = m_refusal.values;
+    return values.size() > 1 ? text.arg(values.at(0), values.at(1)) : values.isEmpty() ? text : text.arg(values.at(0));
 }
 
 QString CommandLine::versionText()

@@ -46,14 +46,22 @@ public:
     // For Action::Search: the text to find and how (--case, --width and --kana each turn one default).
     QString searchText() const { return m_searchText; }
     historysearch::Options searchOptions() const { return m_searchOptions; }
-    // For Action::Usage: one line naming what is wrong.
-    QString error() const { return m_error; }
+    // For Action::Usage: one line naming what is wrong, in the language of the translator installed now.
+    QString error() const;
 
     // Needs the application object, for the program's name.
     QString helpText() const;
     static QString versionText();
 
     static constexpr int defaultListCount = 20;
+
+    // What is wrong with a refused command line, worded only when shown: the arguments are read before the
+    // translator is installed.
+    struct Refusal
+    {
+        const char *text = nullptr; // the untranslated line, with %1 (and %2) for the values
+        QStringList values;
+    };
 
 private:
     void parseHistoryAction();
@@ -67,5 +75,5 @@ private:
     int m_printNumber = 0;
     QString m_searchText;
     historysearch::Options m_searchOptions;
-    QString m_error;
+    Refusal m_refusal;
 };

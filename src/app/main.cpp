@@ -157,15 +157,22 @@ int switchAutostart(bool on)
     try {
         if (on) {
             autostart::enable(path, QCoreApplication::applicationFilePath());
-            std::printf("ログイン時に起動します: %s\n", qPrintable(path));
+            std::printf("%s\n",
+                        qPrintable(QCoreApplication::translate("Main", "ログイン時に起動します: %1").arg(path)));
         } else if (autostart::disable(path)) {
-            std::printf("ログイン時の起動をやめました: %s を削除しました\n", qPrintable(path));
+            std::printf(
+                "%s\n",
+                qPrintable(
+                    QCoreApplication::translate("Main", "ログイン時の起動をやめました: %1 を削除しました").arg(path)));
         } else {
-            std::printf("ログイン時の起動は設定されていません: %s はありません\n", qPrintable(path));
+            std::printf("%s\n", qPrintable(QCoreApplication::translate(
+                                               "Main", "ログイン時の起動は設定されていません: %1 はありません")
+                                               .arg(path)));
         }
     } catch (const CommandError &e) {
-        std::fprintf(stderr, "vornkip: ログイン時の起動を設定できません: %s: %s\n", qPrintable(path),
-                     qPrintable(e.description));
+        std::fprintf(stderr, "vornkip: %s\n",
+                     qPrintable(QCoreApplication::translate("Main", "ログイン時の起動を設定できません: %1: %2")
+                                    .arg(path, e.description)));
         return 1;
     }
     return 0;
@@ -196,7 +203,9 @@ int switchShortcut(bool install)
     }
     const QString keys = settings.popup.shortcut;
     if (install && keys.isEmpty()) {
-        std::fputs("vornkip: form.ini の [Popup] Shortcut が空なので、登録するキーがありません\n", stderr);
+        std::fprintf(stderr, "vornkip: %s\n",
+                     qPrintable(QCoreApplication::translate(
+                         "Main", "form.ini の [Popup] Shortcut が空なので、登録するキーがありません")));
         return 1;
     }
     const QString command = popupCommand(QCoreApplication::applicationFilePath());
@@ -207,7 +216,9 @@ int switchShortcut(bool install)
     if (install && kind == Kind::Gnome && qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("x11"))
         kind = Kind::Other;
     const auto cannotWrite = [&keys](const char *desktop) {
-        std::fprintf(stderr, "vornkip: このキーは %s で使えません: %s\n", desktop, qPrintable(keys));
+        std::fprintf(stderr, "vornkip: %s\n",
+                     qPrintable(QCoreApplication::translate("Main", "このキーは %1 で使えません: %2")
+                                    .arg(QLatin1String(desktop), keys)));
         return 1;
     };
     switch (kind) {
@@ -221,32 +232,49 @@ int switchShortcut(bool install)
             if (gnome.isEmpty())
                 return cannotWrite("GNOME");
             if (!installGnome(gsettings, command, gnome, &error)) {
-                std::fprintf(stderr, "vornkip: GNOME のキーボードショートカットを登録できません: %s\n",
-                             qPrintable(error));
+                std::fprintf(stderr, "vornkip: %s\n",
+                             qPrintable(QCoreApplication::translate(
+                                            "Main", "GNOME のキーボードショートカットを登録できません: %1")
+                                            .arg(error)));
                 return 1;
             }
-            std::printf("GNOME のキーボードショートカットに登録しました: %s で %s を実行します\n", qPrintable(keys),
-                        qPrintable(command));
+            std::printf("%s\n",
+                        qPrintable(QCoreApplication::translate(
+                                       "Main", "GNOME のキーボードショートカットに登録しました: %1 で %2 を実行します")
+                                       .arg(keys, command)));
             return 0;
         }
         bool wasThere = false;
         if (!removeGnome(gsettings, &wasThere, &error)) {
-            std::fprintf(stderr, "vornkip: GNOME のキーボードショートカットを削除できません: %s\n", qPrintable(error));
+            std::fprintf(
+                stderr, "vornkip: %s\n",
+                qPrintable(QCoreApplication::translate("Main", "GNOME のキーボードショートカットを削除できません: %1")
+                               .arg(error)));
             return 1;
         }
-        std::printf(wasThere ? "GNOME のキーボードショートカットから削除しました\n"
-                             : "GNOME のキーボードショートカットには登録されていません\n");
+        std::printf("%s\n",
+                    qPrintable(wasThere ? QCoreApplication::translate(
+                                              "Main", "GNOME のキーボードショートカットから削除しました")
+                                        : QCoreApplication::translate(
+                                              "Main", "GNOME のキーボードショートカットには登録されていません")));
         return 0;
     }
     case Kind::Sway: {
         const QString sway = swayKeys(keys);
         if (sway.isEmpty())
             return cannotWrite("sway");
-        std::printf(install
-                        ? "sway の設定ファイル (~/.config/sway/config) に次の行を加えて、swaymsg reload で読み直して"
-                          "ください:\n"
-                        : "sway の設定ファイル (~/.config/sway/config) から次の行を削除して、swaymsg reload で読み"
-                          "直してください:\n");
+        std::printf(
+            "%s\n",
+            qPrintable(
+                install
+                    ? QCoreApplication::translate(
+                          "Main",
+                          "sway の設定ファイル (~/.config/sway/config) に次の行を加えて、swaymsg reload で読み直して"
+                          "ください:")
+                    : QCoreApplication::translate(
+                          "Main",
+                          "sway の設定ファイル (~/.config/sway/config) から次の行を削除して、swaymsg reload で読み"
+                          "直してください:")));
         std::printf("bindsym %s exec %s\n", qPrintable(sway), qPrintable(command));
         return 0;
     }
@@ -254,19 +282,37 @@ int switchShortcut(bool install)
         const QString hyprland = hyprlandKeys(keys);
         if (hyprland.isEmpty())
             return cannotWrite("Hyprland");
-        std::printf(install ? "Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) に次の行を加えてください:\n"
-                            : "Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) から次の行を削除してください:\n");
+        std::printf(
+            "%s\n",
+            qPrintable(
+                install
+                    ? QCoreApplication::translate(
+                          "Main", "Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) に次の行を加えてください:")
+                    : QCoreApplication::translate(
+                          "Main",
+                          "Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) から次の行を削除してください:")));
         std::printf("bind = %s, exec, %s\n", qPrintable(hyprland), qPrintable(command));
         return 0;
     }
     case Kind::Other:
         break;
     }
+    // The whole sentence for each way: a translation may need to word the two differently.
+    const QString named = keys.isEmpty() ? QCoreApplication::translate("Main", "ショートカット") : keys;
     std::printf(
-        "このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %s を自分で"
-        "使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを%sしてください:\n"
-        "%s\n",
-        qPrintable(keys.isEmpty() ? QStringLiteral("ショートカット") : keys), install ? "追加" : "削除",
+        "%s\n%s\n",
+        qPrintable(
+            (install ? QCoreApplication::translate(
+                           "Main",
+                           "このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %1 を自分で"
+                           "使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを"
+                           "追加してください:")
+                     : QCoreApplication::translate(
+                           "Main",
+                           "このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %1 を自分で"
+                           "使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを"
+                           "削除してください:"))
+                .arg(named)),
         qPrintable(command));
     return 0;
 }
@@ -301,7 +347,7 @@ int showHistory(const CommandLine &commandLine)
     }
     if (std::fflush(stdout) != 0 && status != historycommand::Failed) {
         status = historycommand::Failed;
-        error = QStringLiteral("出力に書き込めません");
+        error = QCoreApplication::translate("Main", "出力に書き込めません");
     }
     if (status == historycommand::Failed)
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(error));
@@ -309,14 +355,11 @@ int showHistory(const CommandLine &commandLine)
 }
 
 // What the command line asks for instead of the bar; needs no display.
-int runCommand(int argc, char *argv[], const QStringList &arguments)
+int runCommand(int argc, char *argv[], const CommandLine &commandLine)
 {
     QCoreApplication app(argc, argv);
     setIdentity();
     const UiTexts texts;
-    // Parsed again, now that its messages and the help come in the user's language.
-    CommandLine commandLine;
-    commandLine.parse(arguments);
     if (commandLine.action() == CommandLine::Action::Usage) {
         std::fprintf(stderr, "vornkip: %s\n", qPrintable(commandLine.error()));
         return 2;
@@ -361,13 +404,15 @@ int main(int argc, char *argv[])
 {
     surviveFileSizeLimit();
     returnLargeBlocks();
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine commandLine;
-    commandLine.parse(arguments);
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        commandLine.parse(arguments);
+    }
     if (commandLine.action() != CommandLine::Action::Start && commandLine.action() != CommandLine::Action::Popup)
-        return runCommand(argc, argv, arguments);
+        return runCommand(argc, argv, commandLine);
 
     if (commandLine.action() == CommandLine::Action::Popup && askRunningCopyForPopup(argc, argv))
         return 0;
@@ -408,7 +453,8 @@ int main(int argc, char *argv[])
             if (!instance.acquire()) {
                 if (instance.popupRunning())
                     return 0;
-                std::fputs("vornkip: 起動中の Vornkip に届きません\n", stderr);
+                std::fprintf(stderr, "vornkip: %s\n",
+                             qPrintable(QCoreApplication::translate("Main", "起動中の Vornkip に届きません")));
                 return 1;
             }
         } catch (const CommandError &e) {

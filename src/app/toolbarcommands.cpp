@@ -49,7 +49,7 @@ const char *const titleEmptyTemplates = QT_TRANSLATE_NOOP("ToolbarCommands", "�
 const char *const textTemplateModeLoaded = QT_TRANSLATE_NOOP("ToolbarCommands", "☆定型文モード☆");
 const char *const filterHistorySave =
     QT_TRANSLATE_NOOP("ToolbarCommands", "履歴ファイル(*.ifo)|*.ifo|テキストファイル(*.txt)|*.txt");
-const QString filterHistoryOpen = QStringLiteral("VornkipFile(*.ifo)|*.ifo");
+const char *const filterHistoryOpen = QT_TRANSLATE_NOOP("ToolbarCommands", "VornkipFile(*.ifo)|*.ifo");
 const char *const filterTemplates = QT_TRANSLATE_NOOP("ToolbarCommands", "定型文ファイル(*.txt)|*.txt");
 
 [[noreturn]] void cancelled()
@@ -275,10 +275,11 @@ void ToolbarCommands::screenSaverCountdown(const QString &, bool)
 
 void ToolbarCommands::countdownStep()
 {
-    static const QString captions[] = {QStringLiteral("３・・。"), QStringLiteral("・２・。"),
-                                       QStringLiteral("・・１。")};
+    static const char *const captions[] = {QT_TRANSLATE_NOOP("ToolbarCommands", "３・・。"),
+                                           QT_TRANSLATE_NOOP("ToolbarCommands", "・２・。"),
+                                           QT_TRANSLATE_NOOP("ToolbarCommands", "・・１。")};
     if (m_countdown < 3) {
-        m_window->setWindowTitle(captions[m_countdown++]);
+        m_window->setWindowTitle(tr(captions[m_countdown++]));
         m_countdownStep->start(1000);
         return;
     }
@@ -332,7 +333,7 @@ void ToolbarCommands::rekiFileOpen()
                                   MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
     FileDialogSpec request;
-    request.filter = filterHistoryOpen;
+    request.filter = tr(filterHistoryOpen);
     request.defaultExtension = QStringLiteral(".ifo");
     const auto chosen = m_platform.dialogs->open(m_window, request);
     if (!chosen)

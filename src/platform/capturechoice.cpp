@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capturechoice.h"
 
+#include <QCoreApplication>
+
 std::unique_ptr<CaptureBackend> startCaptureBackend(CaptureSession session, const CaptureFactory &makeWayland,
                                                     const CaptureFactory &makeX11, ClipboardContent *initial,
                                                     QString *problem)
@@ -18,7 +20,8 @@ std::unique_ptr<CaptureBackend> startCaptureBackend(CaptureSession session, cons
     }
     *initial = ClipboardContent();
     if (session.wayland && !session.x11)
-        *problem = QStringLiteral("this Wayland session offers no data-control protocol and no X display: "
-                                  "texts copied in other windows are recorded only while Vornkip has the focus");
+        *problem = QCoreApplication::translate(
+            "CaptureChoice", "this Wayland session offers no data-control protocol and no X display: "
+                             "texts copied in other windows are recorded only while Vornkip has the focus");
     return nullptr;
 }

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 #include <climits>
 
@@ -25,6 +26,7 @@ private slots:
     void historyActions_data();
     void historyActions();
     void helpListsTheOptions();
+    void wordedWhenShown();
     void entryPath_data();
     void entryPath();
     void execQuoting_data();
@@ -232,6 +234,31 @@ void TestCommandLine::helpListsTheOptions()
     for (const char *hidden : {"platform", "session"})
         QVERIFY2(!options.contains(QLatin1String(hidden)), hidden);
     QCOMPARE(CommandLine::versionText(), QStringLiteral("vornkip " VORNKIP_VERSION));
+}
+
+// The arguments are read before the program installs its translator: what is shown must still follow it.
+void TestCommandLine::wordedWhenShown()
+{
+    struct Wrapping final : QTranslator
+    {
+        bool isEmpty() const override { return false; }
+        QString translate(const char *context, const char *source, const char *, int) const override
+        {
+            return qstrcmp(context, "CommandLine") == 0 ? QStringLiteral("[[%1]]").arg(QString::fromUtf8(source))
+                                                        : QString();
+        }
+    };
+    CommandLine refused;
+    refused.parse({"--print", "5", "--list"});
+    CommandLine help;
+    help.parse({"--help"});
+    Wrapping wrapping;
+    QCoreApplication::installTranslator(&wrapping);
+    const QString error = refused.error();
+    const QString text = help.helpText();
+    QCoreApplication::removeTranslator(&wrapping);
+    QCOMPARE(error, QStringLiteral("[[--list と --print は一緒に使えません]]"));
+    QVERIFY2(text.contains(QStringLiteral("[[このヘルプを表示して終了します。]]")), qPrintable(text));
 }
 
 void TestCommandLine::entryPath_data()
