@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>CaptureChoice</name>
+    <message>
+        <source>this Wayland session offers no data-control protocol and no X display: texts copied in other windows are recorded only while Vornkip has the focus</source>
+        <translation>this Wayland session offers no data-control protocol and no X display: texts copied in other windows are recorded only while Vornkip has the focus</translation>
+    </message>
+</context>
+<context>
     <name>CommandError</name>
     <message>
         <source>プロシージャの呼び出し、または引数が不正です。</source>
@@ -62,6 +69,109 @@
     <message>
         <source>アプリケーション定義またはオブジェクト定義のエラーです。</source>
         <translation>Application-defined or object-defined error.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>不明なオプションです: %1</source>
+        <translation>Unknown option: %1</translation>
+    </message>
+    <message>
+        <source>%1 は値を取りません</source>
+        <translation>%1 takes no value</translation>
+    </message>
+    <message>
+        <source>%1 には値が必要です</source>
+        <translation>%1 needs a value</translation>
+    </message>
+    <message>
+        <source>クリップボードの履歴を記録するバーを起動します。
+オプションなしで起動すると、コピーした文字列を履歴に記録します。
+--list、--print、--search の終了コードは grep と同じです: 0 は表示した、1 は該当なし、2 は使い方の誤りか履歴ファイルを読めないとき。</source>
+        <translation>Starts the bar that keeps a history of the clipboard.
+Started without options, it records every text you copy in the history.
+--list, --print and --search exit with grep&apos;s statuses: 0 when something was shown, 1 when nothing matched, 2 for a usage error or a history file that cannot be read.</translation>
+    </message>
+    <message>
+        <source>このヘルプを表示して終了します。</source>
+        <translation>Show this help and exit.</translation>
+    </message>
+    <message>
+        <source>バージョンを表示して終了します。</source>
+        <translation>Show the version and exit.</translation>
+    </message>
+    <message>
+        <source>設定ファイル form.ini、履歴ファイル temp.ifo、定型文ファイル templ.txt を削除してから起動します (/a と同じ)。</source>
+        <translation>Delete the settings file form.ini, the history file temp.ifo and the template file templ.txt, then start (same as /a).</translation>
+    </message>
+    <message>
+        <source>ログイン時の自動起動を on (設定) または off (解除) にして終了します。</source>
+        <translation>Turn starting at login on or off, then exit.</translation>
+    </message>
+    <message>
+        <source>履歴のポップアップを開きます。起動中のバーがあればそこで開き、なければバーを起動してから開きます。</source>
+        <translation>Open the history popup: in the running bar if there is one, otherwise start the bar and then open it.</translation>
+    </message>
+    <message>
+        <source>履歴のポップアップを開くキー (form.ini の [Popup] Shortcut) をデスクトップの設定に install (追加) または remove (削除) して終了します。GNOME ではキーボードショートカットに登録し、sway と Hyprland では設定ファイルに書く行を表示します。</source>
+        <translation>Install or remove the key that opens the history popup ([Popup] Shortcut in form.ini) in the desktop&apos;s settings, then exit. On GNOME it becomes a keyboard shortcut; for sway and Hyprland the line to write in their configuration file is shown.</translation>
+    </message>
+    <message>
+        <source>新しい履歴から N 件 (省略時は %1 件) を、1 件 1 行 (番号、タブ、1 行目) で表示して終了します。N は --list の次に書きます (--list 50 または --list=50)。</source>
+        <translation>Show the newest N entries (%1 without N), one line each (number, tab, first line), then exit. N follows --list (--list 50 or --list=50).</translation>
+    </message>
+    <message>
+        <source>番号 number の履歴の全文を、改行を LF として末尾に改行を足さずに表示して終了します。番号が重なるときは新しいほうです。</source>
+        <translation>Show the whole text of the entry numbered number, with LF line breaks and no line break added at the end, then exit. If two entries have that number, the newer one.</translation>
+    </message>
+    <message>
+        <source>text を含む履歴をすべて、新しい順に --list と同じ形で表示して終了します。大文字と小文字、全角と半角は区別せず、ひらがなとカタカナは区別します。</source>
+        <translation>Show every entry that contains text, newest first, in the same form as --list, then exit. Upper and lower case, and full-width and half-width forms, match each other; hiragana and katakana do not.</translation>
+    </message>
+    <message>
+        <source>--search で大文字と小文字を区別します。</source>
+        <translation>With --search, tell upper and lower case apart.</translation>
+    </message>
+    <message>
+        <source>--search で全角と半角を区別します。</source>
+        <translation>With --search, tell full-width and half-width forms apart.</translation>
+    </message>
+    <message>
+        <source>--search でひらがなとカタカナを区別しません。</source>
+        <translation>With --search, let hiragana and katakana match each other.</translation>
+    </message>
+    <message>
+        <source>%1 と %2 は一緒に使えません</source>
+        <translation>%1 and %2 cannot be used together</translation>
+    </message>
+    <message>
+        <source>--%1 は --search と一緒に使います</source>
+        <translation>--%1 works only with --search</translation>
+    </message>
+    <message>
+        <source>--autostart には on か off を指定してください: %1</source>
+        <translation>--autostart takes on or off: %1</translation>
+    </message>
+    <message>
+        <source>--shortcut には install か remove を指定してください: %1</source>
+        <translation>--shortcut takes install or remove: %1</translation>
+    </message>
+    <message>
+        <source>--%1 は一度だけ指定できます</source>
+        <translation>--%1 can be given only once</translation>
+    </message>
+    <message>
+        <source>--list の件数は 1 以上の整数で指定してください: %1</source>
+        <translation>The count for --list must be a whole number of 1 or more: %1</translation>
+    </message>
+    <message>
+        <source>余分な引数です: %1</source>
+        <translation>Unexpected argument: %1</translation>
+    </message>
+    <message>
+        <source>--print の番号は 1 から %1 までの整数で指定してください: %2</source>
+        <translation>The number for --print must be a whole number from 1 to %1: %2</translation>
     </message>
 </context>
 <context>
@@ -155,6 +265,89 @@
     <message>
         <source>出力に書き込めません</source>
         <translation>Cannot write to the output</translation>
+    </message>
+</context>
+<context>
+    <name>Main</name>
+    <message>
+        <source>ログイン時に起動します: %1</source>
+        <translation>Vornkip will start at login: %1</translation>
+    </message>
+    <message>
+        <source>ログイン時の起動をやめました: %1 を削除しました</source>
+        <translation>Vornkip will no longer start at login: %1 was deleted</translation>
+    </message>
+    <message>
+        <source>ログイン時の起動は設定されていません: %1 はありません</source>
+        <translation>Starting at login is not set up: %1 does not exist</translation>
+    </message>
+    <message>
+        <source>ログイン時の起動を設定できません: %1: %2</source>
+        <translation>Cannot set up starting at login: %1: %2</translation>
+    </message>
+    <message>
+        <source>form.ini の [Popup] Shortcut が空なので、登録するキーがありません</source>
+        <translation>[Popup] Shortcut in form.ini is empty, so there is no key to add</translation>
+    </message>
+    <message>
+        <source>このキーは %1 で使えません: %2</source>
+        <translation>These keys cannot be used on %1: %2</translation>
+    </message>
+    <message>
+        <source>GNOME のキーボードショートカットを登録できません: %1</source>
+        <translation>Cannot add the GNOME keyboard shortcut: %1</translation>
+    </message>
+    <message>
+        <source>GNOME のキーボードショートカットに登録しました: %1 で %2 を実行します</source>
+        <translation>Added to the GNOME keyboard shortcuts: %1 runs %2</translation>
+    </message>
+    <message>
+        <source>GNOME のキーボードショートカットを削除できません: %1</source>
+        <translation>Cannot remove the GNOME keyboard shortcut: %1</translation>
+    </message>
+    <message>
+        <source>GNOME のキーボードショートカットから削除しました</source>
+        <translation>Removed from the GNOME keyboard shortcuts</translation>
+    </message>
+    <message>
+        <source>GNOME のキーボードショートカットには登録されていません</source>
+        <translation>Not in the GNOME keyboard shortcuts</translation>
+    </message>
+    <message>
+        <source>sway の設定ファイル (~/.config/sway/config) に次の行を加えて、swaymsg reload で読み直してください:</source>
+        <translation>Add this line to sway&apos;s configuration file (~/.config/sway/config), then reload it with swaymsg reload:</translation>
+    </message>
+    <message>
+        <source>sway の設定ファイル (~/.config/sway/config) から次の行を削除して、swaymsg reload で読み直してください:</source>
+        <translation>Remove this line from sway&apos;s configuration file (~/.config/sway/config), then reload it with swaymsg reload:</translation>
+    </message>
+    <message>
+        <source>Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) に次の行を加えてください:</source>
+        <translation>Add this line to Hyprland&apos;s configuration file (~/.config/hypr/hyprland.conf):</translation>
+    </message>
+    <message>
+        <source>Hyprland の設定ファイル (~/.config/hypr/hyprland.conf) から次の行を削除してください:</source>
+        <translation>Remove this line from Hyprland&apos;s configuration file (~/.config/hypr/hyprland.conf):</translation>
+    </message>
+    <message>
+        <source>ショートカット</source>
+        <translation>the shortcut</translation>
+    </message>
+    <message>
+        <source>このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %1 を自分で使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを追加してください:</source>
+        <translation>The shortcut cannot be added on this desktop. On X11 and KDE Plasma the running Vornkip takes %1 itself. On other desktops, add a shortcut that runs this command in the keyboard settings:</translation>
+    </message>
+    <message>
+        <source>このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %1 を自分で使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを削除してください:</source>
+        <translation>The shortcut cannot be removed on this desktop. On X11 and KDE Plasma the running Vornkip takes %1 itself. On other desktops, remove the shortcut that runs this command in the keyboard settings:</translation>
+    </message>
+    <message>
+        <source>出力に書き込めません</source>
+        <translation>Cannot write to the output</translation>
+    </message>
+    <message>
+        <source>起動中の Vornkip に届きません</source>
+        <translation>The running Vornkip does not answer</translation>
     </message>
 </context>
 <context>
@@ -335,6 +528,22 @@ Continue?</translation>
     <message>
         <source>定型文ファイル(*.txt)|*.txt</source>
         <translation>Template files (*.txt)|*.txt</translation>
+    </message>
+    <message>
+        <source>VornkipFile(*.ifo)|*.ifo</source>
+        <translation>Vornkip history files (*.ifo)|*.ifo</translation>
+    </message>
+    <message>
+        <source>３・・。</source>
+        <translation>3...</translation>
+    </message>
+    <message>
+        <source>・２・。</source>
+        <translation>2...</translation>
+    </message>
+    <message>
+        <source>・・１。</source>
+        <translation>1...</translation>
     </message>
 </context>
 <context>
