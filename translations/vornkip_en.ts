@@ -5,7 +5,7 @@
     <name>CaptureChoice</name>
     <message>
         <source>this Wayland session offers no data-control protocol and no X display: texts copied in other windows are recorded only while Vornkip has the focus</source>
-        <translation>this Wayland session offers no data-control protocol and no X display: texts copied in other windows are recorded only while Vornkip has the focus</translation>
+        <translation>this Wayland session offers no data-control protocol and no X display: text copied in other windows is recorded only while Vornkip has the focus</translation>
     </message>
 </context>
 <context>
@@ -40,7 +40,7 @@
     </message>
     <message>
         <source>書き込みできません。</source>
-        <translation>Cannot write here.</translation>
+        <translation>Permission denied.</translation>
     </message>
     <message>
         <source>パス名が無効です。</source>
@@ -90,8 +90,8 @@
 オプションなしで起動すると、コピーした文字列を履歴に記録します。
 --list、--print、--search の終了コードは grep と同じです: 0 は表示した、1 は該当なし、2 は使い方の誤りか履歴ファイルを読めないとき。</source>
         <translation>Starts the bar that keeps a history of the clipboard.
-Started without options, it records every text you copy in the history.
---list, --print and --search exit with grep&apos;s statuses: 0 when something was shown, 1 when nothing matched, 2 for a usage error or a history file that cannot be read.</translation>
+Started without options, it records the text you copy in the history.
+--list, --print and --search use the same exit statuses as grep: 0 when something was shown, 1 when nothing matched, 2 for a usage error or a history file that cannot be read.</translation>
     </message>
     <message>
         <source>このヘルプを表示して終了します。</source>
@@ -119,11 +119,11 @@ Started without options, it records every text you copy in the history.
     </message>
     <message>
         <source>新しい履歴から N 件 (省略時は %1 件) を、1 件 1 行 (番号、タブ、1 行目) で表示して終了します。N は --list の次に書きます (--list 50 または --list=50)。</source>
-        <translation>Show the newest N entries (%1 without N), one line each (number, tab, first line), then exit. N follows --list (--list 50 or --list=50).</translation>
+        <translation>Show the newest N entries (%1 if N is left out), one line each (number, tab, first line), then exit. N follows --list (--list 50 or --list=50).</translation>
     </message>
     <message>
         <source>番号 number の履歴の全文を、改行を LF として末尾に改行を足さずに表示して終了します。番号が重なるときは新しいほうです。</source>
-        <translation>Show the whole text of the entry numbered number, with LF line breaks and no line break added at the end, then exit. If two entries have that number, the newer one.</translation>
+        <translation>Show the whole text of the entry numbered number, with LF line breaks and no line break added at the end, then exit. If two entries have that number, the newer one is shown.</translation>
     </message>
     <message>
         <source>text を含む履歴をすべて、新しい順に --list と同じ形で表示して終了します。大文字と小文字、全角と半角は区別せず、ひらがなとカタカナは区別します。</source>
@@ -182,7 +182,7 @@ Started without options, it records every text you copy in the history.
     </message>
     <message>
         <source>%1 が終わりません</source>
-        <translation>%1 does not finish</translation>
+        <translation>%1 did not finish in time</translation>
     </message>
     <message>
         <source>%1 が失敗しました (%2)</source>
@@ -201,7 +201,7 @@ Started without options, it records every text you copy in the history.
     </message>
     <message>
         <source>クリップボードを監視しない</source>
-        <translation>&amp;Stop watching the clipboard</translation>
+        <translation>&amp;Don&apos;t watch the clipboard</translation>
     </message>
     <message>
         <source>最前面表示</source>
@@ -233,7 +233,7 @@ Started without options, it records every text you copy in the history.
     </message>
     <message>
         <source>起動してからの時間</source>
-        <translation>Time since &amp;start</translation>
+        <translation>System &amp;uptime</translation>
     </message>
     <message>
         <source>メモリ状況を表示</source>
@@ -335,11 +335,11 @@ Started without options, it records every text you copy in the history.
     </message>
     <message>
         <source>このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %1 を自分で使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを追加してください:</source>
-        <translation>The shortcut cannot be added on this desktop. On X11 and KDE Plasma the running Vornkip takes %1 itself. On other desktops, add a shortcut that runs this command in the keyboard settings:</translation>
+        <translation>The shortcut cannot be added on this desktop. On X11 and KDE Plasma the running Vornkip takes %1 itself. On other desktops, add a shortcut in the keyboard settings that runs this command:</translation>
     </message>
     <message>
         <source>このデスクトップには登録できません。X11 と KDE Plasma では、起動中の Vornkip が %1 を自分で使います。ほかのデスクトップでは、キーボードの設定で次のコマンドを実行するショートカットを削除してください:</source>
-        <translation>The shortcut cannot be removed on this desktop. On X11 and KDE Plasma the running Vornkip takes %1 itself. On other desktops, remove the shortcut that runs this command in the keyboard settings:</translation>
+        <translation>The shortcut cannot be removed on this desktop. On X11 and KDE Plasma the running Vornkip takes %1 itself. On other desktops, remove the shortcut in the keyboard settings that runs this command:</translation>
     </message>
     <message>
         <source>出力に書き込めません</source>
@@ -409,11 +409,11 @@ Started without options, it records every text you copy in the history.
 <byte value="xd"/>
 改行と空白は１文字と数えます。</source>
         <translation>
-            <numerusform>Select up to which character from the cursor?<byte value="xd"/>
+            <numerusform>How many characters from the cursor do you want to select?<byte value="xd"/>
 There is %1 character after the cursor.<byte value="xd"/>
 <byte value="xd"/>
 A line break or a blank counts as one character.</numerusform>
-            <numerusform>Select up to which character from the cursor?<byte value="xd"/>
+            <numerusform>How many characters from the cursor do you want to select?<byte value="xd"/>
 There are %1 characters after the cursor.<byte value="xd"/>
 <byte value="xd"/>
 A line break or a blank counts as one character.</numerusform>
@@ -499,15 +499,15 @@ Continue?</translation>
     </message>
     <message>
         <source>上書き確認</source>
-        <translation>Confirm replacing</translation>
+        <translation>Replace history</translation>
     </message>
     <message>
         <source>定型文が指定されていません。</source>
-        <translation>No template file is chosen.</translation>
+        <translation>No template file has been chosen.</translation>
     </message>
     <message>
         <source>新規作成</source>
-        <translation>New</translation>
+        <translation>New templates</translation>
     </message>
     <message>
         <source>このファイルには定型文が含まれていません。</source>
@@ -550,7 +550,7 @@ Continue?</translation>
     <name>Toolbars</name>
     <message>
         <source>ボックスの文字をコピー</source>
-        <translation>Copy the box&apos;s text</translation>
+        <translation>Copy the text in the box</translation>
     </message>
     <message>
         <source>クリップボードをクリア</source>
@@ -694,7 +694,7 @@ Continue?</translation>
     </message>
     <message>
         <source>定型文を開く</source>
-        <translation>Open template</translation>
+        <translation>Open template file</translation>
     </message>
     <message>
         <source>最前面表示解除</source>
@@ -819,7 +819,7 @@ Continue?</translation>
     </message>
     <message>
         <source>削除確認</source>
-        <translation>Confirm clearing</translation>
+        <translation>Clear the clipboard</translation>
     </message>
     <message>
         <source>☆定型文モード</source>
@@ -951,7 +951,7 @@ Continue?</translation>
     </message>
     <message>
         <source>%1&#x3000;検索を続けられません: %2</source>
-        <translation>%1 — the search cannot go on: %2</translation>
+        <translation>%1 — the search cannot continue: %2</translation>
     </message>
 </context>
 <context>
@@ -1017,11 +1017,11 @@ Continue?</translation>
     </message>
     <message>
         <source>全角と半角を区別しない</source>
-        <translation>Ignore full-width and half-width</translation>
+        <translation>Treat full-width and half-width alike</translation>
     </message>
     <message>
         <source>ひらがなとカタカナを区別しない</source>
-        <translation>Ignore hiragana and katakana</translation>
+        <translation>Treat hiragana and katakana alike</translation>
     </message>
     <message>
         <source>検索中…</source>
@@ -1047,7 +1047,7 @@ Continue?</translation>
     </message>
     <message>
         <source>%1&#x3000;検索を続けられません: %2</source>
-        <translation>%1 — the search cannot go on: %2</translation>
+        <translation>%1 — the search cannot continue: %2</translation>
     </message>
 </context>
 <context>
