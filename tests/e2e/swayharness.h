@@ -8,6 +8,8 @@
 // its absolute path in WAYLAND_DISPLAY, and they keep a runtime folder of their own.
 #pragma once
 
+#include "testlocale.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -165,7 +167,7 @@ public:
     // sway's IPC socket (for swaymsg, as SWAYSOCK).
     QString swaySocket() const { return m_swaySocket; }
 
-    // An environment for a client of the session: its displays, a UTF-8 locale and a runtime folder
+    // An environment for a client of the session: its displays, the tests' locale and a runtime folder
     // of the clients' own; nothing of the desktop the tests run in.
     QProcessEnvironment clientEnvironment() const
     {
@@ -176,7 +178,7 @@ public:
         if (!m_x11.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), m_x11);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_clientRuntime.path());
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        testlocale::pin(env);
         return env;
     }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line as a terminal or a packager meets it: the built binary is run with no
 // display at all, and what it prints, its exit status and the files it leaves are checked.
+#include "testlocale.h"
 #include "version.h"
 
 #include <QDir>
@@ -108,11 +109,11 @@ Run TestCli::vornkip(const QStringList &args, const QStringList &settings)
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY", "XDG_CURRENT_DESKTOP",
                              "XDG_SESSION_TYPE", "SWAYSOCK", "HYPRLAND_INSTANCE_SIGNATURE"})
         env.remove(QLatin1String(name));
+    testlocale::pin(env);
     for (const QString &setting : settings)
         env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     env.insert(QStringLiteral("VORNKIP_HOME"), m_home);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config);
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     QProcess p;
     p.setProcessEnvironment(env);
     p.setStandardInputFile(QProcess::nullDevice());

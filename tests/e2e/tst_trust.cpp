@@ -183,6 +183,8 @@ private slots:
     void pasteWithAnEmptyClipboard_data();
     void pasteWithAnEmptyClipboard();
     void trayIconAppearsWithALaterPanel();
+    void languageFollowsTheLocale_data();
+    void languageFollowsTheLocale();
 
 private:
     QProcess *startVornkip(const QString &folder = {}, bool openUmask = false);
@@ -712,6 +714,82 @@ void TestTrust::trayIconAppearsWithALaterPanel()
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     QVERIFY2(!a11y::find(plain, QStringLiteral("menu item"), kTopmostItem).valid(),
              "with a panel, the bar's right-click menu is still the tray menu");
+    QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
+}
+
+// The language is the first of the locale's that the program speaks: Japanese, its own, for ja and
+// for the C locale (existing users see no change), English for any other, in the tray menu, the boxes
+// and --help alike.
+void TestTrust::languageFollowsTheLocale_data()
+{
+    QTest::addColumn<QStringList>("locale"); // NAME=value over the tests' own locale
+    QTest::addColumn<QStringList>("menu");   // the tray menu's top-level captions
+    QTest::addColumn<QString>("question");   // the exit question
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("help"); // --help's first lines; %1 is the program
+
+    const QStringList japaneseMenu{"履歴を開く", "クリップボードの監視", "クリップボードを監視しない",
+                                   "最前面表示", "タイトル表示",         "クリップボードを空にする",
+                                   "終了"};
+    const QStringList englishMenu{"Open history",
+                                  "Watch the clipboard",
+                                  "Stop watching the clipboard",
+                                  "Always on top",
+                                  "Title",
+                                  "Clear the clipboard",
+                                  "Quit"};
+    const QStringList japaneseHelp{"使い方: %1 [オプション]", "クリップボードの履歴を記録するバーを起動します。"};
+    const QStringList englishHelp{"Usage: %1 [options]", "Starts the bar that keeps a history of the clipboard."};
+    const auto japanese = [&](const char *tag, const QStringList &locale) {
+        QTest::newRow(tag) << locale << japaneseMenu << kKeepHistoryText << QStringList{"はい(Y)", "いいえ(N)"}
+                           << japaneseHelp;
+    };
+    const auto english = [&](const char *tag, const QStringList &locale) {
+        QTest::newRow(tag) << locale << englishMenu << QStringLiteral("Keep the history for next time?")
+                           << QStringList{"Yes", "No"} << englishHelp;
+    };
+    english("en_US", {"LANG=en_US.UTF-8"});
+    japanese("ja_JP", {"LANG=ja_JP.UTF-8"});
+    japanese("C", {"LANG=C.UTF-8"});
+    english("de, then en", {"LANGUAGE=de:en", "LANG=de_DE.UTF-8"});
+}
+
+void TestTrust::languageFollowsTheLocale()
+{
+    QFETCH(QStringList, locale);
+    QFETCH(QStringList, menu);
+    QFETCH(QString, question);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, help);
+    QProcessEnvironment env = a11y::Bus::programEnvironment();
+    for (const QString &setting : locale)
+        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+
+    QProcess usage;
+    usage.setProcessEnvironment(env);
+    usage.start(QStringLiteral(VORNKIP_BIN), {QStringLiteral("--help")});
+    QVERIFY(usage.waitForFinished(kWaitMs));
+    const QStringList lines = QString::fromUtf8(usage.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QCOMPARE(lines.mid(0, help.size()).join(QLatin1Char('\n')),
+             help.join(QLatin1Char('\n')).arg(QStringLiteral(VORNKIP_BIN)));
+
+    QProcess *vornkip = ProgramFixture::startVornkip(env);
+    const qulonglong window = waitForWindow(mainWindowOf(*vornkip));
+    QVERIFY2(window, "no vornkip window appeared");
+    // Without a panel the tray menu is the bar's right-click menu. The popup's keys follow a tab.
+    QStringList captions;
+    for (const a11y::Node &n : contextMenu(vornkip)) {
+        if (n.depth == 1 && (n.role == QLatin1String("menu item") || n.role == QLatin1String("menu")))
+            captions << n.name.section(QLatin1Char('\t'), 0, 0);
+    }
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    QCOMPARE(captions.join(QLatin1String(" | ")), menu.join(QLatin1String(" | ")));
+
+    keySync(window, QStringLiteral("ctrl+q"));
+    const QList<a11y::Node> box = a11y::waitFor(vornkip->processId(), QStringLiteral("alert"), kKeepHistoryTitle);
+    QVERIFY2(!box.isEmpty(), "no exit question on the accessibility bus after Ctrl+Q");
+    QCOMPARE(a11y::names(box, QStringLiteral("label")).join(QLatin1String(" | ")), question);
+    QCOMPARE(buttonsInScreenOrder(box).join(QLatin1String(" | ")), answers.join(QLatin1String(" | ")));
     QCOMPARE(endAfter(vornkip, SIGTERM), QStringLiteral("exit 0"));
 }
 

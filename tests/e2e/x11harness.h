@@ -4,6 +4,8 @@
 // needs Qt Core alone (QTest::qWait is QtCore's).
 #pragma once
 
+#include "testlocale.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,8 +25,8 @@ namespace x11harness {
 constexpr int kWaitMs = 10000;
 constexpr int kStartMs = 20000;
 
-// Every child process runs with this environment: our display, a UTF-8 locale (xdotool matches
-// Japanese window titles through it) and no desktop session, so Qt uses its generic theme.
+// Every child process runs with this environment: our display, the tests' locale (testlocale.h) and
+// no desktop session, so Qt uses its generic theme.
 inline QProcessEnvironment g_env;
 
 // The variables that would tie a child to the desktop session, its theme, its display or a data folder.
@@ -40,7 +42,7 @@ inline const QStringList kSessionVariables{QStringLiteral("WAYLAND_DISPLAY"),
                                            QStringLiteral("QT_SCALE_FACTOR"),
                                            QStringLiteral("VORNKIP_HOME")};
 
-// Sets g_env to our own environment without the `unset` variables, on Qt's xcb platform, with a UTF-8
+// Sets g_env to our own environment without the `unset` variables, on Qt's xcb platform, in the tests'
 // locale and `runtimeDir` as XDG_RUNTIME_DIR. startXvfb() adds DISPLAY.
 inline void setUpChildEnvironment(const QString &runtimeDir, const QStringList &unset = kSessionVariables)
 {
@@ -48,7 +50,7 @@ inline void setUpChildEnvironment(const QString &runtimeDir, const QStringList &
     for (const QString &name : unset)
         g_env.remove(name);
     g_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    g_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    testlocale::pin(g_env);
     g_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
 }
 
