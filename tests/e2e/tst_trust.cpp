@@ -733,7 +733,7 @@ void TestTrust::languageFollowsTheLocale_data()
                                    "終了"};
     const QStringList englishMenu{"Open history",
                                   "Watch the clipboard",
-                                  "Stop watching the clipboard",
+                                  "Don't watch the clipboard",
                                   "Always on top",
                                   "Title",
                                   "Clear the clipboard",
