@@ -9,18 +9,34 @@ its own, and placeholders and access keys stay inside. Every message is marked f
 catalogue built from it holds every text: a window run under it shows a text without brackets only
 where that text never went through the catalogue.
 """
+import copy
 import sys
 import xml.etree.ElementTree as ET
 
 PLURAL_FORMS = 2  # English, for a plural message the catalogue has left without forms
 
 
-def wrap(text):
-    return "[[" + text + "]]"
+def has_text(element):
+    return element is not None and (bool(element.text) or len(element) > 0)
+
+
+def wrap(target, model):
+    """Puts the text of `model` into `target` as "[[text]]". A text may hold line breaks written as
+    <byte value="xd"/> elements, which are kept, so the brackets go around the whole of it."""
+    children = [copy.deepcopy(child) for child in model]
+    text = model.text or ""
+    for child in list(target):
+        target.remove(child)
+    target.text = "[[" + text
+    target.extend(children)
+    if children:
+        children[-1].tail = (children[-1].tail or "") + "]]"
+    else:
+        target.text += "]]"
 
 
 def pseudo(message):
-    source = message.findtext("source", "")
+    source = message.find("source")
     translation = message.find("translation")
     if translation is None:
         translation = ET.SubElement(message, "translation")
@@ -33,9 +49,9 @@ def pseudo(message):
             translation.text = None
             forms = [ET.SubElement(translation, "numerusform") for _ in range(PLURAL_FORMS)]
         for form in forms:
-            form.text = wrap(form.text or source)
+            wrap(form, form if has_text(form) else source)
     else:
-        translation.text = wrap(translation.text or source)
+        wrap(translation, translation if has_text(translation) else source)
 
 
 def main(argv):

@@ -14,7 +14,9 @@ string(REPLACE ";" "<semicolon>" catalogue "${catalogue}")
 string(REPLACE "</message>" ";" messages "${catalogue}")
 set(untranslated "")
 foreach(message IN LISTS messages)
-    if(message MATCHES "type=\"unfinished\"" AND message MATCHES "<source>(.*)</source>")
+    # Unfinished (new or changed since the catalogue was written), or marked done but left empty.
+    if(message MATCHES "type=\"unfinished\"|<translation/>|<translation></translation>|<numerusform></numerusform>"
+       AND message MATCHES "<source>(.*)</source>")
         string(REPLACE "<semicolon>" ";" text "${CMAKE_MATCH_1}")
         string(REPLACE "<byte value=\"xd\"/>" "" text "${text}")
         string(APPEND untranslated "\n  ${text}")

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/dialogfilter.h"
 
+#include <QFile>
 #include <QTest>
+#include <QXmlStreamReader>
 
 class TestDialogFilter final : public QObject
 {
@@ -14,6 +16,7 @@ private slots:
     void selectedIndex();
     void defaultExtension_data();
     void defaultExtension();
+    void englishKeepsThePatterns();
 };
 
 void TestDialogFilter::filters_data()
@@ -85,6 +88,37 @@ void TestDialogFilter::defaultExtension()
     QFETCH(QString, ext);
     QFETCH(QString, suffix);
     QCOMPARE(dialogfilter::defaultSuffix(mode, ext), suffix);
+}
+
+// A filter is data as well as text: its English must keep the patterns, pair for pair, so an English
+// dialog offers the same files and a filter's place means the same kind of file.
+void TestDialogFilter::englishKeepsThePatterns()
+{
+    QFile catalogue(QStringLiteral(VORNKIP_CATALOGUE));
+    QVERIFY(catalogue.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&catalogue);
+    const auto patterns = [](const QString &filter) {
+        const QStringList parts = filter.split(QLatin1Char('|'));
+        QStringList odd;
+        for (qsizetype i = 1; i < parts.size(); i += 2)
+            odd << parts[i];
+        return odd;
+    };
+    QString source;
+    int filters = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"source") {
+            source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (xml.name() == u"translation" && source.contains(QStringLiteral("|*"))) {
+            const QString english = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            QCOMPARE(patterns(english), patterns(source));
+            ++filters;
+        }
+    }
+    QVERIFY(!xml.hasError());
+    QVERIFY(filters >= 4);
 }
 
 QTEST_GUILESS_MAIN(TestDialogFilter)
