@@ -173,6 +173,14 @@ Started without options, it records the text you copy in the history.
         <source>--print の番号は 1 から %1 までの整数で指定してください: %2</source>
         <translation>The number for --print must be a whole number from 1 to %1: %2</translation>
     </message>
+    <message>
+        <source>履歴をほかのマシンと共有するフォルダー (Syncthing などで同期しているフォルダー) を form.ini の [Sync] Folder に設定して終了します。off で共有をやめます。起動中のバーはすぐに従います。</source>
+        <translation>Set the folder the history is shared through with your other machines (a folder that Syncthing or the like keeps in sync) as [Sync] Folder in form.ini, and exit. off stops sharing. A running bar follows at once.</translation>
+    </message>
+    <message>
+        <source>--sync-folder にはあるフォルダーか off を指定してください: %1</source>
+        <translation>--sync-folder takes an existing folder or off: %1</translation>
+    </message>
 </context>
 <context>
     <name>Desktop</name>
@@ -348,6 +356,22 @@ Started without options, it records the text you copy in the history.
     <message>
         <source>起動中の Vornkip に届きません</source>
         <translation>The running Vornkip does not answer</translation>
+    </message>
+    <message>
+        <source>履歴の共有を設定できません: %1</source>
+        <translation>Cannot set up sharing the history: %1</translation>
+    </message>
+    <message>
+        <source>履歴の共有をやめました</source>
+        <translation>The history is no longer shared</translation>
+    </message>
+    <message>
+        <source>履歴を %1 で共有します</source>
+        <translation>The history is shared through %1</translation>
+    </message>
+    <message>
+        <source>起動中の Vornkip に伝えました</source>
+        <translation>The running Vornkip was told</translation>
     </message>
 </context>
 <context>
