@@ -412,6 +412,45 @@ Started without options, it records the text you copy in the history.
     </message>
 </context>
 <context>
+    <name>SyncFolder</name>
+    <message>
+        <source>共有フォルダーが見つかりません: %1</source>
+        <translation>The shared folder cannot be found: %1</translation>
+    </message>
+    <message>
+        <source>大きすぎて共有できないテキストです</source>
+        <translation>The text is too large to share</translation>
+    </message>
+    <message>
+        <source>共有フォルダーに書き込めません: %1</source>
+        <translation>Cannot write to the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの知らないファイルを飛ばしました: %1</source>
+        <translation>Skipped an unknown file in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーのファイルを読めません: %1</source>
+        <translation>Cannot read a file in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの別の機器の記録を飛ばしました: %1</source>
+        <translation>Skipped records of another device in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの壊れた記録を飛ばしました: %1</source>
+        <translation>Skipped damaged records in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの知らないフォルダーを飛ばしました: %1</source>
+        <translation>Skipped an unknown folder in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの読み取り位置を保存できません: %1</source>
+        <translation>Cannot save how far the shared folder has been read: %1</translation>
+    </message>
+</context>
+<context>
     <name>TextConv</name>
     <message numerus="yes">
         <source>テキストボックス内の、表示文字数(空白込み)は、%1文字でした。</source>

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 // The history shared between the user's machines through a folder that a synchronisation program
 // (Syncthing, Nextcloud, any folder sync) carries: the program itself never talks to the network.
@@ -19,12 +22,30 @@ namespace syncfolder {
 // One recorded entry as it travels between machines.
 struct Record
 {
-    QString device;     // the id of the machine that recorded it
-    quint64 sequence;   // 1, 2, 3 … per device, never reused
-    qint64 msecs;       // when it was recorded, milliseconds since the epoch (UTC)
-    QString text;       // the whole text, line breaks as recorded
+    QString device;   // the id of the machine that recorded it
+    quint64 sequence; // 1, 2, 3 … per device, never reused
+    qint64 msecs;     // when it was recorded, milliseconds since the epoch (UTC)
+    QString text;     // the whole text, line breaks as recorded
     bool operator==(const Record &) const = default;
 };
+
+// The bytes of one record as a segment holds it: a header of recordHeaderBytes (a marker, the length
+// of the rest, its CRC-32 and the header's own CRC-32), then the rest (device, sequence, time, text).
+inline constexpr qsizetype recordHeaderBytes = 16;
+QByteArray encodeRecord(const Record &record);
+
+// What a stretch of segment bytes holds: the complete records whose checksums hold, in file order,
+// with where each one's bytes start and end. A stretch that holds no record but is followed by one is
+// damaged: it is listed with the sequences of the records on either side of it (0 when it comes
+// first). What follows the last record may still be arriving and is not listed.
+struct SegmentScan
+{
+    QList<Record> records;
+    QList<qint64> starts;
+    QList<qint64> ends;
+    QList<std::pair<quint64, quint64>> damaged;
+};
+SegmentScan scanSegment(QByteArrayView bytes);
 
 // The folder of every device's segments under the shared folder.
 QString devicesFolder(const QString &sharedFolder);
