@@ -263,6 +263,18 @@ Started without options, it records the text you copy in the history.
         <source>MByte</source>
         <translation>&amp;MB</translation>
     </message>
+    <message>
+        <source>履歴の共有: オフ</source>
+        <translation>Sharing the history: off</translation>
+    </message>
+    <message>
+        <source>履歴の共有: オン</source>
+        <translation>Sharing the history: on</translation>
+    </message>
+    <message>
+        <source>履歴の共有: オン (最終受信 %1)</source>
+        <translation>Sharing the history: on (last received %1)</translation>
+    </message>
 </context>
 <context>
     <name>HistoryCommand</name>
@@ -907,6 +919,10 @@ Continue?</translation>
     <message>
         <source>ショートカットキー</source>
         <translation>Shortcut key</translation>
+    </message>
+    <message>
+        <source>履歴の共有</source>
+        <translation>Sharing the history</translation>
     </message>
 </context>
 <context>

@@ -6,7 +6,10 @@
 #include "fakes/filesizelimit.h"
 #include "mainparts.h"
 #include "search/frmsearch.h"
+#include "settings/modini.h"
+#include "sync/syncfolder.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,6 +67,7 @@ private slots:
     void popupRequests();
     void historyFileThatCannotBeWritten();
     void farPlacesComeBackInRange();
+    void sharedFolder();
 
 private:
     frmMain &start(bool reset = false);
@@ -595,6 +599,42 @@ void TestFrmMain::farPlacesComeBackInRange()
         QVERIFY2(v > 0 && v <= maxPlaceTwips + 15, qPrintable(QString::number(v)));
     for (const int v : {s.main.top, s.picture.top, s.text.top, s.pro.top})
         QVERIFY2(v < 0 && v >= -maxPlaceTwips - 15, qPrintable(QString::number(v)));
+}
+
+// The history shared through a folder: a copy is appended to this machine's own segments; what another
+// machine appended arrives in the list in its order, neither on the clipboard nor in the field, and is
+// never appended back; turning sharing off from the command line reaches the running program.
+void TestFrmMain::sharedFolder()
+{
+    QTemporaryDir shared;
+    iniWriteSyncFolder(m_dir->path(), shared.path());
+    frmMain &w = start();
+    const auto sharing = [&w] { return w.findChild<QAction *>(QStringLiteral("sync"))->text(); };
+    QCOMPARE(sharing(), QStringLiteral("履歴の共有: オン"));
+    m_fakes->clipboard.put(text(QStringLiteral("copied here")));
+    syncfolder::SegmentWriter other(shared.path(), QStringLiteral("other"));
+    QString error;
+    QVERIFY(other.append(QStringLiteral("from there"), 1000, &error));
+    QVERIFY(other.append(QStringLiteral("then\r\nthis"), 2000, &error));
+    QTRY_COMPARE(listTexts(), (QStringList{QStringLiteral("then\r\nthis"), QStringLiteral("from there"),
+                                           QStringLiteral("copied here")}));
+    QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("copied here"));
+    QCOMPARE(comboText(w), QStringLiteral("copied here"));
+    QVERIFY(sharing().startsWith(QStringLiteral("履歴の共有: オン (最終受信 ")));
+    m_fakes->clipboard.put(text(QStringLiteral("copied after")));
+    iniWriteSyncFolder(m_dir->path(), QString());
+    emit m_fakes->instance.syncChanged();
+    QCOMPARE(sharing(), QStringLiteral("履歴の共有: オフ"));
+    m_fakes->clipboard.put(text(QStringLiteral("not shared")));
+    QCOMPARE(listTexts().size(), 5);
+    QTemporaryDir state;
+    syncfolder::PeerReader reader(shared.path(), QStringLiteral("third"), state.filePath(QStringLiteral("read")));
+    QStringList ours;
+    for (const syncfolder::Record &record : reader.readNew(nullptr)) {
+        if (record.device != QStringLiteral("other"))
+            ours << record.text;
+    }
+    QCOMPARE(ours, (QStringList{QStringLiteral("copied here"), QStringLiteral("copied after")}));
 }
 
 QTEST_MAIN(TestFrmMain)
