@@ -89,8 +89,16 @@ void SyncService::readPeers()
         return;
     QStringList problems;
     const QList<syncfolder::Record> records = m_reader->readNew(&problems);
-    for (const QString &line : std::as_const(problems))
-        tell(line, line);
+    // What one read met is told in one message: a folder of foreign files is one problem, not one each.
+    QStringList news;
+    for (const QString &line : std::as_const(problems)) {
+        if (!m_told.contains(line)) {
+            m_told.insert(line);
+            news << line;
+        }
+    }
+    if (!news.isEmpty())
+        emit problem(news.join(QLatin1Char('\n')));
     qsizetype added = 0;
     for (const syncfolder::Record &record : records) {
         if (!m_add(record.text))

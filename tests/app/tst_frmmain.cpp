@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frmmain.h"
+#include "app/syncservice.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -68,6 +70,7 @@ private slots:
     void historyFileThatCannotBeWritten();
     void farPlacesComeBackInRange();
     void sharedFolder();
+    void sharingTroubleIsToldOnce();
 
 private:
     frmMain &start(bool reset = false);
@@ -635,6 +638,38 @@ void TestFrmMain::sharedFolder()
             ours << record.text;
     }
     QCOMPARE(ours, (QStringList{QStringLiteral("copied here"), QStringLiteral("copied after")}));
+}
+
+// A shared folder that is gone (an unmounted disk) or holds foreign files: each told once, in one box
+// per read, the copies recorded all the same; once the folder is back, copies reach it again.
+void TestFrmMain::sharingTroubleIsToldOnce()
+{
+    QTemporaryDir root;
+    const QString shared = root.filePath(QStringLiteral("shared"));
+    const QString devices = syncfolder::devicesFolder(shared);
+    QVERIFY(QDir().mkpath(devices + QStringLiteral("/other")) && QDir().mkpath(devices + QStringLiteral("/a b")));
+    fileio::writeFileAtomic(devices + QStringLiteral("/other/notes.txt"), "x");
+    iniWriteSyncFolder(m_dir->path(), shared);
+    start();
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("履歴の共有"));
+    QCOMPARE(m_fakes->messages.shown[0].text.count(QLatin1Char('\n')), 1);
+    m_fakes->clipboard.put(text(QStringLiteral("shared")));
+    QVERIFY(QDir().rename(shared, root.filePath(QStringLiteral("away"))));
+    m_fakes->clipboard.put(text(QStringLiteral("kept 1")));
+    m_fakes->clipboard.put(text(QStringLiteral("kept 2")));
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 2);
+    QCOMPARE(historyBytes(), QByteArray("000001shared\r\n000002kept 1\r\n000003kept 2\r\n"));
+    QVERIFY(QDir().rename(root.filePath(QStringLiteral("away")), shared));
+    m_fakes->clipboard.put(text(QStringLiteral("shared again")));
+    QTemporaryDir state;
+    syncfolder::PeerReader reader(shared, QStringLiteral("third"), state.filePath(QStringLiteral("read")));
+    QStringList texts;
+    for (const syncfolder::Record &record : reader.readNew(nullptr))
+        texts << record.text;
+    QCOMPARE(texts, (QStringList{QStringLiteral("shared"), QStringLiteral("shared again")}));
+    QTest::qWait(SyncService::settleMs * 2); // the reads the changes caused tell nothing again
+    QCOMPARE(m_fakes->messages.shown.size(), 2);
 }
 
 QTEST_MAIN(TestFrmMain)
