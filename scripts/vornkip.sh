@@ -13,7 +13,7 @@ cd "$here"
 
 run_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev libx11-dev
               libxcb1-dev libxcb-xfixes0-dev libxcb-xtest0-dev libwayland-dev qt6-wayland
-              qt6-translations-l10n qt6-l10n-tools qt6-tools-dev fonts-noto-cjk)
+              qt6-translations-l10n qt6-l10n-tools qt6-tools-dev fonts-noto-cjk zlib1g-dev)
 test_packages=(xvfb xauth xclip xsel xdotool wtype imagemagick x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0
                clang-format clang libclang-rt-14-dev gdb sway xwayland wl-clipboard qt6-wayland
                desktop-file-utils appstream dpkg-dev file groff-base trayer libglib2.0-bin

@@ -173,6 +173,14 @@ Started without options, it records the text you copy in the history.
         <source>--print の番号は 1 から %1 までの整数で指定してください: %2</source>
         <translation>The number for --print must be a whole number from 1 to %1: %2</translation>
     </message>
+    <message>
+        <source>履歴をほかのマシンと共有するフォルダー (Syncthing などで同期しているフォルダー) を form.ini の [Sync] Folder に設定して終了します。off で共有をやめます。起動中のバーはすぐに従います。</source>
+        <translation>Set the folder the history is shared through with your other machines (a folder that Syncthing or the like keeps in sync) as [Sync] Folder in form.ini, and exit. off stops sharing. A running bar follows at once.</translation>
+    </message>
+    <message>
+        <source>--sync-folder にはあるフォルダーか off を指定してください: %1</source>
+        <translation>--sync-folder takes an existing folder or off: %1</translation>
+    </message>
 </context>
 <context>
     <name>Desktop</name>
@@ -254,6 +262,18 @@ Started without options, it records the text you copy in the history.
     <message>
         <source>MByte</source>
         <translation>&amp;MB</translation>
+    </message>
+    <message>
+        <source>履歴の共有: オフ</source>
+        <translation>Sharing the history: off</translation>
+    </message>
+    <message>
+        <source>履歴の共有: オン</source>
+        <translation>Sharing the history: on</translation>
+    </message>
+    <message>
+        <source>履歴の共有: オン (最終受信 %1)</source>
+        <translation>Sharing the history: on (last received %1)</translation>
     </message>
 </context>
 <context>
@@ -349,6 +369,22 @@ Started without options, it records the text you copy in the history.
         <source>起動中の Vornkip に届きません</source>
         <translation>The running Vornkip does not answer</translation>
     </message>
+    <message>
+        <source>履歴の共有を設定できません: %1</source>
+        <translation>Cannot set up sharing the history: %1</translation>
+    </message>
+    <message>
+        <source>履歴の共有をやめました</source>
+        <translation>The history is no longer shared</translation>
+    </message>
+    <message>
+        <source>履歴を %1 で共有します</source>
+        <translation>The history is shared through %1</translation>
+    </message>
+    <message>
+        <source>起動中の Vornkip に伝えました</source>
+        <translation>The running Vornkip was told</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -385,6 +421,45 @@ Started without options, it records the text you copy in the history.
     <message>
         <source>yyyy/mm/dd hh:mm:ss</source>
         <translation>yyyy-mm-dd hh:mm:ss</translation>
+    </message>
+</context>
+<context>
+    <name>SyncFolder</name>
+    <message>
+        <source>共有フォルダーが見つかりません: %1</source>
+        <translation>The shared folder cannot be found: %1</translation>
+    </message>
+    <message>
+        <source>大きすぎて共有できないテキストです</source>
+        <translation>The text is too large to share</translation>
+    </message>
+    <message>
+        <source>共有フォルダーに書き込めません: %1</source>
+        <translation>Cannot write to the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの知らないファイルを飛ばしました: %1</source>
+        <translation>Skipped an unknown file in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーのファイルを読めません: %1</source>
+        <translation>Cannot read a file in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの別の機器の記録を飛ばしました: %1</source>
+        <translation>Skipped records of another device in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの壊れた記録を飛ばしました: %1</source>
+        <translation>Skipped damaged records in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの知らないフォルダーを飛ばしました: %1</source>
+        <translation>Skipped an unknown folder in the shared folder: %1</translation>
+    </message>
+    <message>
+        <source>共有フォルダーの読み取り位置を保存できません: %1</source>
+        <translation>Cannot save how far the shared folder has been read: %1</translation>
     </message>
 </context>
 <context>
@@ -844,6 +919,10 @@ Continue?</translation>
     <message>
         <source>ショートカットキー</source>
         <translation>Shortcut key</translation>
+    </message>
+    <message>
+        <source>履歴の共有</source>
+        <translation>Sharing the history</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,8 @@
 #include "version.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <climits>
@@ -25,6 +27,7 @@ const QString searchName = QStringLiteral("search");
 const QString caseName = QStringLiteral("case");
 const QString widthName = QStringLiteral("width");
 const QString kanaName = QStringLiteral("kana");
+const QString syncFolderName = QStringLiteral("sync-folder");
 
 // The options the toolkit reads itself when the windows start (-platform, -display, -session from a
 // session manager's restart command, ...): accepted here and left in the arguments for it.
@@ -48,7 +51,8 @@ constexpr ToolkitOption toolkitOptions[] = {
 
 bool takesValue(const QString &name)
 {
-    if (name == autostartName || name == shortcutName || name == printName || name == searchName)
+    if (name == autostartName || name == shortcutName || name == printName || name == searchName ||
+        name == syncFolderName)
         return true;
     for (const ToolkitOption &option : toolkitOptions) {
         if (name == QLatin1String(option.name))
@@ -149,6 +153,13 @@ void declareOptions(QCommandLineParser &parser)
                           "(追加) または remove (削除) して終了します。GNOME ではキーボードショートカットに登録し、"
                           "sway と Hyprland では設定ファイルに書く行を表示します。"),
                       QStringLiteral("install|remove")});
+    parser.addOption(
+        {syncFolderName,
+         QCoreApplication::translate(
+             "CommandLine",
+             "履歴をほかのマシンと共有するフォルダー (Syncthing などで同期しているフォルダー) を form.ini の "
+             "[Sync] Folder に設定して終了します。off で共有をやめます。起動中のバーはすぐに従います。"),
+         QStringLiteral("path|off")});
     for (const ToolkitOption &option : toolkitOptions) {
         QCommandLineOption hidden(QString::fromLatin1(option.name));
         if (option.takesValue)
@@ -194,6 +205,7 @@ void CommandLine::parse(const QStringList &given)
     m_listCount = 0;
     m_printNumber = 0;
     m_searchText.clear();
+    m_syncFolder.clear();
     m_searchOptions = {};
     m_refusal = {};
     const QStringList arguments = withListCountApart(given);
@@ -213,7 +225,8 @@ void CommandLine::parse(const QStringList &given)
     }
     // One thing at a time.
     QStringList asked;
-    for (const QString &name : {listName, printName, searchName, autostartName, shortcutName, popupName, resetName}) {
+    for (const QString &name :
+         {listName, printName, searchName, autostartName, shortcutName, syncFolderName, popupName, resetName}) {
         if (m_parser.isSet(name))
             asked << QStringLiteral("--") + name;
     }
@@ -253,6 +266,20 @@ void CommandLine::parse(const QStringList &given)
         } else {
             m_action = Action::Shortcut;
             m_shortcutInstall = value == QStringLiteral("install");
+        }
+    } else if (m_parser.isSet(syncFolderName)) {
+        const QString value = m_parser.value(syncFolderName);
+        const QFileInfo folder(value);
+        if (value.compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0) {
+            m_action = Action::SyncFolder;
+        } else if (!value.isEmpty() && folder.isDir()) {
+            m_action = Action::SyncFolder;
+            m_syncFolder = QDir::cleanPath(folder.absoluteFilePath());
+        } else {
+            m_action = Action::Usage;
+            m_refusal = {
+                QT_TRANSLATE_NOOP("CommandLine", "--sync-folder にはあるフォルダーか off を指定してください: %1"),
+                {value}};
         }
     } else if (m_parser.isSet(popupName)) {
         m_action = Action::Popup;

@@ -15,16 +15,17 @@ class CommandLine final
 public:
     enum class Action
     {
-        Start,     // start the bar
-        Help,      // print helpText() and end
-        Version,   // print versionText() and end
-        Autostart, // write or remove the login entry and end
-        Popup,     // open the history popup: in the running copy, or start and open it
-        Shortcut,  // add the desktop's key binding that opens the popup, or remove it, and end
-        List,      // print the newest listCount() entries and end
-        Print,     // print the whole text of entry printNumber() and end
-        Search,    // print the entries that contain searchText() and end
-        Usage,     // a bad command line: print error() and end with status 2
+        Start,      // start the bar
+        Help,       // print helpText() and end
+        Version,    // print versionText() and end
+        Autostart,  // write or remove the login entry and end
+        Popup,      // open the history popup: in the running copy, or start and open it
+        Shortcut,   // add the desktop's key binding that opens the popup, or remove it, and end
+        SyncFolder, // set the folder the history is shared through, or turn sharing off, and end
+        List,       // print the newest listCount() entries and end
+        Print,      // print the whole text of entry printNumber() and end
+        Search,     // print the entries that contain searchText() and end
+        Usage,      // a bad command line: print error() and end with status 2
     };
 
     CommandLine();
@@ -39,6 +40,8 @@ public:
     bool autostartOn() const { return m_autostartOn; }
     // For Action::Shortcut: install (add the binding) or remove it.
     bool shortcutInstall() const { return m_shortcutInstall; }
+    // For Action::SyncFolder: the shared folder, an existing folder's absolute path; empty for off.
+    QString syncFolder() const { return m_syncFolder; }
     // For Action::List: how many entries, newest first ("--list N" or "--list=N"; 20 without N).
     int listCount() const { return m_listCount; }
     // For Action::Print: the entry number, 1 to 999999.
@@ -74,6 +77,7 @@ private:
     int m_listCount = 0;
     int m_printNumber = 0;
     QString m_searchText;
+    QString m_syncFolder;
     historysearch::Options m_searchOptions;
     Refusal m_refusal;
 };

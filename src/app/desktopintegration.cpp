@@ -34,6 +34,7 @@ enum class Kind
     Item,
     Separator,
     Submenu,
+    Status, // shows a state, disabled
 };
 enum class Check
 {
@@ -62,6 +63,7 @@ const Row iconMenuRows[] = {
      {},
      Check::None,
      &DesktopIntegration::popup_Click},
+    {Kind::Status, In::Tray, "sync", QT_TRANSLATE_NOOP("DesktopIntegration", "履歴の共有: オフ")},
     {Kind::Separator, In::Tray, "bar0"},
     {Kind::Item, In::Tray, "clipWatch", QT_TRANSLATE_NOOP("DesktopIntegration", "クリップボードの監視"), Qt::Key_F2,
      Check::On, &DesktopIntegration::clipWatch_Click},
@@ -153,6 +155,11 @@ void DesktopIntegration::buildIconMenu()
         }
         QAction *action = menu->addAction(QCoreApplication::translate("DesktopIntegration", row.caption));
         action->setObjectName(name);
+        if (row.kind == Kind::Status) {
+            action->setEnabled(false);
+            m_sync = action;
+            continue;
+        }
         action->setShortcut(QKeySequence(row.key));
         action->setShortcutContext(Qt::WindowShortcut);
         m_window->addAction(action); // the shortcut also acts while the window has the focus
@@ -227,6 +234,22 @@ void DesktopIntegration::showPopupKeys(const QString &keys)
     // Shown where a menu shows an item's shortcut; the keys act on the whole desktop, not through the menu.
     const QString caption = QCoreApplication::translate("DesktopIntegration", iconMenuRows[0].caption);
     m_popup->setText(keys.isEmpty() ? caption : caption + QLatin1Char('\t') + keys);
+}
+
+void DesktopIntegration::showSharing(bool on, const QDateTime &lastArrival)
+{
+    if (!on) {
+        m_sync->setText(QCoreApplication::translate("DesktopIntegration", "履歴の共有: オフ"));
+        return;
+    }
+    if (!lastArrival.isValid()) {
+        m_sync->setText(QCoreApplication::translate("DesktopIntegration", "履歴の共有: オン"));
+        return;
+    }
+    // The time alone today; the date with it from another day.
+    const QString when = lastArrival.toString(
+        lastArrival.date() == QDate::currentDate() ? QStringLiteral("HH:mm") : QStringLiteral("yyyy/MM/dd HH:mm"));
+    m_sync->setText(QCoreApplication::translate("DesktopIntegration", "履歴の共有: オン (最終受信 %1)").arg(when));
 }
 
 void DesktopIntegration::clipClear_Click()

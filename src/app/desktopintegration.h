@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 
 class HistoryList;
@@ -56,6 +57,9 @@ public:
 
     // The popup's global shortcut as the desktop has it bound, shown beside its item; empty for none.
     void showPopupKeys(const QString &keys);
+    // Whether the history is shared with the user's other machines, and when the last entry from one of
+    // them arrived (invalid: none yet), in the menu's `sync` item; it only shows, it is never chosen.
+    void showSharing(bool on, const QDateTime &lastArrival);
 
     bool onTop() const { return m_onTop; }
     // Always on top, on or off; the menu's check mark and the `hide` item's caption follow.
@@ -101,6 +105,7 @@ private:
     QAction *m_clipNoWatch = nullptr;
     QAction *m_topmost = nullptr;
     QAction *m_popup = nullptr;
+    QAction *m_sync = nullptr;
     QVariantAnimation *m_grow;
     bool m_onTop = true;
     bool m_extended = false;

@@ -3,6 +3,7 @@
 
 #include "app/historylist.h"
 #include "app/secondarywindows.h"
+#include "app/syncservice.h"
 #include "app/toolbarcommands.h"
 #include "core/commanderror.h"
 #include "core/datafolder.h"
@@ -49,6 +50,7 @@ const char *const textConnectionLost = QT_TRANSLATE_NOOP(
     "frmMain", "クリップボードとの接続が切れ、再接続できませんでした。クリップボードの記録を停止しています。");
 const char *const titleClipboardTrouble = QT_TRANSLATE_NOOP("frmMain", "クリップボードの記録");
 const char *const titleShortcut = QT_TRANSLATE_NOOP("frmMain", "ショートカットキー");
+const char *const titleSharing = QT_TRANSLATE_NOOP("frmMain", "履歴の共有");
 } // namespace
 
 frmMain::frmMain(const Platform &platform, const QString &folder, bool reset, QWidget *parent)
@@ -108,6 +110,8 @@ void frmMain::buildControls()
         new ToolbarCommands(m_platform, m_settings, {this, m_combo1, m_combo2, *m_desktop, *m_windows, *m_title});
     m_toolbar1 = m_commands->makeToolbar(1);
     m_toolbar2 = m_commands->makeToolbar(2);
+    m_sync = new SyncService(
+        m_folder, [this](const QString &text) { return addShared(text); }, this);
 
     // What the parts report.
     connect(search, &QAction::triggered, this, [this] { m_windows->showSearchWindow(); });
@@ -130,6 +134,25 @@ void frmMain::buildControls()
     connect(m_platform.shortcut, &GlobalShortcut::activated, this, &frmMain::openPopup);
     connect(m_platform.shortcut, &GlobalShortcut::keysChanged, this,
             [this] { m_desktop->showPopupKeys(m_platform.shortcut->boundText()); });
+    connect(m_sync, &SyncService::stateChanged, this,
+            [this] { m_desktop->showSharing(m_sync->isOn(), m_sync->lastArrival()); });
+    connect(m_sync, &SyncService::problem, this, [this](const QString &text) {
+        tellLater([this, text] {
+            m_platform.messages->show(boxParent(), text, tr(titleSharing), MsgIcon::Exclamation, MsgButtons::Ok);
+        });
+    });
+    // vornkip --sync-folder changed the setting: taken at once while the program runs (the start reads it).
+    connect(m_platform.instance, &SingleInstance::syncChanged, this, [this] {
+        if (m_state != Lifecycle::Running)
+            return;
+        try {
+            m_settings.sync = iniRead(m_folder).sync;
+        } catch (const CommandError &e) {
+            showError(e);
+            return;
+        }
+        m_sync->setFolder(m_settings.sync.folder);
+    });
     connect(m_platform.shortcut, &GlobalShortcut::problem, this, [this](const QString &text) {
         tellLater([this, text] {
             m_platform.messages->show(boxParent(), text, tr(titleShortcut), MsgIcon::Information, MsgButtons::Ok);
@@ -223,8 +246,9 @@ bool frmMain::Form_Load()
     // 10. The tray icon, and the popup's shortcut shown in its menu.
     m_desktop->addTrayIcon();
     bindPopupShortcut();
-    // 11. Watch the clipboard.
+    // 11. Watch the clipboard, and the other machines' entries.
     hookWindow();
+    m_sync->setFolder(m_settings.sync.folder);
     // 12. Compact mode.
     m_desktop->ctlVisible(false);
     m_status->start();
@@ -268,6 +292,7 @@ void frmMain::Form_Unload(bool ask)
     m_desktop->removeTrayIcon();
     // 2. Stop watching.
     unhookWindow();
+    m_sync->setFolder(QString());
     m_platform.shortcut->unbind();
     if (m_popup)
         m_popup->hide();
@@ -428,6 +453,7 @@ void frmMain::ChangeClipBoard()
         try {
             if (!m_combo1->record(content.text))
                 return; // what the list shows already
+            m_sync->share(content.text);
         } catch (const CommandError &e) {
             // Told once while the failure lasts (a full disk), not once per copy.
             if (!m_appendFailing)
@@ -442,6 +468,23 @@ void frmMain::ChangeClipBoard()
     }
     if (content.hasImage && withPicture)
         m_preview->showPreview(content.image);
+}
+
+bool frmMain::addShared(const QString &text)
+{
+    try {
+        m_combo1->add(text);
+    } catch (const CommandError &e) {
+        if (!m_appendFailing)
+            tellLater([this, e] { showError(e); });
+        m_appendFailing = true;
+        return false;
+    } catch (const std::bad_alloc &) {
+        tellLater([this] { showError(commandError(ErrorNumber::OutOfMemory)); });
+        return false;
+    }
+    m_appendFailing = false;
+    return true;
 }
 
 void frmMain::comboInitialize()

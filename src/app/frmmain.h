@@ -20,6 +20,7 @@ class QTimer;
 class QToolBar;
 class SecondaryWindows;
 class StatusPanels;
+class SyncService;
 class TitleLine;
 class ToolbarCommands;
 class frmPopup;
@@ -28,7 +29,8 @@ class frmPopup;
 // whole run. It lays out its parts and runs the start (Form_Load) and the shutdown (Form_Unload);
 // the parts do the rest: the history list (HistoryList), the preview (PreviewPane), the status bar
 // (StatusPanels), the tray, on-top and extended mode (DesktopIntegration), the title line (TitleLine),
-// the secondary windows (SecondaryWindows) and the toolbar commands (ToolbarCommands). It builds them,
+// the secondary windows (SecondaryWindows), the toolbar commands (ToolbarCommands) and the history
+// shared with the user's other machines (SyncService). It builds them,
 // hands each the others it acts on, and connects what they report once, here.
 class frmMain final : public QWidget
 {
@@ -87,6 +89,9 @@ private:
     frmPopup *popupWindow();
     // Binds the popup's global shortcut and shows it in the tray menu.
     void bindPopupShortcut();
+    // A text recorded on another machine: added to the history, the clipboard left alone. False when it
+    // could not be written (told as a copy's failure is).
+    bool addShared(const QString &text);
 
     void buildControls();
     void placeControls();
@@ -142,6 +147,7 @@ private:
     TitleLine *m_title = nullptr;
     ToolbarCommands *m_commands = nullptr;
     DesktopIntegration *m_desktop = nullptr;
+    SyncService *m_sync = nullptr;
 
     std::unique_ptr<SecondaryWindows> m_windows;
     std::unique_ptr<frmPopup> m_popup;

@@ -108,6 +108,11 @@ HistoryModel::Shown HistoryList::shown() const
     return shown;
 }
 
+void HistoryList::add(const QString &text)
+{
+    m_model->record(text, HistoryModel::Shown{});
+}
+
 bool HistoryList::record(const QString &text)
 {
     const std::optional<QString> item = m_model->record(text, shown());

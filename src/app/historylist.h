@@ -39,6 +39,9 @@ public:
     // Records a copied text as the newest entry and shows it; false, and nothing done, when it is
     // empty or what the list shows already. Throws CommandError when it cannot be written.
     bool record(const QString &text);
+    // Adds a text recorded on another machine as the newest entry, whatever the field shows: the field,
+    // the row it shows and the clipboard stay as they are. Throws CommandError when it cannot be written.
+    void add(const QString &text);
 
     // Puts a whole text back on the clipboard: an entry chosen here or in the search window, the edit
     // field's text, a template phrase. The clipboard is emptied first.

@@ -317,6 +317,31 @@ int switchShortcut(bool install)
     return 0;
 }
 
+// --sync-folder PATH|off: form.ini's [Sync] Folder, in the data folder this start would use (made when
+// missing). A copy that is running reads it again at once; the socket is asked rather than the file
+// watched, since the running copy writes form.ini itself and an atomic replace would need the watch
+// set again each time.
+int switchSyncFolder(const QString &sharedFolder)
+{
+    QString folder;
+    try {
+        folder = datafolder::prepare(QCoreApplication::applicationDirPath());
+        iniWriteSyncFolder(folder, sharedFolder);
+    } catch (const CommandError &e) {
+        std::fprintf(
+            stderr, "vornkip: %s\n",
+            qPrintable(QCoreApplication::translate("Main", "履歴の共有を設定できません: %1").arg(e.description)));
+        return 1;
+    }
+    std::printf("%s\n",
+                qPrintable(sharedFolder.isEmpty()
+                               ? QCoreApplication::translate("Main", "履歴の共有をやめました")
+                               : QCoreApplication::translate("Main", "履歴を %1 で共有します").arg(sharedFolder)));
+    if (LockFileInstance(folder).syncChangedRunning())
+        std::printf("%s\n", qPrintable(QCoreApplication::translate("Main", "起動中の Vornkip に伝えました")));
+    return 0;
+}
+
 // --list, --print, --search: the history file of the data folder this start would use, read as it is (the
 // folder is not created, the file not locked: the bar may be running). Bytes go to stdout as they are
 // found, UTF-8 whatever the locale; the status is grep's.
@@ -375,6 +400,8 @@ int runCommand(int argc, char *argv[], const CommandLine &commandLine)
         return switchAutostart(commandLine.autostartOn());
     case CommandLine::Action::Shortcut:
         return switchShortcut(commandLine.shortcutInstall());
+    case CommandLine::Action::SyncFolder:
+        return switchSyncFolder(commandLine.syncFolder());
     case CommandLine::Action::List:
     case CommandLine::Action::Print:
     case CommandLine::Action::Search:

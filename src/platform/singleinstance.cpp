@@ -199,6 +199,8 @@ void LockFileInstance::serve(QLocalSocket *client)
                 emit activationRequested();
             else if (line == popupRequest)
                 emit popupRequested();
+            else if (line == syncRequest)
+                emit syncChanged();
             client->disconnectFromServer();
         } else if (client->bytesAvailable() >= 64) {
             client->abort();
@@ -222,6 +224,11 @@ void LockFileInstance::activateRunning()
 bool LockFileInstance::popupRunning()
 {
     return send(popupRequest);
+}
+
+bool LockFileInstance::syncChangedRunning()
+{
+    return send(syncRequest);
 }
 
 bool LockFileInstance::send(QByteArrayView line)

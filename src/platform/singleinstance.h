@@ -12,8 +12,8 @@ class QSocketNotifier;
 
 // One running copy per user and data folder. The first start holds a lock on a file in the data
 // folder (released by the system when the process ends, so a crash leaves no stale lock); a later
-// start finds it held, asks the running copy to come to the front (or to open the popup), and is
-// refused.
+// start finds it held, asks the running copy to come to the front (or to open the popup, or to read
+// the shared folder's setting again), and is refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -29,12 +29,17 @@ public:
     // Asks the copy that holds the lock to open the history popup; false when it could not be asked
     // (it does not listen, or is not our user's).
     virtual bool popupRunning() = 0;
+    // Asks the copy that holds the lock to read form.ini's [Sync] again (vornkip --sync-folder); false
+    // when none could be asked.
+    virtual bool syncChangedRunning() = 0;
 
 signals:
     // Another start asked this copy to come to the front.
     void activationRequested();
     // Another start (vornkip --popup) asked this copy to open the history popup.
     void popupRequested();
+    // Another start (vornkip --sync-folder) changed the shared folder in form.ini.
+    void syncChanged();
 };
 
 // The lock is flock(2) on `.vornkip.lock` in the data folder; its content means nothing (it is never
@@ -58,6 +63,7 @@ public:
     bool acquire() override;
     void activateRunning() override;
     bool popupRunning() override;
+    bool syncChangedRunning() override;
 
     const QString &lockPath() const { return m_path; }
     // The full path of the socket the running copy listens on.
@@ -66,6 +72,7 @@ public:
     // What a refused start sends: to come to the front, or to open the popup.
     static constexpr char request[] = "activate\n";
     static constexpr char popupRequest[] = "popup\n";
+    static constexpr char syncRequest[] = "sync\n";
 
 private:
     bool send(QByteArrayView line);
@@ -92,4 +99,5 @@ public:
     bool acquire() override { return true; }
     void activateRunning() override {}
     bool popupRunning() override { return false; }
+    bool syncChangedRunning() override { return false; }
 };

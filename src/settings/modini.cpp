@@ -33,6 +33,8 @@ const QString sPopup = QStringLiteral("Popup");
 const QString kShortcut = QStringLiteral("Shortcut");
 const QString kShiftInsertClasses = QStringLiteral("ShiftInsertClasses");
 const QString kPaste = QStringLiteral("Paste");
+const QString sSync = QStringLiteral("Sync");
+const QString kFolder = QStringLiteral("Folder");
 const QChar classSeparator = QLatin1Char(';');
 
 QString quoted(const QString &path)
@@ -164,6 +166,8 @@ QString defaultIniText(const QString &folder)
         kShortcut + QLatin1Char('=') + PopupSettings().shortcut,
         kShiftInsertClasses + QLatin1Char('=') + PopupSettings::defaultShiftInsertClasses().join(classSeparator),
         kPaste + QStringLiteral("=1"),
+        QLatin1Char('[') + sSync + QLatin1Char(']'),
+        kFolder + QLatin1Char('='),
     };
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n");
 }
@@ -197,6 +201,7 @@ Settings iniRead(const QString &folder)
     s.search.ignoreWidth = readFlag(p, sSearch, kIgnoreWidth, s.search.ignoreWidth);
     s.search.ignoreKana = readFlag(p, sSearch, kIgnoreKana, s.search.ignoreKana);
     readPopup(p, s.popup);
+    s.sync.folder = p.value(sSync, kFolder).value_or(QString());
     return s;
 }
 
@@ -228,4 +233,15 @@ void iniWrite(const QString &folder, const Settings &settings)
     }
     writePopup(p, settings.popup);
     fileio::writeFileAtomic(path, codec::encode(p.text(), settings.writePage));
+}
+
+void iniWriteSyncFolder(const QString &folder, const QString &sharedFolder)
+{
+    checkSettingsPath(sharedFolder);
+    iniDefault(folder);
+    Profile p = readProfile(folder);
+    p.setValue(sSync, kFolder, sharedFolder.isEmpty() ? QString() : quoted(sharedFolder));
+    // Kept in the code page the file was written in: [Data] CodePage says which.
+    const CodePage page = readNumber(p, sData, kCodePage, 0) == 932 ? CodePage::Cp932 : codec::systemCodePage();
+    fileio::writeFileAtomic(datafolder::settingsFile(folder), codec::encode(p.text(), page));
 }

@@ -29,6 +29,16 @@ struct PopupSettings
     static QStringList defaultShiftInsertClasses();
 };
 
+// [Sync]: the history shared between the user's machines through a folder a synchronisation program
+// carries. Set only by the command line (vornkip --sync-folder), never written back by the windows, so a
+// copy running with an older value cannot put it back when it ends.
+struct SyncSettings
+{
+    QString folder; // empty: sharing is off
+
+    bool operator==(const SyncSettings &) const = default;
+};
+
 // What form.ini keeps between runs. The windows apply it at start and hand it back at exit.
 struct Settings
 {
@@ -42,6 +52,7 @@ struct Settings
     CodePage writePage = codec::systemCodePage(); // [Data] CodePage=932 selects CP932
     historysearch::Options search;                // [Search] the search window's check boxes
     PopupSettings popup;                          // [Popup]
+    SyncSettings sync;                            // [Sync], read only: see iniWriteSyncFolder
 
     bool operator==(const Settings &) const = default;
 
@@ -62,10 +73,15 @@ void iniDefault(const QString &folder);
 // be created or read.
 Settings iniRead(const QString &folder);
 
-// Writes every key into the existing file (keeping everything else in it) and replaces the file
+// Writes every key but [Sync] into the existing file (keeping everything else in it) and replaces the file
 // atomically. A value that cannot be written (a path holding a line break) leaves its key as it was.
 // Throws CommandError.
 void iniWrite(const QString &folder, const Settings &settings);
+
+// Sets [Sync] Folder (empty: sharing off) and nothing else, keeping the rest of the file as it is; the
+// file is made with the defaults first when there is none. Throws CommandError (error 75 for a path
+// holding a line break).
+void iniWriteSyncFolder(const QString &folder, const QString &sharedFolder);
 
 // Positions and sizes read from the file are held to this many twips either way (about 17 m): far
 // outside any screen, yet never near the limits of the pixel arithmetic.

@@ -6,6 +6,7 @@
 #include "core/fileio.h"
 #include "version.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,8 @@ private slots:
     void parse();
     void historyActions_data();
     void historyActions();
+    void syncFolder_data();
+    void syncFolder();
     void helpListsTheOptions();
     void wordedWhenShown();
     void entryPath_data();
@@ -220,6 +223,45 @@ void TestCommandLine::parse()
         QCOMPARE(commandLine.shortcutInstall(), on);
 }
 
+// "@" stands for an existing folder (holding the folder "sub" and the file "file"), also the current one.
+void TestCommandLine::syncFolder_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("folder"); // null: refused with `error`
+    QTest::addColumn<QString>("error");
+    const auto row = [](const char *name, const QStringList &args, const QString &folder, const QString &error = {}) {
+        QTest::newRow(name) << args << folder << error;
+    };
+    row("a folder", {"--sync-folder", "@"}, "@");
+    row("made absolute and clean", {"--sync-folder=sub/../sub/"}, "@/sub");
+    row("off", {"--sync-folder", "off"}, "");
+    row("OFF", {"--sync-folder", "OFF"}, "");
+    row("missing folder", {"--sync-folder", "@/none"}, {},
+        "--sync-folder にはあるフォルダーか off を指定してください: @/none");
+    row("a file", {"--sync-folder", "file"}, {}, "--sync-folder にはあるフォルダーか off を指定してください: file");
+    row("empty", {"--sync-folder="}, {}, "--sync-folder にはあるフォルダーか off を指定してください: ");
+    row("without value", {"--sync-folder"}, {}, "--sync-folder には値が必要です");
+    row("with popup", {"--popup", "--sync-folder", "off"}, {}, "--sync-folder と --popup は一緒に使えません");
+}
+
+void TestCommandLine::syncFolder()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, folder);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    fileio::writeFileAtomic(dir.path() + QStringLiteral("/file"), "x");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    CommandLine commandLine;
+    commandLine.parse(args.replaceInStrings(QStringLiteral("@"), dir.path()));
+    QDir::setCurrent(before);
+    QCOMPARE(commandLine.error(), QString(error).replace(QLatin1Char('@'), dir.path()));
+    QCOMPARE(commandLine.action(), folder.isNull() ? Action::Usage : Action::SyncFolder);
+    QCOMPARE(commandLine.syncFolder(), QString(folder).replace(QLatin1Char('@'), dir.path()));
+}
+
 void TestCommandLine::helpListsTheOptions()
 {
     CommandLine commandLine;
@@ -227,7 +269,7 @@ void TestCommandLine::helpListsTheOptions()
     const QString help = commandLine.helpText();
     for (const char *option :
          {"--help", "--version", "--reset", "--autostart <on|off>", "--list", "--print <number>", "--search <text>",
-          "--case", "--width", "--kana", "--popup", "--shortcut <install|remove>"})
+          "--case", "--width", "--kana", "--popup", "--shortcut <install|remove>", "--sync-folder <path|off>"})
         QVERIFY2(help.contains(QString::fromUtf8(option)), option);
     // The usage line names the program as it was started, whatever folder it is in.
     const QString options = QString(help).remove(QCoreApplication::arguments().constFirst());

@@ -214,8 +214,8 @@ void TestDisplay::trayCallback()
     QStringList items;
     for (QAction *a : iconMenu(w)->actions())
         items << a->objectName();
-    QCOMPARE(items, (QStringList{"popup", "bar0", "clipWatch", "clipNoWatch", "bar1", "topmost", "title", "bar2",
-                                 "clipClear", "quit"}));
+    QCOMPARE(items, (QStringList{"popup", "sync", "bar0", "clipWatch", "clipNoWatch", "bar1", "topmost", "title",
+                                 "bar2", "clipClear", "quit"}));
 }
 
 void TestDisplay::statusPanels_data()

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frmmain.h"
+#include "app/syncservice.h"
 #include "core/datafolder.h"
 #include "core/fileio.h"
 #include "fakes/fakes.h"
 #include "fakes/filesizelimit.h"
 #include "mainparts.h"
 #include "search/frmsearch.h"
+#include "settings/modini.h"
+#include "sync/syncfolder.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -64,6 +69,8 @@ private slots:
     void popupRequests();
     void historyFileThatCannotBeWritten();
     void farPlacesComeBackInRange();
+    void sharedFolder();
+    void sharingTroubleIsToldOnce();
 
 private:
     frmMain &start(bool reset = false);
@@ -595,6 +602,74 @@ void TestFrmMain::farPlacesComeBackInRange()
         QVERIFY2(v > 0 && v <= maxPlaceTwips + 15, qPrintable(QString::number(v)));
     for (const int v : {s.main.top, s.picture.top, s.text.top, s.pro.top})
         QVERIFY2(v < 0 && v >= -maxPlaceTwips - 15, qPrintable(QString::number(v)));
+}
+
+// The history shared through a folder: a copy is appended to this machine's own segments; what another
+// machine appended arrives in the list in its order, neither on the clipboard nor in the field, and is
+// never appended back; turning sharing off from the command line reaches the running program.
+void TestFrmMain::sharedFolder()
+{
+    QTemporaryDir shared;
+    iniWriteSyncFolder(m_dir->path(), shared.path());
+    frmMain &w = start();
+    const auto sharing = [&w] { return w.findChild<QAction *>(QStringLiteral("sync"))->text(); };
+    QCOMPARE(sharing(), QStringLiteral("履歴の共有: オン"));
+    m_fakes->clipboard.put(text(QStringLiteral("copied here")));
+    syncfolder::SegmentWriter other(shared.path(), QStringLiteral("other"));
+    QString error;
+    QVERIFY(other.append(QStringLiteral("from there"), 1000, &error));
+    QVERIFY(other.append(QStringLiteral("then\r\nthis"), 2000, &error));
+    QTRY_COMPARE(listTexts(), (QStringList{QStringLiteral("then\r\nthis"), QStringLiteral("from there"),
+                                           QStringLiteral("copied here")}));
+    QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("copied here"));
+    QCOMPARE(comboText(w), QStringLiteral("copied here"));
+    QVERIFY(sharing().startsWith(QStringLiteral("履歴の共有: オン (最終受信 ")));
+    m_fakes->clipboard.put(text(QStringLiteral("copied after")));
+    iniWriteSyncFolder(m_dir->path(), QString());
+    emit m_fakes->instance.syncChanged();
+    QCOMPARE(sharing(), QStringLiteral("履歴の共有: オフ"));
+    m_fakes->clipboard.put(text(QStringLiteral("not shared")));
+    QCOMPARE(listTexts().size(), 5);
+    QTemporaryDir state;
+    syncfolder::PeerReader reader(shared.path(), QStringLiteral("third"), state.filePath(QStringLiteral("read")));
+    QStringList ours;
+    for (const syncfolder::Record &record : reader.readNew(nullptr)) {
+        if (record.device != QStringLiteral("other"))
+            ours << record.text;
+    }
+    QCOMPARE(ours, (QStringList{QStringLiteral("copied here"), QStringLiteral("copied after")}));
+}
+
+// A shared folder that is gone (an unmounted disk) or holds foreign files: each told once, in one box
+// per read, the copies recorded all the same; once the folder is back, copies reach it again.
+void TestFrmMain::sharingTroubleIsToldOnce()
+{
+    QTemporaryDir root;
+    const QString shared = root.filePath(QStringLiteral("shared"));
+    const QString devices = syncfolder::devicesFolder(shared);
+    QVERIFY(QDir().mkpath(devices + QStringLiteral("/other")) && QDir().mkpath(devices + QStringLiteral("/a b")));
+    fileio::writeFileAtomic(devices + QStringLiteral("/other/notes.txt"), "x");
+    iniWriteSyncFolder(m_dir->path(), shared);
+    start();
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 1);
+    QCOMPARE(m_fakes->messages.shown[0].title, QStringLiteral("履歴の共有"));
+    QCOMPARE(m_fakes->messages.shown[0].text.count(QLatin1Char('\n')), 1);
+    m_fakes->clipboard.put(text(QStringLiteral("shared")));
+    QVERIFY(QDir().rename(shared, root.filePath(QStringLiteral("away"))));
+    m_fakes->clipboard.put(text(QStringLiteral("kept 1")));
+    m_fakes->clipboard.put(text(QStringLiteral("kept 2")));
+    QTRY_COMPARE(m_fakes->messages.shown.size(), 2);
+    QCOMPARE(historyBytes(), QByteArray("000001shared\r\n000002kept 1\r\n000003kept 2\r\n"));
+    QVERIFY(QDir().rename(root.filePath(QStringLiteral("away")), shared));
+    m_fakes->clipboard.put(text(QStringLiteral("shared again")));
+    QTemporaryDir state;
+    syncfolder::PeerReader reader(shared, QStringLiteral("third"), state.filePath(QStringLiteral("read")));
+    QStringList texts;
+    for (const syncfolder::Record &record : reader.readNew(nullptr))
+        texts << record.text;
+    QCOMPARE(texts, (QStringList{QStringLiteral("shared"), QStringLiteral("shared again")}));
+    QTest::qWait(SyncService::settleMs * 2); // the reads the changes caused tell nothing again
+    QCOMPARE(m_fakes->messages.shown.size(), 2);
 }
 
 QTEST_MAIN(TestFrmMain)

@@ -181,6 +181,7 @@ void TestMenus::menus_data()
     QTest::newRow("tray") << "frmMain"
                           << "iconMenu"
                           << QStringList{"popup|履歴を開く\tCtrl+Alt+V||",
+                                         "sync|履歴の共有: オフ||off",
                                          "-",
                                          "clipWatch|クリップボードの監視|F2|x",
                                          "clipNoWatch|クリップボードを監視しない|F3|o",

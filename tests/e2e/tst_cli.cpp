@@ -78,6 +78,7 @@ private slots:
     void withoutADisplay_data();
     void withoutADisplay();
     void autostartEntry();
+    void syncFolderSetting();
     void history_data();
     void history();
     void historyMissingOrUnreadable();
@@ -149,6 +150,9 @@ void TestCli::withoutADisplay_data()
                                      << "vornkip: --autostart には on か off を指定してください: maybe\n";
     QTest::newRow("shortcut maybe") << QStringList{"--shortcut", "maybe"} << 2 << ""
                                     << "vornkip: --shortcut には install か remove を指定してください: maybe\n";
+    QTest::newRow("sync folder missing") << QStringList{"--sync-folder", "/nonexistent/sync"} << 2 << ""
+                                         << "vornkip: --sync-folder にはあるフォルダーか off を指定してください: "
+                                            "/nonexistent/sync\n";
     QTest::newRow("popup") << QStringList{"--popup"} << 1 << ""
                            << "vornkip: no display available (DISPLAY and WAYLAND_DISPLAY are not set)\n";
     // Without an option the bar is started, which needs a display.
@@ -215,6 +219,33 @@ void TestCli::autostartEntry()
     r = vornkip({QStringLiteral("--autostart"), QStringLiteral("on")});
     QCOMPARE(r.status, 1);
     QVERIFY2(r.err.startsWith(QStringLiteral("vornkip: ログイン時の起動を設定できません: ")), qPrintable(r.err));
+}
+
+// --sync-folder writes form.ini's [Sync] Folder (the data folder made when missing), says so, and fails
+// with status 1 when the data folder cannot be made.
+void TestCli::syncFolderSetting()
+{
+    const QString shared = m_dir->filePath(QStringLiteral("shared"));
+    QVERIFY(QDir().mkpath(shared));
+    Run r = vornkip({QStringLiteral("--sync-folder"), shared});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.out.contains(shared), qPrintable(r.out));
+    QFile ini(m_home + QStringLiteral("/form.ini"));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("[Sync]\r\nFolder=\"" + QFile::encodeName(shared) + "\"\r\n"));
+    ini.close();
+    QCOMPARE(vornkip({QStringLiteral("--sync-folder"), QStringLiteral("off")}).status, 0);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("[Sync]\r\nFolder=\r\n"));
+    ini.close();
+
+    m_home = m_dir->filePath(QStringLiteral("blocked/data"));
+    QFile blocker(m_dir->filePath(QStringLiteral("blocked")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    r = vornkip({QStringLiteral("--sync-folder"), shared});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("vornkip: 履歴の共有を設定できません: ")), qPrintable(r.err));
 }
 
 void TestCli::history_data()

@@ -728,16 +728,13 @@ void TestTrust::languageFollowsTheLocale_data()
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QStringList>("help"); // --help's first lines; %1 is the program
 
-    const QStringList japaneseMenu{"履歴を開く", "クリップボードの監視", "クリップボードを監視しない",
-                                   "最前面表示", "タイトル表示",         "クリップボードを空にする",
-                                   "終了"};
-    const QStringList englishMenu{"Open history",
-                                  "Watch the clipboard",
-                                  "Don't watch the clipboard",
-                                  "Always on top",
-                                  "Title",
-                                  "Clear the clipboard",
-                                  "Quit"};
+    const QStringList japaneseMenu{
+        "履歴を開く", "履歴の共有: オフ", "クリップボードの監視",     "クリップボードを監視しない",
+        "最前面表示", "タイトル表示",     "クリップボードを空にする", "終了"};
+    const QStringList englishMenu{"Open history",        "Sharing the history: off",
+                                  "Watch the clipboard", "Don't watch the clipboard",
+                                  "Always on top",       "Title",
+                                  "Clear the clipboard", "Quit"};
     const QStringList japaneseHelp{"使い方: %1 [オプション]", "クリップボードの履歴を記録するバーを起動します。"};
     const QStringList englishHelp{"Usage: %1 [options]", "Starts the bar that keeps a history of the clipboard."};
     const auto japanese = [&](const char *tag, const QStringList &locale) {

@@ -127,6 +127,7 @@ public:
         ++popups;
         return true;
     }
+    bool syncChangedRunning() override { return false; }
 
     bool otherRunning = false;
     int activations = 0;

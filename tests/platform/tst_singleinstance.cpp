@@ -275,6 +275,7 @@ void TestSingleInstance::onlyTheRequestActivates_data()
     QTest::addColumn<int>("popups");
     QTest::newRow("the request") << QByteArray(LockFileInstance::request) << 1 << 0;
     QTest::newRow("the popup") << QByteArray(LockFileInstance::popupRequest) << 0 << 1;
+    QTest::newRow("the shared folder") << QByteArray(LockFileInstance::syncRequest) << 0 << 0; // its own signal
     QTest::newRow("another word") << QByteArray("quit\n") << 0 << 0;
     QTest::newRow("request without its end") << QByteArray("activate") << 0 << 0;
     QTest::newRow("popup without its end") << QByteArray("popup") << 0 << 0;
@@ -293,6 +294,7 @@ void TestSingleInstance::onlyTheRequestActivates()
     LockFileInstance instance(data.path(), runtime.path());
     QSignalSpy activations(&instance, &SingleInstance::activationRequested);
     QSignalSpy popupsAsked(&instance, &SingleInstance::popupRequested);
+    QSignalSpy syncs(&instance, &SingleInstance::syncChanged);
     QVERIFY(instance.acquire());
     sendRaw(instance.socketPath(), bytes);
     // The request that follows is always served: a bad client does not block the next one.
@@ -301,6 +303,7 @@ void TestSingleInstance::onlyTheRequestActivates()
     QTest::qWait(50);
     QCOMPARE(activations.count(), expected + 1);
     QCOMPARE(popupsAsked.count(), popups);
+    QCOMPARE(syncs.count(), bytes == LockFileInstance::syncRequest ? 1 : 0);
 }
 
 void TestSingleInstance::onlyTheUsersCopiesTalk_data()

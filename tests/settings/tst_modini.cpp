@@ -39,6 +39,8 @@ private slots:
     void searchSection();
     void popupSection_data();
     void popupSection();
+    void syncFolder_data();
+    void syncFolder();
     void codePage932WritesShiftJis();
     void cp932FileFromWindowsReads();
     void unreadableFolderIsACommandError();
@@ -61,7 +63,8 @@ void TestModIni::firstStartWritesTheDefaultFile()
                                 f.toUtf8() + "/temp.ifo\"\r\nFilePath1=\"" + f.toUtf8() +
                                 "/templ.txt\"\r\nTitle=1\r\n[Popup]\r\nShortcut=Ctrl+Alt+V\r\n"
                                 "ShiftInsertClasses=XTerm;URxvt;Alacritty;kitty;foot;konsole;Gnome-terminal;"
-                                "Xfce4-terminal;Terminator;Tilix;st-256color;Lxterminal;wezterm\r\nPaste=1\r\n\r\n";
+                                "Xfce4-terminal;Terminator;Tilix;st-256color;Lxterminal;wezterm\r\nPaste=1\r\n"
+                                "[Sync]\r\nFolder=\r\n\r\n";
     QCOMPARE(readIni(f), expected);
     QCOMPARE(s, Settings::defaults(f));
     QCOMPARE(s.picture, (WindowPlace{0, 0, 3000, 2000}));
@@ -209,6 +212,38 @@ void TestModIni::popupSection()
     iniWrite(tmp.path(), s);
     QCOMPARE(readIni(tmp.path()).toLower().count("[popup]"), 1);
     QCOMPARE(iniRead(tmp.path()), s);
+}
+
+// [Sync] Folder is written by the command line alone: the windows' write at exit keeps what the file
+// holds, so a copy started before `--sync-folder` cannot put the old folder back.
+void TestModIni::syncFolder_data()
+{
+    QTest::addColumn<QByteArray>("file"); // form.ini before; empty: none
+    QTest::addColumn<QString>("folder");  // written with iniWriteSyncFolder
+    QTest::newRow("no file: made, then set") << QByteArray() << QStringLiteral("/home/u/Sync");
+    QTest::newRow("old file without the section")
+        << QByteArray("[Main]\r\nPosX=15\r\n") << QStringLiteral("/mnt/共有 フォルダー");
+    QTest::newRow("turned off") << QByteArray("[sync]\r\nfolder=\"/old\"\r\n") << QString();
+}
+
+void TestModIni::syncFolder()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, folder);
+    QTemporaryDir tmp;
+    if (!file.isEmpty())
+        writeIni(tmp.path(), file);
+    Settings running = iniRead(tmp.path());
+    iniWriteSyncFolder(tmp.path(), folder);
+    QCOMPARE(iniRead(tmp.path()).sync.folder, folder);
+    running.main.left = 30;
+    iniWrite(tmp.path(), running);
+    const Settings after = iniRead(tmp.path());
+    QCOMPARE(after.sync.folder, folder);
+    QCOMPARE(after.main.left, 30);
+    QCOMPARE(readIni(tmp.path()).toLower().count("[sync]"), 1);
+    QVERIFY_THROWS_EXCEPTION(CommandError, iniWriteSyncFolder(tmp.path(), QStringLiteral("/a\nb")));
+    QCOMPARE(iniRead(tmp.path()).sync.folder, folder);
 }
 
 void TestModIni::codePage932WritesShiftJis()

@@ -1,0 +1,268 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/fileio.h"
+#include "fakes/filesizelimit.h"
+#include "sync/syncfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace syncfolder;
+
+namespace {
+// Devices by letter; "O" is this machine.
+QString idOf(QChar letter)
+{
+    return QString(32, letter.toLower() == u'o' ? u'0' : QChar(u'a' + (letter.unicode() - u'A')));
+}
+
+QByteArray recordBytes(QChar letter, quint64 sequence)
+{
+    const QString name = QString(letter) + QString::number(sequence);
+    return encodeRecord({idOf(letter), sequence, qint64(sequence) * 1000, name + "\nline two"});
+}
+
+// The sequences of a segment's records, "1 2 3", and "junk" where other bytes are.
+QString sequencesOf(const QByteArray &bytes)
+{
+    const SegmentScan scan = scanSegment(bytes);
+    QStringList out;
+    for (const Record &record : scan.records)
+        out << QString::number(record.sequence);
+    if (!scan.damaged.isEmpty() || (scan.ends.isEmpty() ? 0 : scan.ends.back()) != bytes.size())
+        out << "junk";
+    return out.join(u' ');
+}
+} // namespace
+
+class TestSyncFolder final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void reading_data();
+    void reading();
+    void writing_data();
+    void writing();
+    void deviceIdIsKeptPerMachine();
+
+private:
+    // Writes "<letter>/<first sequence>[.conflict]: <records>" into the devices folder. A record is its
+    // sequence (after another device's letter: that device's), cut in half with "~", cut inside its
+    // header with "^", with a damaged checksum with "!"; "junk" is bytes that are none.
+    void writeSegment(const QString &step);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_shared;
+    QString m_stateFile;
+};
+
+void TestSyncFolder::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_shared = m_dir->filePath(QStringLiteral("shared"));
+    m_stateFile = m_dir->filePath(QStringLiteral("syncread.ini"));
+    QVERIFY(QDir().mkpath(devicesFolder(m_shared)));
+}
+
+void TestSyncFolder::writeSegment(const QString &step)
+{
+    const qsizetype colon = step.indexOf(u':');
+    const QChar letter = step[0];
+    QString name = step.mid(2, colon - 2);
+    const bool conflict = name.endsWith(".conflict");
+    name.chop(conflict ? 9 : 0);
+    name = QStringLiteral("%1").arg(name.toULongLong(), 12, 10, QLatin1Char('0')) +
+           (conflict ? QStringLiteral(".sync-conflict-20261210-010203-ABCDEFG") : QString()) + ".vkseg";
+    QByteArray bytes;
+    for (const QString &item : step.mid(colon + 1).split(u' ', Qt::SkipEmptyParts)) {
+        if (item == "junk") {
+            bytes += "VKs1 not a record, VKs1";
+            continue;
+        }
+        const bool otherDevice = item[0].isLetter();
+        const QChar mark = item.back().isDigit() ? QChar() : item.back();
+        const QString digits = item.mid(otherDevice ? 1 : 0, item.size() - (otherDevice ? 1 : 0) - !mark.isNull());
+        QByteArray record = recordBytes(otherDevice ? item[0] : letter, digits.toULongLong());
+        if (mark == u'~')
+            record.chop(record.size() / 2);
+        else if (mark == u'^')
+            record.truncate(10);
+        else if (mark == u'!')
+            record[record.size() - 1] = char(record.back() ^ 1);
+        bytes += record;
+    }
+    const QString folder = devicesFolder(m_shared) + u'/' + idOf(letter);
+    QVERIFY(QDir().mkpath(folder));
+    QFile file(folder + u'/' + name);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Each step writes its segments (", " between them; "restart;" first: a new reader on the same state
+// file), then reads and commits; `read` holds what each step's read returns, as texts.
+void TestSyncFolder::reading_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("read");
+    QTest::addColumn<int>("problems");
+
+    QTest::newRow("in order") << QStringList{"A/1: 1 2 3"} << QStringList{"A1 A2 A3"} << 0;
+    QTest::newRow("a cut last record is waited for")
+        << QStringList{"A/1: 1 2 3~", "A/1: 1 2 3~", "A/1: 1 2 3 4"} << QStringList{"A1 A2", "", "A3 A4"} << 0;
+    QTest::newRow("a cut header is waited for") << QStringList{"A/1: 1 2^", "A/1: 1 2"} << QStringList{"A1", "A2"} << 0;
+    QTest::newRow("a damaged checksum is passed over, once told")
+        << QStringList{"A/1: 1 2! 3", "A/1: 1 2! 3 4"} << QStringList{"A1 A3", "A4"} << 1;
+    QTest::newRow("a damaged last record is waited for")
+        << QStringList{"A/1: 1 2!", "A/1: 1 2"} << QStringList{"A1", "A2"} << 0;
+    QTest::newRow("junk between records, at the start")
+        << QStringList{"A/1: junk 1 junk 2"} << QStringList{"A1 A2"} << 1;
+    QTest::newRow("junk where records were lost")
+        << QStringList{"A/3: junk 5 6", "A/1: 1 2"} << QStringList{"", "A1 A2 A5 A6"} << 1;
+    QTest::newRow("duplicate records") << QStringList{"A/1: 1 2 2 1 3"} << QStringList{"A1 A2 A3"} << 0;
+    QTest::newRow("a segment sent again")
+        << QStringList{"A/1: 1 2", "A/1: 1 2", "A/1: 1 2 3"} << QStringList{"A1 A2", "", "A3"} << 0;
+    QTest::newRow("a conflict copy") << QStringList{"A/1: 1 2, A/1.conflict: 1 2 3", "A/1.conflict: 1 2 3 4"}
+                                     << QStringList{"A1 A2 A3", "A4"} << 0;
+    QTest::newRow("segments in any order, a gap filled later")
+        << QStringList{"A/5: 5 6, A/1: 1 2", "A/3: 3 4"} << QStringList{"A1 A2", "A3 A4 A5 A6"} << 0;
+    QTest::newRow("a new segment after a closed one")
+        << QStringList{"A/1: 1 2", "A/3: 3"} << QStringList{"A1 A2", "A3"} << 0;
+    QTest::newRow("a device folder appearing later")
+        << QStringList{"A/1: 1", "B/1: 1 2, A/1: 1 2"} << QStringList{"A1", "A2 B1 B2"} << 0;
+    QTest::newRow("no echo of this machine") << QStringList{"O/1: 1 2, A/1: 1"} << QStringList{"A1"} << 0;
+    QTest::newRow("a record of another device in the folder")
+        << QStringList{"A/1: 1", "B/1: 1, A/2: B2"} << QStringList{"A1", "B1"} << 1;
+    QTest::newRow("positions after a restart")
+        << QStringList{"A/1: 1 2, B/1: 1", "restart; A/1: 1 2 3", "restart;", "restart; A/4: 4, B/2: 2"}
+        << QStringList{"A1 A2 B1", "A3", "", "A4 B2"} << 0;
+    QTest::newRow("a restart inside a segment sent again whole")
+        << QStringList{"A/1: 1 2", "restart; A/1: 1 2 3"} << QStringList{"A1 A2", "A3"} << 0;
+}
+
+void TestSyncFolder::reading()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, read);
+    QFETCH(int, problems);
+
+    auto reader = std::make_unique<PeerReader>(m_shared, idOf(u'O'), m_stateFile);
+    QStringList told;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        QString step = steps[i];
+        if (step.startsWith("restart;")) {
+            reader = std::make_unique<PeerReader>(m_shared, idOf(u'O'), m_stateFile);
+            step = step.mid(8);
+        }
+        for (const QString &segment : step.split(", ", Qt::SkipEmptyParts))
+            writeSegment(segment.trimmed());
+        QStringList texts;
+        for (const Record &record : reader->readNew(&told)) {
+            const QString name = record.text.section(u'\n', 0, 0);
+            QCOMPARE(record.device, idOf(name[0]));
+            QCOMPARE(QString::number(record.sequence), name.mid(1));
+            QCOMPARE(record.msecs, qint64(record.sequence) * 1000);
+            texts << name;
+        }
+        QCOMPARE(texts.join(u' '), read[i]);
+        QString error;
+        QVERIFY2(reader->commit(&error), qPrintable(error));
+    }
+    QCOMPARE(told.size(), problems);
+    QVERIFY(reader->watchedFolders().contains(devicesFolder(m_shared)));
+    QVERIFY(!reader->watchedFolders().contains(devicesFolder(m_shared) + u'/' + idOf(u'O')));
+}
+
+// A script of appends ("a"), appends on a full disk ("full"), a new writer on the same folder
+// ("reopen"), a crash in the middle of a write ("crash": half a record left at the end) and the
+// device's folder taken away ("gone"); then the segments and the next sequence.
+void TestSyncFolder::writing_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<int>("recordsPerSegment");
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QString>("segments");
+    QTest::addColumn<quint64>("next");
+
+    QTest::newRow("appends") << QStringList{"a", "a", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3" << quint64(4);
+    QTest::newRow("next sequence after reopening")
+        << QStringList{"a", "a", "reopen", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3" << quint64(4);
+    QTest::newRow("segment closed at its size")
+        << QStringList{"a", "a", "a", "reopen", "a", "a"} << 2 << 0
+        << "000000000001.vkseg: 1 2 | 000000000003.vkseg: 3 4 | 000000000005.vkseg: 5" << quint64(6);
+    QTest::newRow("a crash mid-write is cut off on reopening")
+        << QStringList{"a", "a", "crash", "reopen", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3" << quint64(4);
+    QTest::newRow("a full disk leaves no fragment, the next append goes on")
+        << QStringList{"a", "full", "full", "a"} << 10 << 2 << "000000000001.vkseg: 1 2" << quint64(3);
+    QTest::newRow("a vanished folder is not made again")
+        << QStringList{"a", "gone", "a"} << 10 << 2 << "" << quint64(2);
+}
+
+void TestSyncFolder::writing()
+{
+    QFETCH(QStringList, script);
+    QFETCH(int, recordsPerSegment);
+    QFETCH(int, failures);
+    QFETCH(QString, segments);
+    QFETCH(quint64, next);
+
+    const QString device = idOf(u'O');
+    const QString folder = devicesFolder(m_shared) + u'/' + device;
+    const qint64 recordSize = encodeRecord({device, 1, 1000, QStringLiteral("text")}).size();
+    auto writer = std::make_unique<SegmentWriter>(m_shared, device, recordSize * recordsPerSegment);
+    int failed = 0;
+    for (const QString &op : script) {
+        QString error;
+        if (op == "a" || op == "gone") {
+            if (op == "gone")
+                QVERIFY(QDir(folder).removeRecursively());
+            if (!writer->append(QStringLiteral("text"), 1000, &error)) {
+                QVERIFY(!error.isEmpty());
+                ++failed;
+            }
+        } else if (op == "full") {
+            const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+            const QByteArray before = fileio::readWholeFile(folder + u'/' + files.back());
+            {
+                FileSizeLimit full(before.size() + 10);
+                if (!writer->append(QStringLiteral("text"), 1000, &error))
+                    ++failed;
+            }
+            QVERIFY(error.contains(u'\n')); // the cause, then the file
+            QCOMPARE(fileio::readWholeFile(folder + u'/' + files.back()), before);
+        } else if (op == "reopen") {
+            writer = std::make_unique<SegmentWriter>(m_shared, device, recordSize * recordsPerSegment);
+        } else if (op == "crash") {
+            const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+            QFile file(folder + u'/' + files.back());
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(encodeRecord({device, writer->nextSequence(), 1000, QStringLiteral("text")}).chopped(3));
+        }
+    }
+    QCOMPARE(failed, failures);
+    QStringList found;
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
+        found << name + ": " + sequencesOf(fileio::readWholeFile(folder + u'/' + name));
+    QCOMPARE(found.join(" | "), segments);
+    QCOMPARE(writer->nextSequence(), next);
+}
+
+void TestSyncFolder::deviceIdIsKeptPerMachine()
+{
+    const QString data = m_dir->path();
+    const QString first = deviceId(data, QStringLiteral("machine-1"));
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(first).hasMatch());
+    QCOMPARE(deviceId(data, QStringLiteral("machine-1")), first);
+    // The data folder copied to another machine: an id of its own there.
+    const QString second = deviceId(data, QStringLiteral("machine-2"));
+    QVERIFY(second != first);
+    QCOMPARE(deviceId(data, QStringLiteral("machine-2")), second);
+}
+
+QTEST_GUILESS_MAIN(TestSyncFolder)
+#include "tst_syncfolder.moc"
