@@ -22,7 +22,7 @@ fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=build-fuzz
-all_targets=(fuzz_history fuzz_boundary fuzz_settings fuzz_templates fuzz_codec fuzz_numbers fuzz_textconv)
+all_targets=(fuzz_history fuzz_boundary fuzz_settings fuzz_templates fuzz_codec fuzz_numbers fuzz_textconv fuzz_syncsegment)
 targets=("${all_targets[@]}")
 [ $# -gt 0 ] && targets=("$@")
 
