@@ -141,9 +141,10 @@ void frmMain::buildControls()
             m_platform.messages->show(boxParent(), text, tr(titleSharing), MsgIcon::Exclamation, MsgButtons::Ok);
         });
     });
-    // vornkip --sync-folder changed the setting: taken at once while the program runs (the start reads it).
+    // vornkip --sync-folder changed the setting: taken at once, also from a box of the start (which
+    // starts sharing with what it holds then); dropped once the program is ending.
     connect(m_platform.instance, &SingleInstance::syncChanged, this, [this] {
-        if (m_state != Lifecycle::Running)
+        if (m_state > Lifecycle::Running)
             return;
         try {
             m_settings.sync = iniRead(m_folder).sync;
@@ -151,7 +152,8 @@ void frmMain::buildControls()
             showError(e);
             return;
         }
-        m_sync->setFolder(m_settings.sync.folder);
+        if (m_sharingStarted)
+            m_sync->setFolder(m_settings.sync.folder);
     });
     connect(m_platform.shortcut, &GlobalShortcut::problem, this, [this](const QString &text) {
         tellLater([this, text] {
@@ -248,6 +250,7 @@ bool frmMain::Form_Load()
     bindPopupShortcut();
     // 11. Watch the clipboard, and the other machines' entries.
     hookWindow();
+    m_sharingStarted = true;
     m_sync->setFolder(m_settings.sync.folder);
     // 12. Compact mode.
     m_desktop->ctlVisible(false);

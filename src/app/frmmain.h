@@ -125,6 +125,7 @@ private:
         Unloaded,      // the shutdown sequence has run
     };
     Lifecycle m_state = Lifecycle::Loading;
+    bool m_sharingStarted = false; // the start has set up sharing: a new setting is applied at once
     // The program's event loop has handled an event: from then on a loop at level 1 is the top one. A
     // fact of the event loop, not of the window: the desktop can end the program before it runs.
     bool m_loopRunning = false;

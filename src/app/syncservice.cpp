@@ -105,12 +105,11 @@ void SyncService::readPeers()
             break;
         ++added;
     }
-    // The positions move on only once every record is in the history: a read whose records could not be
-    // added (a full disk) is read again next time. Should the history fail half-way through a read, the
-    // records before the failure come again too: doubled rather than lost.
-    if (added == records.size() && added > 0) {
+    // The positions move on past the records that are in the history only: the rest of a read whose
+    // records could not all be added (a full disk) is read again next time.
+    if (added > 0 || records.isEmpty()) {
         QString error;
-        if (m_reader->commit(&error))
+        if (m_reader->commit(&error, added))
             over(commitTrouble);
         else
             tell(commitTrouble, error);

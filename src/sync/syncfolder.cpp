@@ -308,6 +308,9 @@ struct SegmentWriter::State
             next = last + 1;
             segment = path;
             segmentSize = complete;
+        } else {
+            segment.clear();
+            segmentSize = 0;
         }
         scanned = true;
     }
@@ -345,7 +348,9 @@ bool SegmentWriter::append(const QString &text, qint64 msecs, QString *error)
         return false;
     }
     try {
-        if (!s.scanned)
+        // A segment that is not as this writer left it is another file now (a disk mounted again over
+        // the folder, the folder put back from elsewhere): what the folder holds decides what follows.
+        if (!s.scanned || (!s.segment.isEmpty() && QFileInfo(s.segment).size() != s.segmentSize))
             s.scan();
         const QByteArray bytes = encodeRecord({s.device, s.next, msecs, text});
         if (bytes.size() - recordHeaderBytes > maxBodyBytes) {
@@ -440,6 +445,7 @@ struct PeerReader::State
     QString stateFile;
     QMap<QString, Position> committed;
     QMap<QString, Position> pending;
+    QList<std::pair<QString, Position>> after; // per record of the last read: its device's position after it
     QSet<QString> reported; // files and folders already told about
 
     void report(QStringList *problems, const QString &path, const QString &text)
@@ -550,6 +556,7 @@ struct PeerReader::State
                 position.file = files[it->second.file].name;
                 position.offset = it->second.end;
                 ++position.next;
+                after.append({device, position});
                 continue;
             }
             const auto gone = std::find_if(lost.cbegin(), lost.cend(), [&](const auto &range) {
@@ -583,6 +590,7 @@ QList<Record> PeerReader::readNew(QStringList *problems)
 {
     State &s = *m_state;
     s.pending = s.committed;
+    s.after.clear();
     QList<Record> records;
     for (const QString &device : entriesOf(s.devices, QDir::Dirs)) {
         if (device == s.ownDevice || isHidden(device))
@@ -602,19 +610,25 @@ QList<Record> PeerReader::readNew(QStringList *problems)
     return records;
 }
 
-bool PeerReader::commit(QString *error)
+bool PeerReader::commit(QString *error, qsizetype taken)
 {
     State &s = *m_state;
-    if (s.pending == s.committed)
+    QMap<QString, Position> reached = s.pending;
+    if (taken >= 0 && taken < s.after.size()) {
+        reached = s.committed;
+        for (qsizetype r = 0; r < taken; ++r)
+            reached[s.after[r].first] = s.after[r].second;
+    }
+    if (reached == s.committed)
         return true;
     try {
-        fileio::writeFileAtomic(s.stateFile, formatState(s.pending));
+        fileio::writeFileAtomic(s.stateFile, formatState(reached));
     } catch (const CommandError &e) {
         *error = QCoreApplication::translate("SyncFolder", "共有フォルダーの読み取り位置を保存できません: %1")
                      .arg(e.description);
         return false;
     }
-    s.committed = s.pending;
+    s.committed = reached;
     return true;
 }
 

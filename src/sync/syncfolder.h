@@ -95,8 +95,9 @@ public:
     // it met (it skips what it cannot read and goes on). The positions move on only with commit().
     QList<Record> readNew(QStringList *problems);
     // Keeps the positions reached by the last readNew() (after the caller has added its records to
-    // the history). False, with `error`, when the state file could not be written.
-    bool commit(QString *error);
+    // the history), or only those after its first `taken` records when the rest could not be added.
+    // False, with `error`, when the state file could not be written.
+    bool commit(QString *error, qsizetype taken = -1);
     // The folders to watch for new data: the devices folder and each other device's folder.
     QStringList watchedFolders() const;
 

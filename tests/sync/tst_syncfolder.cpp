@@ -105,7 +105,8 @@ void TestSyncFolder::writeSegment(const QString &step)
 }
 
 // Each step writes its segments (", " between them; "restart;" first: a new reader on the same state
-// file), then reads and commits; `read` holds what each step's read returns, as texts.
+// file), then reads and commits ("take<n>;" first: only the first n records were taken); `read` holds
+// what each step's read returns, as texts.
 void TestSyncFolder::reading_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -141,6 +142,8 @@ void TestSyncFolder::reading_data()
     QTest::newRow("positions after a restart")
         << QStringList{"A/1: 1 2, B/1: 1", "restart; A/1: 1 2 3", "restart;", "restart; A/4: 4, B/2: 2"}
         << QStringList{"A1 A2 B1", "A3", "", "A4 B2"} << 0;
+    QTest::newRow("a read taken in part goes on after what was taken")
+        << QStringList{"take1; A/1: 1 2, B/1: 1", "restart;"} << QStringList{"A1 A2 B1", "A2 B1"} << 0;
     QTest::newRow("a restart inside a segment sent again whole")
         << QStringList{"A/1: 1 2", "restart; A/1: 1 2 3"} << QStringList{"A1 A2", "A3"} << 0;
 }
@@ -159,6 +162,11 @@ void TestSyncFolder::reading()
             reader = std::make_unique<PeerReader>(m_shared, idOf(u'O'), m_stateFile);
             step = step.mid(8);
         }
+        qsizetype taken = -1;
+        if (step.startsWith("take")) {
+            taken = step.mid(4, 1).toInt();
+            step = step.mid(6);
+        }
         for (const QString &segment : step.split(", ", Qt::SkipEmptyParts))
             writeSegment(segment.trimmed());
         QStringList texts;
@@ -171,7 +179,7 @@ void TestSyncFolder::reading()
         }
         QCOMPARE(texts.join(u' '), read[i]);
         QString error;
-        QVERIFY2(reader->commit(&error), qPrintable(error));
+        QVERIFY2(reader->commit(&error, taken), qPrintable(error));
     }
     QCOMPARE(told.size(), problems);
     QVERIFY(reader->watchedFolders().contains(devicesFolder(m_shared)));
@@ -180,7 +188,8 @@ void TestSyncFolder::reading()
 
 // A script of appends ("a"), appends on a full disk ("full"), a new writer on the same folder
 // ("reopen"), a crash in the middle of a write ("crash": half a record left at the end) and the
-// device's folder taken away ("gone"); then the segments and the next sequence.
+// device's folder taken away ("gone") or put back holding more ("back": records 1 to 5, as a disk
+// mounted again over it); then the segments and the next sequence.
 void TestSyncFolder::writing_data()
 {
     QTest::addColumn<QStringList>("script");
@@ -199,6 +208,8 @@ void TestSyncFolder::writing_data()
         << QStringList{"a", "a", "crash", "reopen", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3" << quint64(4);
     QTest::newRow("a full disk leaves no fragment, the next append goes on")
         << QStringList{"a", "full", "full", "a"} << 10 << 2 << "000000000001.vkseg: 1 2" << quint64(3);
+    QTest::newRow("a folder put back goes on after what it holds")
+        << QStringList{"a", "a", "back", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3 4 5 6" << quint64(7);
     QTest::newRow("a vanished folder is not made again")
         << QStringList{"a", "gone", "a"} << 10 << 2 << "" << quint64(2);
 }
@@ -235,6 +246,13 @@ void TestSyncFolder::writing()
             }
             QVERIFY(error.contains(u'\n')); // the cause, then the file
             QCOMPARE(fileio::readWholeFile(folder + u'/' + files.back()), before);
+        } else if (op == "back") {
+            QByteArray bytes;
+            for (quint64 sequence = 1; sequence <= 5; ++sequence)
+                bytes += encodeRecord({device, sequence, 1000, QStringLiteral("text")});
+            QFile file(folder + QStringLiteral("/000000000001.vkseg"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
         } else if (op == "reopen") {
             writer = std::make_unique<SegmentWriter>(m_shared, device, recordSize * recordsPerSegment);
         } else if (op == "crash") {
