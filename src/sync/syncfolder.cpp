@@ -446,7 +446,7 @@ struct PeerReader::State
     QMap<QString, Position> committed;
     QMap<QString, Position> pending;
     QList<std::pair<QString, Position>> after; // per record of the last read: its device's position after it
-    QSet<QString> reported; // files and folders already told about
+    QSet<QString> reported;                    // files and folders already told about
 
     void report(QStringList *problems, const QString &path, const QString &text)
     {
