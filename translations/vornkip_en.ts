@@ -463,6 +463,16 @@ Started without options, it records the text you copy in the history.
     </message>
 </context>
 <context>
+    <name>SyncService</name>
+    <message numerus="yes">
+        <source>ほか %n 件</source>
+        <translation>
+            <numerusform>and %n more</numerusform>
+            <numerusform>and %n more</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>TextConv</name>
     <message numerus="yes">
         <source>テキストボックス内の、表示文字数(空白込み)は、%1文字でした。</source>

@@ -9,6 +9,9 @@
 #include <QSysInfo>
 #include <QTimer>
 
+#include <climits>
+#include <new>
+
 namespace {
 const QString writeTrouble = QStringLiteral("write");
 const QString commitTrouble = QStringLiteral("commit");
@@ -17,13 +20,20 @@ const QString deviceTrouble = QStringLiteral("device");
 
 SyncService::SyncService(const QString &dataFolder, Adder add, QObject *parent)
     : QObject(parent), m_dataFolder(dataFolder), m_add(std::move(add)), m_watcher(new QFileSystemWatcher(this)),
-      m_settle(new QTimer(this)), m_rescan(new QTimer(this))
+      m_settle(new QTimer(this)), m_rescan(new QTimer(this)), m_feed(new QTimer(this))
 {
     m_settle->setSingleShot(true);
     m_settle->setInterval(settleMs);
     m_rescan->setInterval(rescanMs);
+    m_feed->setSingleShot(true);
     connect(m_settle, &QTimer::timeout, this, &SyncService::readPeers);
-    connect(m_rescan, &QTimer::timeout, this, &SyncService::readPeers);
+    connect(m_rescan, &QTimer::timeout, this, [this] {
+        // A folder moved away and made again keeps its path but not its watch: watched anew.
+        if (const QStringList watched = m_watcher->directories(); !watched.isEmpty())
+            m_watcher->removePaths(watched);
+        readPeers();
+    });
+    connect(m_feed, &QTimer::timeout, this, &SyncService::addSome);
     // A burst of changes (a segment arriving in pieces, many devices at once) is read once, a moment
     // after it began; a steady stream is read at that pace.
     const auto changed = [this] {
@@ -47,6 +57,9 @@ void SyncService::setFolder(const QString &sharedFolder)
         return;
     m_settle->stop();
     m_rescan->stop();
+    m_feed->stop();
+    m_arrived.clear();
+    m_taken = 0;
     if (const QStringList watched = m_watcher->directories() + m_watcher->files(); !watched.isEmpty())
         m_watcher->removePaths(watched);
     m_reader.reset();
@@ -56,9 +69,15 @@ void SyncService::setFolder(const QString &sharedFolder)
     if (!sharedFolder.isEmpty()) {
         try {
             // The machine id keeps a data folder copied to another machine from taking this one's id.
-            const QString device = syncfolder::deviceId(m_dataFolder, QString::fromLatin1(QSysInfo::machineUniqueId()));
+            QString former;
+            const QString device =
+                syncfolder::deviceId(m_dataFolder, QString::fromLatin1(QSysInfo::machineUniqueId()), &former);
             m_reader = std::make_unique<syncfolder::PeerReader>(sharedFolder, device, stateFile(m_dataFolder));
             m_writer = std::make_unique<syncfolder::SegmentWriter>(sharedFolder, device);
+            // A data folder brought from another machine (or a machine whose id changed) holds what its
+            // former id shared already.
+            if (QString error; !former.isEmpty() && !m_reader->passOver(former, &error))
+                tell(commitTrouble, error);
         } catch (const CommandError &e) {
             m_reader.reset();
             tell(deviceTrouble, e.description);
@@ -85,10 +104,18 @@ void SyncService::share(const QString &text)
 
 void SyncService::readPeers()
 {
-    if (!m_reader)
+    // While a read is still being added, the next one waits for it (it is started at its end).
+    if (!m_reader || !m_arrived.isEmpty())
         return;
     QStringList problems;
-    const QList<syncfolder::Record> records = m_reader->readNew(&problems);
+    try {
+        m_arrived = m_reader->readNew(&problems);
+    } catch (const CommandError &e) {
+        problems << e.description; // a last guard: the reader tells what it meets itself
+    } catch (const std::bad_alloc &) {
+        problems << commandError(ErrorNumber::OutOfMemory).description;
+    }
+    m_taken = 0;
     // What one read met is told in one message: a folder of foreign files is one problem, not one each.
     QStringList news;
     for (const QString &line : std::as_const(problems)) {
@@ -97,28 +124,54 @@ void SyncService::readPeers()
             news << line;
         }
     }
+    if (news.size() > maxProblemLines) {
+        const qsizetype more = news.size() - maxProblemLines;
+        news.resize(maxProblemLines);
+        news << tr("ほか %n 件", nullptr, int(std::min<qsizetype>(more, INT_MAX)));
+    }
     if (!news.isEmpty())
         emit problem(news.join(QLatin1Char('\n')));
-    qsizetype added = 0;
-    for (const syncfolder::Record &record : records) {
-        if (!m_add(record.text))
+    addSome();
+    watch();
+}
+
+// The records of a read, added a batch at a time so that a long read (a machine's whole history the
+// first time) leaves the window free in between; the positions move on after each batch, past the
+// records that are in the history only, so a program ended half-way reads on from there. A record
+// that could not be added (a full disk) ends the read: the rest is read again next time.
+void SyncService::addSome()
+{
+    if (!m_reader)
+        return;
+    const qsizetype before = m_taken;
+    bool failed = false;
+    for (qsizetype end = std::min(m_arrived.size(), m_taken + batchSize); m_taken < end; ++m_taken) {
+        if (!m_add(m_arrived[m_taken].text)) {
+            failed = true;
             break;
-        ++added;
+        }
     }
-    // The positions move on past the records that are in the history only: the rest of a read whose
-    // records could not all be added (a full disk) is read again next time.
-    if (added > 0 || records.isEmpty()) {
+    if (m_taken > 0 || m_arrived.isEmpty()) {
         QString error;
-        if (m_reader->commit(&error, added))
+        if (m_reader->commit(&error, m_taken))
             over(commitTrouble);
         else
             tell(commitTrouble, error);
     }
-    if (added > 0) {
+    if (m_taken > before) {
         m_lastArrival = QDateTime::currentDateTime();
         emit stateChanged();
     }
-    watch();
+    if (!failed && m_taken < m_arrived.size()) {
+        m_feed->start();
+        return;
+    }
+    const bool more = m_taken == m_arrived.size() && !m_arrived.isEmpty();
+    m_arrived.clear();
+    m_taken = 0;
+    // What came in while this read was added.
+    if (more)
+        m_settle->start();
 }
 
 // The reader's folders, each watched once it exists; until then its nearest existing parent inside the

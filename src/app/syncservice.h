@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "sync/syncfolder.h"
+
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -11,10 +14,6 @@
 
 class QFileSystemWatcher;
 class QTimer;
-namespace syncfolder {
-class PeerReader;
-class SegmentWriter;
-} // namespace syncfolder
 
 // The history shared with the user's other machines through a folder that a synchronisation program
 // carries (form.ini [Sync] Folder). Each text this machine records from a copy is appended to its own
@@ -51,6 +50,10 @@ public:
     // change settles before it is read.
     static constexpr int rescanMs = 60'000;
     static constexpr int settleMs = 250;
+    // How many records are added to the history between two turns of the event loop.
+    static constexpr qsizetype batchSize = 200;
+    // A problem message lists this many lines, then how many more there are.
+    static constexpr qsizetype maxProblemLines = 5;
     // The file in the data folder that keeps how far each machine was read.
     static QString stateFile(const QString &dataFolder);
 
@@ -61,6 +64,7 @@ signals:
     void problem(const QString &text);
 
 private:
+    void addSome();
     void watch();
     void tell(const QString &key, const QString &text);
     void over(const QString &key) { m_told.remove(key); }
@@ -73,6 +77,9 @@ private:
     QFileSystemWatcher *m_watcher;
     QTimer *m_settle;
     QTimer *m_rescan;
+    QTimer *m_feed;
+    QList<syncfolder::Record> m_arrived; // the read being added
+    qsizetype m_taken = 0;               // how many of it are in the history
     QDateTime m_lastArrival;
     QSet<QString> m_told;
 };

@@ -241,7 +241,10 @@ void iniWriteSyncFolder(const QString &folder, const QString &sharedFolder)
     iniDefault(folder);
     Profile p = readProfile(folder);
     p.setValue(sSync, kFolder, sharedFolder.isEmpty() ? QString() : quoted(sharedFolder));
-    // Kept in the code page the file was written in: [Data] CodePage says which.
+    // Kept in the code page the file was written in: [Data] CodePage says which. A folder whose name
+    // that page cannot hold would be read back as another one: refused.
     const CodePage page = readNumber(p, sData, kCodePage, 0) == 932 ? CodePage::Cp932 : codec::systemCodePage();
+    if (codec::decodeAs(codec::encode(sharedFolder, page), page) != sharedFolder)
+        throw fileError(EILSEQ, sharedFolder);
     fileio::writeFileAtomic(datafolder::settingsFile(folder), codec::encode(p.text(), page));
 }

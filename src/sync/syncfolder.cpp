@@ -16,8 +16,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -186,6 +188,7 @@ SegmentScan scanSegment(QByteArrayView bytes)
     qsizetype at = 0;
     bool skipped = false; // bytes were passed over since the last record
     quint64 lastSequence = 0;
+    qint64 wasted = 0; // bytes checksummed in bodies that failed
     while (at < bytes.size()) {
         const qsizetype found = bytes.indexOf(markerView, at);
         if (found < 0)
@@ -208,8 +211,13 @@ SegmentScan scanSegment(QByteArrayView bytes)
         if (get<quint32>(header, 8) == crcOf(body))
             record = decodeBody(body);
         if (!record) {
+            // A damaged body: the next record is looked for from the byte after the marker, as a
+            // record may start inside what the header claimed (a write a crash cut off, then the next
+            // one). A file that keeps doing this is not damaged but made to cost: once checksums in vain
+            // come to twice its size, a body that fails is passed over whole, which keeps the scan linear.
             skipped = true;
-            ++at;
+            wasted += length;
+            at += wasted > 2 * bytes.size() + 65536 ? recordHeaderBytes + length : 1;
             continue;
         }
         if (skipped)
@@ -229,7 +237,7 @@ QString devicesFolder(const QString &sharedFolder)
     return sharedFolder + QStringLiteral("/vornkip/devices");
 }
 
-QString deviceId(const QString &dataFolder, const QString &machineId)
+QString deviceId(const QString &dataFolder, const QString &machineId, QString *former)
 {
     // The file: two lines, "Id=<device id>" and "Machine=<the machine id it was made on>".
     const QString path = dataFolder + QLatin1Char('/') + deviceFileName;
@@ -245,8 +253,13 @@ QString deviceId(const QString &dataFolder, const QString &machineId)
         }
         if (isDeviceName(id) && machine == machineId.trimmed())
             return id;
-    } catch (const CommandError &) {
-        // Missing or unreadable: made anew below (writing it tells when it cannot be).
+        if (former && isDeviceName(id))
+            *former = id;
+    } catch (const CommandError &e) {
+        // Missing: made below. A file that is there but cannot be read is not replaced, or this
+        // machine would come back as a stranger to its own entries.
+        if (e.number != ErrorNumber::FileNotFound)
+            throw;
     }
     quint32 words[4];
     QRandomGenerator::system()->fillRange(words);
@@ -272,47 +285,66 @@ struct SegmentWriter::State
     qint64 segmentSize = 0;
     quint64 next = 1;
 
-    // Finds the next sequence from the newest segment, and cuts off what follows its last complete
-    // record there (a write that a crash or a power cut interrupted), so the next record follows on.
-    // Only inside a shared folder that is there: a missing one says nothing about what it holds.
+    // Finds the next sequence from the newest segment that holds this device's records, and cuts off
+    // what follows the last of them there and in the newest segment (a write that a crash or a power
+    // cut interrupted), so the next record follows on. Only this device's records
+    // count, never a name or a file someone else put here (the folder comes from other machines too),
+    // and only plain files: a link is neither read nor written through. Only inside a shared folder
+    // that is there: a missing one says nothing about what it holds.
     void scan()
     {
-        if (!QFileInfo(folder).isDir()) {
-            scanned = true;
+        scanned = true;
+        if (!QFileInfo(folder).isDir())
             return;
-        }
         folderSeen = true;
-        std::optional<SegmentName> newest;
-        QString newestName;
-        for (const QString &name : entriesOf(folder, QDir::Files)) {
+        QList<std::pair<quint64, QString>> segments;
+        for (const QString &name : entriesOf(folder, QDir::Files | QDir::NoSymLinks)) {
             const std::optional<SegmentName> parsed = parseSegmentName(name);
-            if (parsed && !parsed->conflictCopy && (!newest || parsed->first > newest->first)) {
-                newest = parsed;
-                newestName = name;
-            }
+            if (parsed && !parsed->conflictCopy)
+                segments.append({parsed->first, name});
         }
-        if (newest) {
-            const QString path = folder + QLatin1Char('/') + newestName;
+        std::sort(segments.begin(), segments.end(), std::greater<>());
+        segment.clear();
+        segmentSize = 0;
+        for (qsizetype i = 0; i < segments.size(); ++i) {
+            const QString path = folder + QLatin1Char('/') + segments[i].second;
             qint64 size = 0;
-            const QByteArray bytes = readFrom(path, 0, fileio::maxWholeFileSize, &size);
-            const SegmentScan found = scanSegment(bytes);
-            quint64 last = newest->first - 1;
-            for (const Record &record : found.records)
-                last = std::max(last, record.sequence);
-            const qint64 complete = found.ends.isEmpty() ? 0 : found.ends.back();
-            if (complete < size) {
-                const fileio::UniqueFd fd = fileio::openFile(path, O_WRONLY);
+            const SegmentScan found = scanSegment(readFrom(path, 0, fileio::maxWholeFileSize, &size));
+            quint64 last = 0;
+            qint64 complete = 0;
+            for (qsizetype r = 0; r < found.records.size(); ++r) {
+                if (found.records[r].device == device) {
+                    last = std::max(last, found.records[r].sequence);
+                    complete = found.ends[r];
+                }
+            }
+            if ((i == 0 || last > 0) && complete < size) {
+                const fileio::UniqueFd fd = openSegment(path, O_WRONLY);
                 if (::ftruncate(fd.get(), complete) != 0)
                     throw fileError(errno, path);
             }
+            if (last == 0)
+                continue;
             next = last + 1;
             segment = path;
             segmentSize = complete;
-        } else {
-            segment.clear();
-            segmentSize = 0;
+            return;
         }
-        scanned = true;
+    }
+
+    // A segment of this device's, opened without following a link or waiting on a pipe; a file that
+    // is not a plain file is refused.
+    static fileio::UniqueFd openSegment(const QString &path, int flags)
+    {
+        fileio::UniqueFd fd = fileio::openFile(path, flags | O_NOFOLLOW | O_NONBLOCK);
+        struct stat st
+        {
+        };
+        if (::fstat(fd.get(), &st) != 0)
+            throw fileError(errno, path);
+        if (!S_ISREG(st.st_mode))
+            throw fileError(EINVAL, path);
+        return fd;
     }
 };
 
@@ -363,7 +395,7 @@ bool SegmentWriter::append(const QString &text, qint64 msecs, QString *error)
             s.segment = s.folder + QLatin1Char('/') + segmentFileName(s.next);
             s.segmentSize = 0;
         }
-        const fileio::UniqueFd fd = fileio::openFile(s.segment, O_WRONLY | O_CREAT | O_APPEND);
+        const fileio::UniqueFd fd = State::openSegment(s.segment, O_WRONLY | O_CREAT | O_APPEND);
         const qint64 sizeBefore = fileio::fileSize(fd.get(), s.segment);
         try {
             fileio::writeAll(fd.get(), bytes, s.segment);
@@ -443,8 +475,9 @@ struct PeerReader::State
     QString devices;
     QString ownDevice;
     QString stateFile;
-    QMap<QString, Position> committed;
+    QMap<QString, Position> committed; // taken into the history, and kept in the state file unless `unsaved`
     QMap<QString, Position> pending;
+    bool unsaved = false;
     QList<std::pair<QString, Position>> after; // per record of the last read: its device's position after it
     QSet<QString> reported;                    // files and folders already told about
 
@@ -494,20 +527,33 @@ struct PeerReader::State
         };
         std::map<quint64, Found> found;
         std::vector<std::pair<quint64, quint64>> lost; // sequences strictly between the two are gone
+        // Everything of a segment comes before the first sequence of a later one: a segment is passed
+        // over once a later one starts at or before the next sequence to take.
+        std::vector<bool> superseded(size_t(files.size()), false);
+        for (qsizetype i = files.size() - 2, later = files.size() - 1; i >= 0; --i) {
+            if (files[i + 1].parsed.first > files[i].parsed.first)
+                later = i + 1;
+            superseded[size_t(i)] =
+                files[later].parsed.first > files[i].parsed.first && files[later].parsed.first <= position.next;
+        }
         for (qsizetype i = 0; i < files.size(); ++i) {
             const File &file = files[i];
-            // Everything of a segment comes before the first sequence of a later one.
-            const bool superseded = std::any_of(files.cbegin() + i, files.cend(), [&](const File &later) {
-                return later.parsed.first > file.parsed.first && later.parsed.first <= position.next;
-            });
-            if (superseded)
+            if (superseded[size_t(i)])
                 continue;
             const QString path = folder + QLatin1Char('/') + file.name;
             const bool resume = file.name == position.file && position.offset > 0;
             qint64 size = 0;
             QByteArray bytes;
+            qint64 base = 0;
             try {
                 bytes = readFrom(path, resume ? position.offset : 0, fileio::maxWholeFileSize, &size);
+                base = size - bytes.size();
+                // A resumed file that no longer holds a record where it was left (it was replaced):
+                // read it whole.
+                if (base > 0 && !bytes.isEmpty() && !bytes.startsWith(QByteArrayView(marker, markerBytes))) {
+                    bytes = readFrom(path, 0, fileio::maxWholeFileSize, &size);
+                    base = 0;
+                }
             } catch (const CommandError &e) {
                 if (e.number != ErrorNumber::FileNotFound) // gone since it was listed: nothing to say
                     report(problems, path,
@@ -515,25 +561,17 @@ struct PeerReader::State
                                .arg(e.description));
                 continue;
             }
-            qint64 base = size - bytes.size();
-            SegmentScan scan = scanSegment(bytes);
-            // A resumed file that no longer holds a record where it was left (it was replaced):
-            // read it whole.
-            if (base > 0 && !bytes.isEmpty() && !bytes.startsWith(QByteArrayView(marker, markerBytes))) {
-                bytes = readFrom(path, 0, fileio::maxWholeFileSize, &size);
-                base = 0;
-                scan = scanSegment(bytes);
-            }
+            const SegmentScan scan = scanSegment(bytes);
             const quint64 before = base > 0 ? position.next - 1 : (file.parsed.first > 0 ? file.parsed.first - 1 : 0);
             bool foreign = false;
             for (qsizetype r = 0; r < scan.records.size(); ++r) {
-                Record &record = scan.records[r];
+                const Record &record = scan.records[r];
                 if (record.device != device) {
                     foreign = true;
                     continue;
                 }
                 if (record.sequence >= position.next && !found.count(record.sequence))
-                    found.emplace(record.sequence, Found{std::move(record), i, base + scan.ends[r]});
+                    found.emplace(record.sequence, Found{record, i, base + scan.ends[r]});
             }
             for (const auto &[after, until] : scan.damaged)
                 lost.emplace_back(after == 0 ? before : after, until);
@@ -619,17 +657,33 @@ bool PeerReader::commit(QString *error, qsizetype taken)
         for (qsizetype r = 0; r < taken; ++r)
             reached[s.after[r].first] = s.after[r].second;
     }
-    if (reached == s.committed)
+    if (reached == s.committed && !s.unsaved)
         return true;
+    // What was taken is in the history whether or not the file can be written: the positions move on
+    // here at once (nothing is read twice in this run), and the file is written again next time.
+    s.committed = reached;
     try {
         fileio::writeFileAtomic(s.stateFile, formatState(reached));
     } catch (const CommandError &e) {
+        s.unsaved = true;
         *error = QCoreApplication::translate("SyncFolder", "共有フォルダーの読み取り位置を保存できません: %1")
                      .arg(e.description);
         return false;
     }
-    s.committed = reached;
+    s.unsaved = false;
     return true;
+}
+
+bool PeerReader::passOver(const QString &device, QString *error)
+{
+    State &s = *m_state;
+    if (!isDeviceName(device) || device == s.ownDevice)
+        return true;
+    s.pending = s.committed;
+    s.after.clear();
+    QList<Record> records;
+    s.readDevice(device, s.pending[device], &records, nullptr);
+    return commit(error);
 }
 
 QStringList PeerReader::watchedFolders() const

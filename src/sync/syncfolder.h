@@ -52,9 +52,9 @@ QString devicesFolder(const QString &sharedFolder);
 
 // This machine's device id: a random identifier made once and kept in the data folder, never the host
 // name. It is kept with the machine id it was made on (`machineId`, e.g. /etc/machine-id), so a data
-// folder copied to a second machine gets an id of its own there. Throws CommandError when it can be
-// neither read nor made.
-QString deviceId(const QString &dataFolder, const QString &machineId);
+// folder copied to a second machine gets an id of its own there; `former` then gets the id the data
+// folder held. Throws CommandError when it can be neither read nor made.
+QString deviceId(const QString &dataFolder, const QString &machineId, QString *former = nullptr);
 
 // Appends this machine's records to its own segments (`devicesFolder/<device>/`). A segment is closed
 // at `segmentBytes` and never changed again; the next record starts a new one. On opening, the next
@@ -98,6 +98,9 @@ public:
     // the history), or only those after its first `taken` records when the rest could not be added.
     // False, with `error`, when the state file could not be written.
     bool commit(QString *error, qsizetype taken = -1);
+    // Takes everything `device` has in the folder now as read, without returning it: what a data
+    // folder brought along from the machine it was copied from is in the history already.
+    bool passOver(const QString &device, QString *error);
     // The folders to watch for new data: the devices folder and each other device's folder.
     QStringList watchedFolders() const;
 

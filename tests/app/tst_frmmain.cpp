@@ -618,9 +618,16 @@ void TestFrmMain::sharedFolder()
     syncfolder::SegmentWriter other(shared.path(), QStringLiteral("other"));
     QString error;
     QVERIFY(other.append(QStringLiteral("from there"), 1000, &error));
+    // More than one batch: the rest is added on the next turns, in order.
+    for (qsizetype i = 0; i < SyncService::batchSize; ++i)
+        QVERIFY(other.append(QString::number(i), 1000, &error));
     QVERIFY(other.append(QStringLiteral("then\r\nthis"), 2000, &error));
-    QTRY_COMPARE(listTexts(), (QStringList{QStringLiteral("then\r\nthis"), QStringLiteral("from there"),
-                                           QStringLiteral("copied here")}));
+    QTRY_COMPARE(listTexts().size(), SyncService::batchSize + 3);
+    QCOMPARE(listTexts().first(4),
+             (QStringList{QStringLiteral("then\r\nthis"), QString::number(SyncService::batchSize - 1),
+                          QString::number(SyncService::batchSize - 2), QString::number(SyncService::batchSize - 3)}));
+    QCOMPARE(listTexts().last(3),
+             (QStringList{QStringLiteral("0"), QStringLiteral("from there"), QStringLiteral("copied here")}));
     QCOMPARE(m_fakes->clipboard.content.text, QStringLiteral("copied here"));
     QCOMPARE(comboText(w), QStringLiteral("copied here"));
     QVERIFY(sharing().startsWith(QStringLiteral("履歴の共有: オン (最終受信 ")));
@@ -629,7 +636,7 @@ void TestFrmMain::sharedFolder()
     emit m_fakes->instance.syncChanged();
     QCOMPARE(sharing(), QStringLiteral("履歴の共有: オフ"));
     m_fakes->clipboard.put(text(QStringLiteral("not shared")));
-    QCOMPARE(listTexts().size(), 5);
+    QCOMPARE(listTexts().size(), SyncService::batchSize + 5);
     QTemporaryDir state;
     syncfolder::PeerReader reader(shared.path(), QStringLiteral("third"), state.filePath(QStringLiteral("read")));
     QStringList ours;

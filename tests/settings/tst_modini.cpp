@@ -224,6 +224,7 @@ void TestModIni::syncFolder_data()
     QTest::newRow("old file without the section")
         << QByteArray("[Main]\r\nPosX=15\r\n") << QStringLiteral("/mnt/共有 フォルダー");
     QTest::newRow("turned off") << QByteArray("[sync]\r\nfolder=\"/old\"\r\n") << QString();
+    QTest::newRow("a Shift_JIS file") << QByteArray("[Data]\r\nCodePage=932\r\n") << QStringLiteral("/mnt/共有");
 }
 
 void TestModIni::syncFolder()
@@ -243,6 +244,8 @@ void TestModIni::syncFolder()
     QCOMPARE(after.main.left, 30);
     QCOMPARE(readIni(tmp.path()).toLower().count("[sync]"), 1);
     QVERIFY_THROWS_EXCEPTION(CommandError, iniWriteSyncFolder(tmp.path(), QStringLiteral("/a\nb")));
+    if (file.contains("CodePage=932")) // a path the file's code page cannot hold is refused, not mangled
+        QVERIFY_THROWS_EXCEPTION(CommandError, iniWriteSyncFolder(tmp.path(), QStringLiteral("/home/josé")));
     QCOMPARE(iniRead(tmp.path()).sync.folder, folder);
 }
 

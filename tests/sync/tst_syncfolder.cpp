@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/commanderror.h"
 #include "core/fileio.h"
 #include "fakes/filesizelimit.h"
 #include "sync/syncfolder.h"
@@ -104,9 +105,10 @@ void TestSyncFolder::writeSegment(const QString &step)
     file.write(bytes);
 }
 
-// Each step writes its segments (", " between them; "restart;" first: a new reader on the same state
-// file), then reads and commits ("take<n>;" first: only the first n records were taken); `read` holds
-// what each step's read returns, as texts.
+// Each step writes its segments (", " between them), then reads and commits; `read` holds what each
+// step's read returns, as texts. Before the segments a step may say "restart;" (a new reader on the same
+// state file), "take<n>;" (only the first n records read are taken), "nostate;" (the state file cannot
+// be written) or "over;" (device A is passed over before the read).
 void TestSyncFolder::reading_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -142,6 +144,10 @@ void TestSyncFolder::reading_data()
     QTest::newRow("positions after a restart")
         << QStringList{"A/1: 1 2, B/1: 1", "restart; A/1: 1 2 3", "restart;", "restart; A/4: 4, B/2: 2"}
         << QStringList{"A1 A2 B1", "A3", "", "A4 B2"} << 0;
+    QTest::newRow("positions that cannot be kept still hold in this run")
+        << QStringList{"nostate; A/1: 1 2", "A/1: 1 2 3"} << QStringList{"A1 A2", "A3"} << 0;
+    QTest::newRow("a device passed over")
+        << QStringList{"A/1: 1 2, B/1: 1", "over; A/1: 1 2 3"} << QStringList{"A1 A2 B1", ""} << 0;
     QTest::newRow("a read taken in part goes on after what was taken")
         << QStringList{"take1; A/1: 1 2, B/1: 1", "restart;"} << QStringList{"A1 A2 B1", "A2 B1"} << 0;
     QTest::newRow("a restart inside a segment sent again whole")
@@ -157,18 +163,26 @@ void TestSyncFolder::reading()
     auto reader = std::make_unique<PeerReader>(m_shared, idOf(u'O'), m_stateFile);
     QStringList told;
     for (qsizetype i = 0; i < steps.size(); ++i) {
-        QString step = steps[i];
-        if (step.startsWith("restart;")) {
-            reader = std::make_unique<PeerReader>(m_shared, idOf(u'O'), m_stateFile);
-            step = step.mid(8);
-        }
+        QStringList parts = steps[i].split(u';');
+        const QString segments = parts.takeLast();
         qsizetype taken = -1;
-        if (step.startsWith("take")) {
-            taken = step.mid(4, 1).toInt();
-            step = step.mid(6);
+        bool noState = false;
+        for (const QString &part : std::as_const(parts)) {
+            if (part == "restart")
+                reader = std::make_unique<PeerReader>(m_shared, idOf(u'O'), m_stateFile);
+            else if (part.startsWith("take"))
+                taken = part.mid(4).toInt();
+            noState = noState || part == "nostate";
         }
-        for (const QString &segment : step.split(", ", Qt::SkipEmptyParts))
+        if (noState) {
+            QFile::remove(m_stateFile);
+            QVERIFY(QDir().mkdir(m_stateFile));
+        }
+        for (const QString &segment : segments.split(", ", Qt::SkipEmptyParts))
             writeSegment(segment.trimmed());
+        QString error;
+        if (parts.contains("over"))
+            QVERIFY2(reader->passOver(idOf(u'A'), &error), qPrintable(error));
         QStringList texts;
         for (const Record &record : reader->readNew(&told)) {
             const QString name = record.text.section(u'\n', 0, 0);
@@ -178,8 +192,9 @@ void TestSyncFolder::reading()
             texts << name;
         }
         QCOMPARE(texts.join(u' '), read[i]);
-        QString error;
-        QVERIFY2(reader->commit(&error, taken), qPrintable(error));
+        QCOMPARE(reader->commit(&error, taken), !noState);
+        if (noState)
+            QVERIFY(QDir().rmdir(m_stateFile));
     }
     QCOMPARE(told.size(), problems);
     QVERIFY(reader->watchedFolders().contains(devicesFolder(m_shared)));
@@ -189,7 +204,8 @@ void TestSyncFolder::reading()
 // A script of appends ("a"), appends on a full disk ("full"), a new writer on the same folder
 // ("reopen"), a crash in the middle of a write ("crash": half a record left at the end) and the
 // device's folder taken away ("gone") or put back holding more ("back": records 1 to 5, as a disk
-// mounted again over it); then the segments and the next sequence.
+// mounted again over it), files that are not its own put there ("strays": a link to a file outside, a
+// segment of junk named far ahead); then the segments and the next sequence.
 void TestSyncFolder::writing_data()
 {
     QTest::addColumn<QStringList>("script");
@@ -210,6 +226,9 @@ void TestSyncFolder::writing_data()
         << QStringList{"a", "full", "full", "a"} << 10 << 2 << "000000000001.vkseg: 1 2" << quint64(3);
     QTest::newRow("a folder put back goes on after what it holds")
         << QStringList{"a", "a", "back", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3 4 5 6" << quint64(7);
+    QTest::newRow("strays neither decide the sequence nor are written through")
+        << QStringList{"a", "strays", "reopen", "a"} << 10 << 0
+        << "000000000001.vkseg: 1 2 | 000000000050.vkseg: outside | 999999999999.vkseg: " << quint64(3);
     QTest::newRow("a vanished folder is not made again")
         << QStringList{"a", "gone", "a"} << 10 << 2 << "" << quint64(2);
 }
@@ -253,6 +272,10 @@ void TestSyncFolder::writing()
             QFile file(folder + QStringLiteral("/000000000001.vkseg"));
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(bytes);
+        } else if (op == "strays") {
+            fileio::writeFileAtomic(m_dir->filePath(QStringLiteral("outside")), "outside");
+            QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("outside")), folder + "/000000000050.vkseg"));
+            writeSegment(QStringLiteral("O/999999999999: junk"));
         } else if (op == "reopen") {
             writer = std::make_unique<SegmentWriter>(m_shared, device, recordSize * recordsPerSegment);
         } else if (op == "crash") {
@@ -264,8 +287,10 @@ void TestSyncFolder::writing()
     }
     QCOMPARE(failed, failures);
     QStringList found;
-    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
-        found << name + ": " + sequencesOf(fileio::readWholeFile(folder + u'/' + name));
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        const QByteArray bytes = fileio::readWholeFile(folder + u'/' + name);
+        found << name + ": " + (bytes == "outside" ? QStringLiteral("outside") : sequencesOf(bytes));
+    }
     QCOMPARE(found.join(" | "), segments);
     QCOMPARE(writer->nextSequence(), next);
 }
@@ -277,9 +302,17 @@ void TestSyncFolder::deviceIdIsKeptPerMachine()
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(first).hasMatch());
     QCOMPARE(deviceId(data, QStringLiteral("machine-1")), first);
     // The data folder copied to another machine: an id of its own there.
-    const QString second = deviceId(data, QStringLiteral("machine-2"));
+    QString former;
+    const QString second = deviceId(data, QStringLiteral("machine-2"), &former);
     QVERIFY(second != first);
-    QCOMPARE(deviceId(data, QStringLiteral("machine-2")), second);
+    QCOMPARE(former, first);
+    former.clear();
+    QCOMPARE(deviceId(data, QStringLiteral("machine-2"), &former), second);
+    QVERIFY(former.isEmpty());
+    // A file that is there but cannot be read is not replaced by a new id.
+    const QString file = data + QStringLiteral("/syncdevice.ini");
+    QVERIFY(QFile::remove(file) && QDir().mkdir(file));
+    QVERIFY_THROWS_EXCEPTION(CommandError, deviceId(data, QStringLiteral("machine-2")));
 }
 
 QTEST_GUILESS_MAIN(TestSyncFolder)
