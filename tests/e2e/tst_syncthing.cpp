@@ -76,15 +76,15 @@ quint16 freePort(quint16 after)
     return 0;
 }
 
-// The texts of a side's history, oldest first: each whole line of temp.ifo after its number. The
-// program writes each entry with one flushed append, so a read while it runs sees whole lines and
-// perhaps a cut last one, which is left out.
+// The texts of a side's history, oldest first: each whole line of temp.ifo after its number, its line
+// breaks as a copy has them (LF). The program writes each entry with one flushed append, so a read
+// while it runs sees whole lines and perhaps a cut last one, which is left out.
 QStringList history(const Side &side)
 {
     QStringList texts;
     for (const QByteArray &line : fileBytes(side.path("data/temp.ifo")).split('\n')) {
         if (line.endsWith('\r'))
-            texts << QString::fromUtf8(line.mid(6).chopped(1));
+            texts << QString::fromUtf8(line.mid(6).chopped(1)).replace("@1@2@3", "\n");
     }
     return texts;
 }
@@ -121,7 +121,6 @@ private slots:
     void nothingDoubledOrEchoedOrOnTheClipboard();
 
 private:
-    Side &side(int n) { return n == 0 ? m_a : m_b; }
     QJsonObject rest(Side &side, const QByteArray &verb, const QString &path);
     bool startSyncthing(Side &side);
     void stopSyncthing(Side &side);
@@ -301,17 +300,18 @@ void TestSyncthing::printLogs()
 void TestSyncthing::copyReachesTheOtherSide_data()
 {
     QTest::addColumn<int>("from");
-    QTest::newRow("A to B") << 0;
-    QTest::newRow("B to A") << 1;
+    QTest::addColumn<QString>("text");
+    QTest::newRow("A to B") << 0 << "one copy from A";
+    QTest::newRow("B to A, lines and any script") << 1 << "from B,\tzwei Zeilen — 日本語 😀\n 末尾 ";
 }
 
 // The delay a user sees: from the copy on one machine to the entry in the other's history.
 void TestSyncthing::copyReachesTheOtherSide()
 {
     QFETCH(int, from);
-    Side &source = side(from);
-    Side &target = side(1 - from);
-    const QString text = "one copy from " + source.name;
+    QFETCH(QString, text);
+    Side &source = from == 0 ? m_a : m_b;
+    Side &target = from == 0 ? m_b : m_a;
     QElapsedTimer clock;
     clock.start();
     QVERIFY(copyOn(source, text));
