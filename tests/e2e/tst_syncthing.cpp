@@ -19,6 +19,8 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <sys/prctl.h>
+
 using namespace x11harness;
 
 namespace {
@@ -50,6 +52,12 @@ const char *const kConfig = R"(<configuration version="36">
 // One machine: its Syncthing, its X server and its program, with their folders under `root`.
 struct Side
 {
+    Side()
+    {
+        // Each ends with the test, even with one killed on a timeout before its clean-up ran.
+        for (QProcess *p : {&xvfb, &syncthing, &vornkip})
+            p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    }
     QString name;
     QTemporaryDir root;
     QTemporaryDir runtime;
