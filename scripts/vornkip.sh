@@ -18,7 +18,7 @@ test_packages=(xvfb xauth xclip xsel xdotool wtype imagemagick x11-utils dbus at
                clang-format clang libclang-rt-14-dev gdb sway xwayland wl-clipboard qt6-wayland
                desktop-file-utils appstream dpkg-dev file groff-base trayer libglib2.0-bin
                gnome-settings-daemon-common x11-xkb-utils python3-dbusmock libxcb-damage0-dev openbox
-               debhelper lintian devscripts)
+               debhelper lintian devscripts syncthing)
 deb_packages=(dpkg-dev debhelper)
 
 install() {
