@@ -60,6 +60,10 @@ void SyncService::setFolder(const QString &sharedFolder)
     m_feed->stop();
     m_arrived.clear();
     m_taken = 0;
+    if (sharedFolder.isEmpty()) {
+        m_unsent.clear();
+        m_unsentBytes = 0;
+    }
     if (const QStringList watched = m_watcher->directories() + m_watcher->files(); !watched.isEmpty())
         m_watcher->removePaths(watched);
     m_reader.reset();
@@ -95,16 +99,42 @@ void SyncService::share(const QString &text)
 {
     if (!m_writer)
         return;
-    QString error;
-    if (m_writer->append(text, QDateTime::currentMSecsSinceEpoch(), &error))
-        over(writeTrouble);
-    else
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    sendUnsent();
+    if (m_unsent.isEmpty()) {
+        QString error;
+        if (m_writer->append(text, msecs, &error)) {
+            over(writeTrouble);
+            return;
+        }
         tell(writeTrouble, error);
+    }
+    if (const qint64 bytes = text.size() * qint64(sizeof(QChar)); m_unsentBytes + bytes <= maxUnsentBytes) {
+        m_unsent.append({text, msecs});
+        m_unsentBytes += bytes;
+    }
+}
+
+// Copies wait here while the folder cannot take them (an unmounted disk, a full one), and go out in
+// their order, with their own times, once it can: at the next copy or the next read.
+void SyncService::sendUnsent()
+{
+    while (m_writer && !m_unsent.isEmpty()) {
+        QString error;
+        if (!m_writer->append(m_unsent.first().first, m_unsent.first().second, &error)) {
+            tell(writeTrouble, error);
+            return;
+        }
+        m_unsentBytes -= m_unsent.first().first.size() * qint64(sizeof(QChar));
+        m_unsent.removeFirst();
+        over(writeTrouble);
+    }
 }
 
 void SyncService::readPeers()
 {
     // While a read is still being added, the next one waits for it (it is started at its end).
+    sendUnsent();
     if (!m_reader || !m_arrived.isEmpty())
         return;
     QStringList problems;

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QFileSystemWatcher;
 class QTimer;
@@ -41,7 +42,8 @@ public:
     // When the last entry from another machine arrived in this run; invalid when none did.
     const QDateTime &lastArrival() const { return m_lastArrival; }
 
-    // A text this machine recorded from a copy: appended to its own segments.
+    // A text this machine recorded from a copy: appended to its own segments (kept until they can take
+    // it, while the program runs).
     void share(const QString &text);
     // Reads what the other machines added since the last read, and adds it.
     void readPeers();
@@ -52,6 +54,8 @@ public:
     static constexpr int settleMs = 250;
     // How many records are added to the history between two turns of the event loop.
     static constexpr qsizetype batchSize = 200;
+    // How much of the copies the folder could not take yet is kept to send later (UTF-16 bytes).
+    static constexpr qint64 maxUnsentBytes = 64 * 1024 * 1024;
     // A problem message lists this many lines, then how many more there are.
     static constexpr qsizetype maxProblemLines = 5;
     // The file in the data folder that keeps how far each machine was read.
@@ -65,6 +69,7 @@ signals:
 
 private:
     void addSome();
+    void sendUnsent();
     void watch();
     void tell(const QString &key, const QString &text);
     void over(const QString &key) { m_told.remove(key); }
@@ -78,8 +83,10 @@ private:
     QTimer *m_settle;
     QTimer *m_rescan;
     QTimer *m_feed;
-    QList<syncfolder::Record> m_arrived; // the read being added
-    qsizetype m_taken = 0;               // how many of it are in the history
+    QList<syncfolder::Record> m_arrived;        // the read being added
+    qsizetype m_taken = 0;                      // how many of it are in the history
+    QList<std::pair<QString, qint64>> m_unsent; // copies and their times, not written to the folder yet
+    qint64 m_unsentBytes = 0;
     QDateTime m_lastArrival;
     QSet<QString> m_told;
 };
