@@ -73,17 +73,27 @@ void SyncService::setFolder(const QString &sharedFolder)
     if (!sharedFolder.isEmpty()) {
         try {
             // The machine id keeps a data folder copied to another machine from taking this one's id.
+            const QString machine = QString::fromLatin1(QSysInfo::machineUniqueId());
             QString former;
-            const QString device =
-                syncfolder::deviceId(m_dataFolder, QString::fromLatin1(QSysInfo::machineUniqueId()), &former);
-            m_reader = std::make_unique<syncfolder::PeerReader>(sharedFolder, device, stateFile(m_dataFolder));
-            m_writer = std::make_unique<syncfolder::SegmentWriter>(sharedFolder, device);
+            QStringList ownFormer;
+            m_device = syncfolder::deviceId(m_dataFolder, machine, &former, &ownFormer);
+            m_writer = std::make_unique<syncfolder::SegmentWriter>(sharedFolder, m_device);
+            // This machine's folder there holds less than it had shared (emptied, or a new shared
+            // folder): the others would skip the sequences they had read, so it goes on under a new id.
+            if (m_writer->knowsNext() && m_writer->nextSequence() < syncfolder::sentNext(m_dataFolder, m_device)) {
+                ownFormer << m_device;
+                m_device = syncfolder::renewDeviceId(m_dataFolder, machine);
+                m_writer = std::make_unique<syncfolder::SegmentWriter>(sharedFolder, m_device);
+            }
+            m_reader = std::make_unique<syncfolder::PeerReader>(sharedFolder, m_device, stateFile(m_dataFolder));
+            m_reader->skipDevices(ownFormer);
             // A data folder brought from another machine (or a machine whose id changed) holds what its
             // former id shared already.
             if (QString error; !former.isEmpty() && !m_reader->passOver(former, &error))
                 tell(commitTrouble, error);
         } catch (const CommandError &e) {
             m_reader.reset();
+            m_writer.reset();
             tell(deviceTrouble, e.description);
         }
     }
@@ -103,7 +113,7 @@ void SyncService::share(const QString &text)
     sendUnsent();
     if (m_unsent.isEmpty()) {
         QString error;
-        if (m_writer->append(text, msecs, &error)) {
+        if (append(text, msecs, &error)) {
             over(writeTrouble);
             return;
         }
@@ -115,13 +125,21 @@ void SyncService::share(const QString &text)
     }
 }
 
+bool SyncService::append(const QString &text, qint64 msecs, QString *error)
+{
+    if (!m_writer->append(text, msecs, error))
+        return false;
+    syncfolder::keepSentNext(m_dataFolder, m_device, m_writer->nextSequence());
+    return true;
+}
+
 // Copies wait here while the folder cannot take them (an unmounted disk, a full one), and go out in
 // their order, with their own times, once it can: at the next copy or the next read.
 void SyncService::sendUnsent()
 {
     while (m_writer && !m_unsent.isEmpty()) {
         QString error;
-        if (!m_writer->append(m_unsent.first().first, m_unsent.first().second, &error)) {
+        if (!append(m_unsent.first().first, m_unsent.first().second, &error)) {
             tell(writeTrouble, error);
             return;
         }

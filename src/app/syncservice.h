@@ -70,6 +70,7 @@ signals:
 private:
     void addSome();
     void sendUnsent();
+    bool append(const QString &text, qint64 msecs, QString *error);
     void watch();
     void tell(const QString &key, const QString &text);
     void over(const QString &key) { m_told.remove(key); }
@@ -77,6 +78,7 @@ private:
     QString m_dataFolder;
     Adder m_add;
     QString m_folder;
+    QString m_device; // this machine's id in the folder
     std::unique_ptr<syncfolder::SegmentWriter> m_writer;
     std::unique_ptr<syncfolder::PeerReader> m_reader;
     QFileSystemWatcher *m_watcher;

@@ -237,37 +237,103 @@ QString devicesFolder(const QString &sharedFolder)
     return sharedFolder + QStringLiteral("/vornkip/devices");
 }
 
-QString deviceId(const QString &dataFolder, const QString &machineId, QString *former)
+namespace {
+// The id file: "Id=<device id>", "Machine=<the machine id it was made on>", and a "Former=<id>" line for
+// each id this machine had before. Throws CommandError for a file that is there but cannot be read.
+struct IdFile
 {
-    // The file: two lines, "Id=<device id>" and "Machine=<the machine id it was made on>".
-    const QString path = dataFolder + QLatin1Char('/') + deviceFileName;
+    QString id;
+    QString machine;
+    QStringList former;
+};
+
+IdFile readIdFile(const QString &path)
+{
+    IdFile file;
     try {
-        QString id;
-        QString machine;
-        const QList<QByteArray> lines = fileio::readWholeFile(path).split('\n');
-        for (const QByteArray &line : lines) {
+        for (const QByteArray &line : fileio::readWholeFile(path).split('\n')) {
+            const QString value = QString::fromUtf8(line.sliced(line.indexOf('=') + 1)).trimmed();
             if (line.startsWith("Id="))
-                id = QString::fromUtf8(line.sliced(3)).trimmed();
+                file.id = value;
             else if (line.startsWith("Machine="))
-                machine = QString::fromUtf8(line.sliced(8)).trimmed();
+                file.machine = value;
+            else if (line.startsWith("Former=") && isDeviceName(value))
+                file.former << value;
         }
-        if (isDeviceName(id) && machine == machineId.trimmed())
-            return id;
-        if (former && isDeviceName(id))
-            *former = id;
     } catch (const CommandError &e) {
-        // Missing: made below. A file that is there but cannot be read is not replaced, or this
-        // machine would come back as a stranger to its own entries.
+        // Missing: none yet. A file that is there but cannot be read is not replaced, or this machine
+        // would come back as a stranger to its own entries.
         if (e.number != ErrorNumber::FileNotFound)
             throw;
     }
+    return file;
+}
+
+QString newIdFile(const QString &path, const QString &machineId, const QStringList &former)
+{
     quint32 words[4];
     QRandomGenerator::system()->fillRange(words);
     QString id;
     for (const quint32 word : words)
         id += QStringLiteral("%1").arg(word, 8, 16, QLatin1Char('0'));
-    fileio::writeFileAtomic(path, "Id=" + id.toLatin1() + "\nMachine=" + machineId.trimmed().toUtf8() + '\n');
+    QByteArray text = "Id=" + id.toLatin1() + "\nMachine=" + machineId.trimmed().toUtf8() + '\n';
+    for (const QString &old : former)
+        text += "Former=" + old.toLatin1() + '\n';
+    fileio::writeFileAtomic(path, text);
     return id;
+}
+
+const QString sentFileName = QStringLiteral("syncsent.dat");
+} // namespace
+
+QString deviceId(const QString &dataFolder, const QString &machineId, QString *former, QStringList *ownFormer)
+{
+    const QString path = dataFolder + QLatin1Char('/') + deviceFileName;
+    const IdFile file = readIdFile(path);
+    if (isDeviceName(file.id) && file.machine == machineId.trimmed()) {
+        if (ownFormer)
+            *ownFormer = file.former;
+        return file.id;
+    }
+    if (former && isDeviceName(file.id))
+        *former = file.id;
+    return newIdFile(path, machineId, {});
+}
+
+QString renewDeviceId(const QString &dataFolder, const QString &machineId)
+{
+    const QString path = dataFolder + QLatin1Char('/') + deviceFileName;
+    IdFile file = readIdFile(path);
+    if (isDeviceName(file.id) && file.machine == machineId.trimmed())
+        file.former << file.id;
+    else
+        file.former.clear();
+    return newIdFile(path, machineId, file.former);
+}
+
+quint64 sentNext(const QString &dataFolder, const QString &device)
+{
+    try {
+        const QList<QByteArray> lines = fileio::readWholeFile(dataFolder + QLatin1Char('/') + sentFileName).split('\n');
+        if (lines.size() >= 2 && QString::fromUtf8(lines[0]) == device)
+            return lines[1].toULongLong();
+    } catch (const CommandError &) {
+        // None kept: nothing to compare with.
+    }
+    return 0;
+}
+
+void keepSentNext(const QString &dataFolder, const QString &device, quint64 next)
+{
+    // Written in place without a flush, as often as a copy is shared: a file cut by a crash reads as
+    // none kept, which only leaves the next start nothing to compare with.
+    const QString path = dataFolder + QLatin1Char('/') + sentFileName;
+    try {
+        const fileio::UniqueFd fd = fileio::openFile(path, O_WRONLY | O_CREAT | O_TRUNC);
+        fileio::writeAll(fd.get(), device.toLatin1() + '\n' + QByteArray::number(next) + '\n', path);
+    } catch (const CommandError &) {
+        // As above.
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -368,6 +434,11 @@ SegmentWriter::~SegmentWriter() = default;
 quint64 SegmentWriter::nextSequence() const
 {
     return m_state->next;
+}
+
+bool SegmentWriter::knowsNext() const
+{
+    return m_state->scanned;
 }
 
 bool SegmentWriter::append(const QString &text, qint64 msecs, QString *error)
@@ -474,6 +545,7 @@ struct PeerReader::State
 {
     QString devices;
     QString ownDevice;
+    QSet<QString> formerOwn;
     QString stateFile;
     QMap<QString, Position> committed; // taken into the history, and kept in the state file unless `unsaved`
     QMap<QString, Position> pending;
@@ -631,7 +703,7 @@ QList<Record> PeerReader::readNew(QStringList *problems)
     s.after.clear();
     QList<Record> records;
     for (const QString &device : entriesOf(s.devices, QDir::Dirs)) {
-        if (device == s.ownDevice || isHidden(device))
+        if (device == s.ownDevice || s.formerOwn.contains(device) || isHidden(device))
             continue;
         if (!isDeviceName(device)) {
             const QString path = s.devices + QLatin1Char('/') + device;
@@ -674,6 +746,11 @@ bool PeerReader::commit(QString *error, qsizetype taken)
     return true;
 }
 
+void PeerReader::skipDevices(const QStringList &devices)
+{
+    m_state->formerOwn = QSet<QString>(devices.begin(), devices.end());
+}
+
 bool PeerReader::passOver(const QString &device, QString *error)
 {
     State &s = *m_state;
@@ -690,7 +767,8 @@ QStringList PeerReader::watchedFolders() const
 {
     QStringList folders{m_state->devices};
     for (const QString &device : entriesOf(m_state->devices, QDir::Dirs)) {
-        if (device != m_state->ownDevice && !isHidden(device) && isDeviceName(device))
+        if (device != m_state->ownDevice && !m_state->formerOwn.contains(device) && !isHidden(device) &&
+            isDeviceName(device))
             folders.append(m_state->devices + QLatin1Char('/') + device);
     }
     return folders;

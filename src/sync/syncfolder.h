@@ -53,8 +53,19 @@ QString devicesFolder(const QString &sharedFolder);
 // This machine's device id: a random identifier made once and kept in the data folder, never the host
 // name. It is kept with the machine id it was made on (`machineId`, e.g. /etc/machine-id), so a data
 // folder copied to a second machine gets an id of its own there; `former` then gets the id the data
-// folder held. Throws CommandError when it can be neither read nor made.
-QString deviceId(const QString &dataFolder, const QString &machineId, QString *former = nullptr);
+// folder held. `ownFormer` gets the ids this machine had before (see renewDeviceId). Throws
+// CommandError when it can be neither read nor made.
+QString deviceId(const QString &dataFolder, const QString &machineId, QString *former = nullptr,
+                 QStringList *ownFormer = nullptr);
+// Gives this machine a new device id, keeping the present one among its former ids. For when its own
+// sequence would start again below where it had come (its folder in the shared folder emptied, or a
+// new shared folder): the other machines skip the sequences they have read, so they could take the
+// new records only under a new id, which they read whole.
+QString renewDeviceId(const QString &dataFolder, const QString &machineId);
+// The next sequence this machine had come to under `device`, as kept in the data folder after each
+// record it shared; 0 when none is kept.
+quint64 sentNext(const QString &dataFolder, const QString &device);
+void keepSentNext(const QString &dataFolder, const QString &device, quint64 next);
 
 // Appends this machine's records to its own segments (`devicesFolder/<device>/`). A segment is closed
 // at `segmentBytes` and never changed again; the next record starts a new one. On opening, the next
@@ -73,6 +84,8 @@ public:
     // a reader would take for a record, and the next call tries again.
     bool append(const QString &text, qint64 msecs, QString *error);
     quint64 nextSequence() const;
+    // Whether the next sequence was found in the folder (it is there, and could be read).
+    bool knowsNext() const;
 
 private:
     struct State;
@@ -98,6 +111,8 @@ public:
     // the history), or only those after its first `taken` records when the rest could not be added.
     // False, with `error`, when the state file could not be written.
     bool commit(QString *error, qsizetype taken = -1);
+    // This machine's former ids: never read, as its own id is not.
+    void skipDevices(const QStringList &devices);
     // Takes everything `device` has in the folder now as read, without returning it: what a data
     // folder brought along from the machine it was copied from is in the history already.
     bool passOver(const QString &device, QString *error);

@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
+
 using namespace mainparts;
 
 namespace {
@@ -70,6 +72,7 @@ private slots:
     void historyFileThatCannotBeWritten();
     void farPlacesComeBackInRange();
     void sharedFolder();
+    void sharingMovesToAnotherFolder();
     void sharingTroubleIsToldOnce();
 
 private:
@@ -645,6 +648,39 @@ void TestFrmMain::sharedFolder()
             ours << record.text;
     }
     QCOMPARE(ours, (QStringList{QStringLiteral("copied here"), QStringLiteral("copied after")}));
+}
+
+// Sharing moved to a new, empty folder: this machine's records start again there under a new id, so a
+// machine that had read its earlier ones takes them; those earlier ones, copied along, are not read back.
+void TestFrmMain::sharingMovesToAnotherFolder()
+{
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QTemporaryDir peer;
+    const QString peerState = peer.filePath(QStringLiteral("read"));
+    const auto peerReads = [&peerState](const QString &folder) {
+        syncfolder::PeerReader reader(folder, QStringLiteral("peer"), peerState);
+        QStringList texts;
+        for (const syncfolder::Record &record : reader.readNew(nullptr))
+            texts << record.text;
+        QString error;
+        return reader.commit(&error) ? texts : QStringList{error};
+    };
+    iniWriteSyncFolder(m_dir->path(), first.path());
+    start();
+    m_fakes->clipboard.put(text(QStringLiteral("one")));
+    m_fakes->clipboard.put(text(QStringLiteral("two")));
+    QCOMPARE(peerReads(first.path()), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    iniWriteSyncFolder(m_dir->path(), second.path());
+    emit m_fakes->instance.syncChanged();
+    m_fakes->clipboard.put(text(QStringLiteral("three")));
+    QCOMPARE(peerReads(second.path()), QStringList{QStringLiteral("three")});
+    // The first folder's records copied into the second: neither the peer nor this machine takes them again.
+    std::filesystem::copy(first.path().toStdString() + "/vornkip", second.path().toStdString() + "/vornkip",
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing);
+    QCOMPARE(peerReads(second.path()), QStringList{});
+    QTest::qWait(SyncService::settleMs * 2);
+    QCOMPARE(listTexts().size(), 3);
 }
 
 // A shared folder that is gone (an unmounted disk) or holds foreign files: each told once, in one box

@@ -108,7 +108,8 @@ void TestSyncFolder::writeSegment(const QString &step)
 // Each step writes its segments (", " between them), then reads and commits; `read` holds what each
 // step's read returns, as texts. Before the segments a step may say "restart;" (a new reader on the same
 // state file), "take<n>;" (only the first n records read are taken), "nostate;" (the state file cannot
-// be written) or "over;" (device A is passed over before the read).
+// be written), "over;" (device A is passed over before the read) or "former;" (device A is one of this
+// machine's former ids).
 void TestSyncFolder::reading_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -148,6 +149,8 @@ void TestSyncFolder::reading_data()
         << QStringList{"nostate; A/1: 1 2", "A/1: 1 2 3"} << QStringList{"A1 A2", "A3"} << 0;
     QTest::newRow("a device passed over")
         << QStringList{"A/1: 1 2, B/1: 1", "over; A/1: 1 2 3"} << QStringList{"A1 A2 B1", ""} << 0;
+    QTest::newRow("this machine's former id is never read")
+        << QStringList{"former; A/1: 1, B/1: 1", "A/2: 2"} << QStringList{"B1", ""} << 0;
     QTest::newRow("a read taken in part goes on after what was taken")
         << QStringList{"take1; A/1: 1 2, B/1: 1", "restart;"} << QStringList{"A1 A2 B1", "A2 B1"} << 0;
     QTest::newRow("a restart inside a segment sent again whole")
@@ -173,6 +176,8 @@ void TestSyncFolder::reading()
             else if (part.startsWith("take"))
                 taken = part.mid(4).toInt();
             noState = noState || part == "nostate";
+            if (part == "former")
+                reader->skipDevices({idOf(u'A')});
         }
         if (noState) {
             QFile::remove(m_stateFile);
@@ -309,6 +314,15 @@ void TestSyncFolder::deviceIdIsKeptPerMachine()
     former.clear();
     QCOMPARE(deviceId(data, QStringLiteral("machine-2"), &former), second);
     QVERIFY(former.isEmpty());
+    // A new id when this machine's sequence would start again: the old one is kept as its own.
+    const QString third = renewDeviceId(data, QStringLiteral("machine-2"));
+    QStringList ownFormer;
+    QCOMPARE(deviceId(data, QStringLiteral("machine-2"), nullptr, &ownFormer), third);
+    QCOMPARE(ownFormer, QStringList{second});
+    QCOMPARE(sentNext(data, third), quint64(0));
+    keepSentNext(data, third, 42);
+    QCOMPARE(sentNext(data, third), quint64(42));
+    QCOMPARE(sentNext(data, second), quint64(0));
     // A file that is there but cannot be read is not replaced by a new id.
     const QString file = data + QStringLiteral("/syncdevice.ini");
     QVERIFY(QFile::remove(file) && QDir().mkdir(file));
