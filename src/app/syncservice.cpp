@@ -4,6 +4,7 @@
 #include "core/commanderror.h"
 #include "sync/syncfolder.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSysInfo>
@@ -80,7 +81,8 @@ void SyncService::setFolder(const QString &sharedFolder)
             m_writer = std::make_unique<syncfolder::SegmentWriter>(sharedFolder, m_device);
             // This machine's folder there holds less than it had shared (emptied, or a new shared
             // folder): the others would skip the sequences they had read, so it goes on under a new id.
-            if (m_writer->knowsNext() && m_writer->nextSequence() < syncfolder::sentNext(m_dataFolder, m_device)) {
+            const quint64 there = m_writer->knowsNext() ? m_writer->nextSequence() : 1;
+            if (QFileInfo(sharedFolder).isDir() && there < syncfolder::sentNext(m_dataFolder, m_device)) {
                 ownFormer << m_device;
                 m_device = syncfolder::renewDeviceId(m_dataFolder, machine);
                 m_writer = std::make_unique<syncfolder::SegmentWriter>(sharedFolder, m_device);
@@ -88,8 +90,10 @@ void SyncService::setFolder(const QString &sharedFolder)
             m_reader = std::make_unique<syncfolder::PeerReader>(sharedFolder, m_device, stateFile(m_dataFolder));
             m_reader->skipDevices(ownFormer);
             // A data folder brought from another machine (or a machine whose id changed) holds what its
-            // former id shared already.
-            if (QString error; !former.isEmpty() && !m_reader->passOver(former, &error))
+            // former id shared already: as far as it had come, kept with it, or else what the folder
+            // holds now.
+            if (QString error;
+                !former.isEmpty() && !m_reader->passOver(former, syncfolder::sentNext(m_dataFolder, former), &error))
                 tell(commitTrouble, error);
         } catch (const CommandError &e) {
             m_reader.reset();
@@ -153,8 +157,12 @@ void SyncService::readPeers()
 {
     // While a read is still being added, the next one waits for it (it is started at its end).
     sendUnsent();
-    if (!m_reader || !m_arrived.isEmpty())
+    if (!m_reader)
         return;
+    if (!m_arrived.isEmpty()) {
+        watch();
+        return;
+    }
     QStringList problems;
     try {
         m_arrived = m_reader->readNew(&problems);
@@ -193,7 +201,10 @@ void SyncService::addSome()
         return;
     const qsizetype before = m_taken;
     bool failed = false;
-    for (qsizetype end = std::min(m_arrived.size(), m_taken + batchSize); m_taken < end; ++m_taken) {
+    QElapsedTimer turn;
+    turn.start();
+    for (qsizetype end = std::min(m_arrived.size(), m_taken + batchSize);
+         m_taken < end && (m_taken == before || turn.elapsed() < batchMs); ++m_taken) {
         if (!m_add(m_arrived[m_taken].text)) {
             failed = true;
             break;

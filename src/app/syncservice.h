@@ -52,8 +52,10 @@ public:
     // change settles before it is read.
     static constexpr int rescanMs = 60'000;
     static constexpr int settleMs = 250;
-    // How many records are added to the history between two turns of the event loop.
+    // How many records are added to the history between two turns of the event loop at most, and for
+    // how long (each is flushed to the disk).
     static constexpr qsizetype batchSize = 200;
+    static constexpr int batchMs = 50;
     // How much of the copies the folder could not take yet is kept to send later (UTF-16 bytes).
     static constexpr qint64 maxUnsentBytes = 64 * 1024 * 1024;
     // A problem message lists this many lines, then how many more there are.

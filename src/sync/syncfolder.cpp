@@ -345,21 +345,24 @@ struct SegmentWriter::State
     QString folder; // this device's folder
     QString device;
     qint64 segmentBytes = 0;
-    bool scanned = false;    // the next sequence is known from the folder
+    bool scanned = false;    // the next sequence is known from the folder (it was there, and read)
     bool folderSeen = false; // this device's folder was there (or made) during this run
     QString segment;         // the segment being appended to; empty: the next record starts one
     qint64 segmentSize = 0;
     quint64 next = 1;
 
     // Finds the next sequence from the newest segment that holds this device's records, and cuts off
-    // what follows the last of them there and in the newest segment (a write that a crash or a power
-    // cut interrupted), so the next record follows on. Only this device's records
-    // count, never a name or a file someone else put here (the folder comes from other machines too),
-    // and only plain files: a link is neither read nor written through. Only inside a shared folder
-    // that is there: a missing one says nothing about what it holds.
+    // what follows the last of them (a write that a crash or a power cut interrupted), so the next
+    // record follows on. Only this device's records count, never a name or a file someone else put
+    // here (the folder comes from other machines too), and only plain files: a link is neither read
+    // nor written through. Segment files newer than that one hold none of this device's records (a new
+    // segment whose first write a crash or a full disk cut off, a file put here from elsewhere); a
+    // reader would take one for where the next records are and pass over the segment they go to, so
+    // they are removed: only this device writes here. A folder that is not there (yet: a disk mounted
+    // later) says nothing about what it holds; it is looked at again before the next append, as after
+    // a scan that failed.
     void scan()
     {
-        scanned = true;
         if (!QFileInfo(folder).isDir())
             return;
         folderSeen = true;
@@ -370,32 +373,43 @@ struct SegmentWriter::State
                 segments.append({parsed->first, name});
         }
         std::sort(segments.begin(), segments.end(), std::greater<>());
-        segment.clear();
-        segmentSize = 0;
-        for (qsizetype i = 0; i < segments.size(); ++i) {
-            const QString path = folder + QLatin1Char('/') + segments[i].second;
+        QString ownSegment;
+        qint64 ownSize = 0;
+        quint64 last = 0;
+        QStringList strays;
+        for (const auto &[first, name] : std::as_const(segments)) {
+            const QString path = folder + QLatin1Char('/') + name;
             qint64 size = 0;
             const SegmentScan found = scanSegment(readFrom(path, 0, fileio::maxWholeFileSize, &size));
-            quint64 last = 0;
-            qint64 complete = 0;
             for (qsizetype r = 0; r < found.records.size(); ++r) {
                 if (found.records[r].device == device) {
                     last = std::max(last, found.records[r].sequence);
-                    complete = found.ends[r];
+                    ownSize = found.ends[r];
                 }
             }
-            if ((i == 0 || last > 0) && complete < size) {
+            if (last == 0) {
+                strays << path;
+                continue;
+            }
+            if (ownSize < size) {
                 const fileio::UniqueFd fd = openSegment(path, O_WRONLY);
-                if (::ftruncate(fd.get(), complete) != 0)
+                if (::ftruncate(fd.get(), ownSize) != 0)
                     throw fileError(errno, path);
             }
-            if (last == 0)
-                continue;
-            next = last + 1;
-            segment = path;
-            segmentSize = complete;
-            return;
+            ownSegment = path;
+            break;
         }
+        for (const QString &path : std::as_const(strays))
+            fileio::removeFile(path);
+        if (last > 0) {
+            next = last + 1;
+            segment = ownSegment;
+            segmentSize = ownSize;
+        } else {
+            segment.clear();
+            segmentSize = 0;
+        }
+        scanned = true;
     }
 
     // A segment of this device's, opened without following a link or waiting on a pipe; a file that
@@ -425,7 +439,7 @@ SegmentWriter::SegmentWriter(const QString &sharedFolder, const QString &device,
         if (QFileInfo(sharedFolder).isDir())
             m_state->scan();
     } catch (const CommandError &) {
-        // Tried again, and told, by the first append.
+        // Tried again, and told, by the first append: nothing is written before the folder is read.
     }
 }
 
@@ -751,15 +765,20 @@ void PeerReader::skipDevices(const QStringList &devices)
     m_state->formerOwn = QSet<QString>(devices.begin(), devices.end());
 }
 
-bool PeerReader::passOver(const QString &device, QString *error)
+bool PeerReader::passOver(const QString &device, quint64 next, QString *error)
 {
     State &s = *m_state;
     if (!isDeviceName(device) || device == s.ownDevice)
         return true;
     s.pending = s.committed;
     s.after.clear();
-    QList<Record> records;
-    s.readDevice(device, s.pending[device], &records, nullptr);
+    Position &position = s.pending[device];
+    if (next == 0) {
+        QList<Record> records;
+        s.readDevice(device, position, &records, nullptr);
+    } else if (position.next < next) {
+        position = Position{next, QString(), 0};
+    }
     return commit(error);
 }
 

@@ -113,9 +113,10 @@ public:
     bool commit(QString *error, qsizetype taken = -1);
     // This machine's former ids: never read, as its own id is not.
     void skipDevices(const QStringList &devices);
-    // Takes everything `device` has in the folder now as read, without returning it: what a data
-    // folder brought along from the machine it was copied from is in the history already.
-    bool passOver(const QString &device, QString *error);
+    // Takes `device` as read up to its sequence `next` (0: everything it has in the folder now),
+    // without returning it: what a data folder brought along from the machine it was copied from is in
+    // the history already.
+    bool passOver(const QString &device, quint64 next, QString *error);
     // The folders to watch for new data: the devices folder and each other device's folder.
     QStringList watchedFolders() const;
 

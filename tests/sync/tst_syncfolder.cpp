@@ -108,8 +108,8 @@ void TestSyncFolder::writeSegment(const QString &step)
 // Each step writes its segments (", " between them), then reads and commits; `read` holds what each
 // step's read returns, as texts. Before the segments a step may say "restart;" (a new reader on the same
 // state file), "take<n>;" (only the first n records read are taken), "nostate;" (the state file cannot
-// be written), "over;" (device A is passed over before the read) or "former;" (device A is one of this
-// machine's former ids).
+// be written), "over<n>;" (device A is passed over up to its sequence n, or all it has for 0, before
+// the read) or "former;" (device A is one of this machine's former ids).
 void TestSyncFolder::reading_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -148,7 +148,9 @@ void TestSyncFolder::reading_data()
     QTest::newRow("positions that cannot be kept still hold in this run")
         << QStringList{"nostate; A/1: 1 2", "A/1: 1 2 3"} << QStringList{"A1 A2", "A3"} << 0;
     QTest::newRow("a device passed over")
-        << QStringList{"A/1: 1 2, B/1: 1", "over; A/1: 1 2 3"} << QStringList{"A1 A2 B1", ""} << 0;
+        << QStringList{"A/1: 1 2, B/1: 1", "over0; A/1: 1 2 3"} << QStringList{"A1 A2 B1", ""} << 0;
+    QTest::newRow("a device passed over as far as it is known to have come")
+        << QStringList{"over3; A/1: 1 2", "A/1: 1 2 3 4"} << QStringList{"", "A3 A4"} << 0;
     QTest::newRow("this machine's former id is never read")
         << QStringList{"former; A/1: 1, B/1: 1", "A/2: 2"} << QStringList{"B1", ""} << 0;
     QTest::newRow("a read taken in part goes on after what was taken")
@@ -186,8 +188,10 @@ void TestSyncFolder::reading()
         for (const QString &segment : segments.split(", ", Qt::SkipEmptyParts))
             writeSegment(segment.trimmed());
         QString error;
-        if (parts.contains("over"))
-            QVERIFY2(reader->passOver(idOf(u'A'), &error), qPrintable(error));
+        for (const QString &part : std::as_const(parts)) {
+            if (part.startsWith("over"))
+                QVERIFY2(reader->passOver(idOf(u'A'), part.mid(4).toULongLong(), &error), qPrintable(error));
+        }
         QStringList texts;
         for (const Record &record : reader->readNew(&told)) {
             const QString name = record.text.section(u'\n', 0, 0);
@@ -210,7 +214,9 @@ void TestSyncFolder::reading()
 // ("reopen"), a crash in the middle of a write ("crash": half a record left at the end) and the
 // device's folder taken away ("gone") or put back holding more ("back": records 1 to 5, as a disk
 // mounted again over it), files that are not its own put there ("strays": a link to a file outside, a
-// segment of junk named far ahead); then the segments and the next sequence.
+// segment of junk named far ahead), a new segment's first record cut by a crash ("cutnew"), a file that
+// cannot be read ("huge", taken away by "unhuge"), or the folder away while a writer opens ("away",
+// "back"); then the segments and the next sequence.
 void TestSyncFolder::writing_data()
 {
     QTest::addColumn<QStringList>("script");
@@ -234,6 +240,13 @@ void TestSyncFolder::writing_data()
     QTest::newRow("strays neither decide the sequence nor are written through")
         << QStringList{"a", "strays", "reopen", "a"} << 10 << 0
         << "000000000001.vkseg: 1 2 | 000000000050.vkseg: outside | 999999999999.vkseg: " << quint64(3);
+    QTest::newRow("a new segment cut at its first record is not left ahead")
+        << QStringList{"a", "a", "cutnew", "reopen", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3" << quint64(4);
+    QTest::newRow("a folder that cannot be read stops appends, not the sequence")
+        << QStringList{"a", "a", "huge", "reopen", "a", "unhuge", "a"} << 10 << 1 << "000000000001.vkseg: 1 2 3"
+        << quint64(4);
+    QTest::newRow("a folder that comes back after the writer opened")
+        << QStringList{"a", "a", "away", "reopen", "back", "a"} << 10 << 0 << "000000000001.vkseg: 1 2 3" << quint64(4);
     QTest::newRow("a vanished folder is not made again")
         << QStringList{"a", "gone", "a"} << 10 << 2 << "" << quint64(2);
 }
@@ -281,6 +294,17 @@ void TestSyncFolder::writing()
             fileio::writeFileAtomic(m_dir->filePath(QStringLiteral("outside")), "outside");
             QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("outside")), folder + "/000000000050.vkseg"));
             writeSegment(QStringLiteral("O/999999999999: junk"));
+        } else if (op == "cutnew") {
+            QFile file(folder + u'/' +
+                       QStringLiteral("%1.vkseg").arg(writer->nextSequence(), 12, 10, QLatin1Char('0')));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(encodeRecord({device, writer->nextSequence(), 1000, QStringLiteral("text")}).chopped(3));
+        } else if (op == "huge" || op == "unhuge") {
+            QFile file(folder + QStringLiteral("/000000000099.vkseg"));
+            QVERIFY(op == "huge" ? file.open(QIODevice::WriteOnly) && file.resize(fileio::maxWholeFileSize + 1)
+                                 : file.remove());
+        } else if (op == "away" || op == "back") {
+            QVERIFY(op == "away" ? QDir().rename(folder, folder + ".away") : QDir().rename(folder + ".away", folder));
         } else if (op == "reopen") {
             writer = std::make_unique<SegmentWriter>(m_shared, device, recordSize * recordsPerSegment);
         } else if (op == "crash") {
